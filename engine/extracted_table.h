@@ -1,0 +1,53 @@
+// The in-memory form of one table found in a page, and the operations on
+// the list of them that the table results view owns.
+//
+// A table's cells are not held as a grid of objects but as one delimited
+// "data text": one CR LF terminated line per row, fields separated by a
+// comma, a field that holds a comma enclosed in double quotes (nothing is
+// escaped inside). TableDataReader reads it back. All texts are 8-bit: the
+// page's own bytes, with Latin-1 bytes for decoded character references.
+
+#ifndef QUARRY_ENGINE_EXTRACTED_TABLE_H_
+#define QUARRY_ENGINE_EXTRACTED_TABLE_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quarry {
+
+struct ExtractedTable {
+  std::string class_name;  // the start tag's class attribute, empty when absent
+  std::string id;          // the start tag's id attribute; named at listing time
+  int32_t width = 0;       // leading number of the width attribute, 0 when absent
+  int32_t cellpadding = 0;
+  int32_t cellspacing = 0;
+  int32_t border = 0;
+  int32_t width_is_percent = 0;  // 1 when the width attribute's text holds "%"
+  std::string data;         // the cells as data text
+  std::string source_html;  // "<table" through "/table>" as cut from the page
+
+  bool operator==(const ExtractedTable&) const = default;
+};
+
+// Records in page order; list row i of the results view shows record i.
+using TableList = std::vector<ExtractedTable>;
+
+// The name the list shows for a table: its id.
+const std::string& TableName(const ExtractedTable& table);
+
+// Sets the table's id to `name`, taken as typed (an empty name is allowed).
+void RenameTable(ExtractedTable& table, std::string name);
+
+// Gives every record whose id is empty the display name "Table %i", with its
+// 1-based position in the list. Named records keep their names.
+void NameUnnamedTables(TableList& tables);
+
+// Removes the records at the given list positions and compacts the list so
+// that the survivors keep their order without gaps. Positions outside the
+// list and repeated positions are ignored. Returns the number removed.
+int DeleteTables(TableList& tables, std::vector<int> positions);
+
+}  // namespace quarry
+
+#endif  // QUARRY_ENGINE_EXTRACTED_TABLE_H_

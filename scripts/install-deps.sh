@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Quarry needs.
+# Does nothing when they are all present already; uses sudo when not root.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  # libraries
+  libsqlite3-dev libcurl4-openssl-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # real peers the network tests start on 127.0.0.1
+  nginx-light tinyproxy vsftpd openssl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Debian starts these daemons on install; the tests run their own copies.
+for svc in nginx tinyproxy vsftpd; do
+  $sudo systemctl disable --now "$svc" >/dev/null 2>&1 || $sudo service "$svc" stop >/dev/null 2>&1 || true
+done
