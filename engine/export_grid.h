@@ -1,0 +1,169 @@
+// What the export writers read of a grid, and the plumbing they share.
+//
+// The writers never see a widget: the GUI's list control implements
+// ExportGrid over its own rows, columns and per-cell formats; MemoryGrid
+// implements it over plain vectors for the command-line tool and the tests.
+// All texts are 8-bit, as the grid holds them.
+
+#ifndef QUARRY_ENGINE_EXPORT_GRID_H_
+#define QUARRY_ENGINE_EXPORT_GRID_H_
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarry {
+
+// Colours are 0x00BBGGRR, red in the low byte.
+inline constexpr uint32_t kColourWhite = 0xFFFFFF;
+inline constexpr uint32_t kColourBlack = 0x000000;
+
+// Header and cell alignments as the writers use them.
+inline constexpr int32_t kAlignLeft = 0;
+inline constexpr int32_t kAlignRight = 1;
+inline constexpr int32_t kAlignCenter = 2;
+
+// The per-cell format a list control keeps beside the cell's text.
+struct CellFormat {
+  bool bold = false;
+  uint32_t background = kColourWhite;
+  uint32_t text_colour = kColourBlack;
+  bool is_link = false;        // the cell links to `link` (ignored when empty)
+  std::string link;
+  bool is_percent = false;     // the cell shows `percent` instead of its text
+  double percent = 0;
+  bool is_dropdown = false;    // the cell is a drop-down list; with a
+  bool has_selection = false;  // selection it shows `selection`
+  std::string selection;
+
+  bool operator==(const CellFormat&) const = default;
+};
+
+// Read-only view of a report-style list control. Columns are identified by
+// their index in the list's own order (0 .. ColumnCount()-1); rows by their
+// index 0 .. RowCount()-1. Implementations must answer every query for any
+// index in range; the writers never ask outside it. Calls happen on the
+// exporting thread and the grid must not change during one export.
+class ExportGrid {
+ public:
+  virtual ~ExportGrid() = default;
+
+  virtual int ColumnCount() const = 0;
+
+  // The columns as the user sees them, left to right (the list's column
+  // order array). Entries outside 0 .. ColumnCount()-1 and repeats are
+  // ignored by the writers.
+  virtual std::vector<int> DisplayOrder() const = 0;
+
+  // The header item's text, or nullopt when the list has no header control
+  // or the item cannot be read (the writers then write an empty title).
+  virtual std::optional<std::string> HeaderText(int column) const = 0;
+
+  // The header item's alignment: kAlignCenter, kAlignRight or kAlignLeft.
+  virtual int32_t HeaderAlignment(int column) const = 0;
+
+  // The list's background colour.
+  virtual uint32_t BackgroundColour() const = 0;
+
+  // True when the list has an extended (owner-drawn) header; its colours
+  // are then stored in *background and *text.
+  virtual bool ExtendedHeaderColours(uint32_t* background,
+                                     uint32_t* text) const = 0;
+
+  virtual int RowCount() const = 0;
+
+  // The list item's own text of a cell.
+  virtual std::string CellText(int row, int column) const = 0;
+
+  virtual CellFormat CellFormatAt(int row, int column) const = 0;
+};
+
+// A grid held in memory: white background, no extended header, every
+// header left-aligned, every cell in the default format, display order the
+// column order, until a setter says otherwise. The column count is the
+// larger of the number of titles and the longest row; missing titles and
+// cells read as empty texts.
+class MemoryGrid : public ExportGrid {
+ public:
+  MemoryGrid(std::vector<std::string> titles,
+             std::vector<std::vector<std::string>> rows);
+
+  int ColumnCount() const override;
+  std::vector<int> DisplayOrder() const override;
+  std::optional<std::string> HeaderText(int column) const override;
+  int32_t HeaderAlignment(int column) const override;
+  uint32_t BackgroundColour() const override;
+  bool ExtendedHeaderColours(uint32_t* background,
+                             uint32_t* text) const override;
+  int RowCount() const override;
+  std::string CellText(int row, int column) const override;
+  CellFormat CellFormatAt(int row, int column) const override;
+
+  // Replaces the display order; it is handed to the writers as given.
+  void SetDisplayOrder(std::vector<int> order);
+  // false: behaves like a list without a header control.
+  void SetHeaderReadable(bool readable);
+  // Out-of-range columns are ignored.
+  void SetHeaderAlignment(int column, int32_t alignment);
+  void SetBackgroundColour(uint32_t colour);
+  void SetExtendedHeader(uint32_t background, uint32_t text);
+  void ClearExtendedHeader();
+  // Out-of-range cells are ignored.
+  void SetCellFormat(int row, int column, CellFormat format);
+
+ private:
+  std::vector<std::string> titles_;
+  std::vector<std::vector<std::string>> rows_;
+  int columns_ = 0;
+  std::optional<std::vector<int>> order_;  // nullopt: natural order
+  bool header_readable_ = true;
+  std::vector<int32_t> header_alignment_;
+  uint32_t background_ = kColourWhite;
+  bool has_extended_header_ = false;
+  uint32_t header_background_ = kColourWhite;
+  uint32_t header_text_ = kColourBlack;
+  // Row-major, allocated on the first SetCellFormat.
+  std::vector<CellFormat> formats_;
+};
+
+// The columns to write, in display order: entries of the grid's display
+// order that are in range, not repeated and not in `excluded` (list-order
+// indexes; their order does not matter).
+std::vector<int> ExportColumns(const ExportGrid& grid,
+                               std::vector<int32_t> excluded);
+
+// What a cell shows: a percentage cell its value as "%0.2f%%" (always with
+// a decimal point, whatever the process locale), a drop-down cell with a
+// selection the selected entry, any other cell its text.
+std::string CellDisplayText(const ExportGrid& grid, int row, int column);
+
+// Writes `bytes` to `path` so that the file either holds all of them or is
+// left as it was: the bytes go to a new file in the same folder, which is
+// renamed over `path` only when fully written and flushed to disk. A new
+// file gets the permissions of an ordinary create (0666 less the umask); an
+// existing file keeps its permissions, and a symbolic link is followed
+// (the file it points to is replaced, the link stays). An existing target
+// that is not a regular file or folder (a device, a pipe) is written in
+// place. Returns false, leaving no temporary file behind, when the file
+// cannot be created or written.
+bool WriteFileReplacing(const std::string& path, std::string_view bytes);
+
+// Opening an exported file with the program the desktop associates with
+// it. The GUI installs a hook that starts the opening on a worker thread and
+// returns at once; without a hook (headless use) nothing is opened.
+using OpenAfterExportHook = std::function<void(const std::string& path)>;
+
+// Installs `hook`, replacing any earlier one; an empty function clears it.
+// Thread-safe. The hook is called on the exporting thread, without any lock
+// of ours held, so it may itself install or clear hooks.
+void SetOpenAfterExportHook(OpenAfterExportHook hook);
+
+// Calls the installed hook with `path`, if there is one.
+void OpenAfterExport(const std::string& path);
+
+}  // namespace quarry
+
+#endif  // QUARRY_ENGINE_EXPORT_GRID_H_
