@@ -1,1 +1,273 @@
-// placeholder
+#include "engine/html_writer.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace quarry {
+
+namespace {
+
+constexpr std::string_view kNbsp = "&nbsp;";
+
+std::string Emit(std::string text, std::ostream* out) {
+  if (out) out->write(text.data(), static_cast<std::streamsize>(text.size()));
+  return text;
+}
+
+std::string AlignmentPart(int32_t alignment) {
+  if (alignment == kAlignRight) return " align=\"right\"";
+  if (alignment == kAlignCenter) return " align=\"center\"";
+  return std::string();
+}
+
+std::string WidthPart(int32_t width, bool is_percent) {
+  if (width < 1) return std::string();
+  if (is_percent && width <= 100) {
+    return " width=\"" + std::to_string(width) + "%\"";
+  }
+  return " width=\"" + std::to_string(width) + "\"";
+}
+
+std::string BackgroundPart(uint32_t colour) {
+  if (colour == kColourWhite) return std::string();
+  return " bgcolor=\"#" + HtmlColourText(colour) + "\"";
+}
+
+// The font element's opening and closing; both empty when the format asks
+// for neither a colour nor a size.
+std::pair<std::string, std::string> FontTags(const HtmlCellFormat& format) {
+  std::string colour;
+  if (format.text_colour != 0) {
+    colour = " color=\"#" + HtmlColourText(format.text_colour) + "\"";
+  }
+  std::string size;
+  if (format.font_size >= 1) {
+    size = " size=\"" + std::to_string(format.font_size) + "\"";
+  }
+  if (colour.empty() && size.empty()) return {};
+  return {"<font" + colour + size + ">", "</font>"};
+}
+
+std::pair<std::string, std::string> BoldTags(bool bold) {
+  if (!bold) return {};
+  return {"<b>", "</b>"};
+}
+
+// Each blank at either end of the text becomes "&nbsp;", so that the
+// browser keeps the padding the grid shows; inner blanks stay.
+std::string KeepOuterBlanks(std::string_view text) {
+  size_t lead = text.find_first_not_of(' ');
+  if (lead == std::string_view::npos) lead = text.size();
+  size_t trail = 0;
+  if (lead < text.size()) trail = text.size() - 1 - text.find_last_not_of(' ');
+  std::string result;
+  result.reserve(text.size() + (lead + trail) * (kNbsp.size() - 1));
+  for (size_t i = 0; i < lead; ++i) result += kNbsp;
+  result += text.substr(lead, text.size() - lead - trail);
+  for (size_t i = 0; i < trail; ++i) result += kNbsp;
+  return result;
+}
+
+}  // namespace
+
+std::string HtmlColourText(uint32_t colour) {
+  char text[8];
+  std::snprintf(text, sizeof(text), "%02X%02X%02X", colour & 0xFFu,
+                (colour >> 8) & 0xFFu, (colour >> 16) & 0xFFu);
+  return text;
+}
+
+std::string HtmlDocumentStart(std::string_view title, std::ostream* out) {
+  std::string text = "<html>\r\n<head>\r\n<title>";
+  text += title;
+  text += "</title>\r\n</head>\r\n\r\n<body>\r\n";
+  return Emit(std::move(text), out);
+}
+
+std::string HtmlParagraph(const HtmlCellFormat& paragraph, std::ostream* out) {
+  if (paragraph.verbatim) return Emit(paragraph.text, out);
+  auto [font_open, font_close] = FontTags(paragraph);
+  auto [bold_open, bold_close] = BoldTags(paragraph.bold);
+  std::string text = "<p";
+  text += AlignmentPart(paragraph.alignment);
+  text += BackgroundPart(paragraph.background);
+  text += WidthPart(paragraph.width, paragraph.width_is_percent);
+  text += ">";
+  text += font_open;
+  text += bold_open;
+  text += paragraph.text.empty() ? std::string(kNbsp) : paragraph.text;
+  text += bold_close;
+  text += font_close;
+  text += "</p>\r\n";
+  return Emit(std::move(text), out);
+}
+
+std::string HtmlTableStart(std::string_view id, int32_t width, int32_t border,
+                           int32_t cellspacing, int32_t cellpadding,
+                           std::string_view font_size_text,
+                           std::string_view font_family_text,
+                           std::ostream* out) {
+  std::string style;
+  if (!font_size_text.empty() && !font_family_text.empty()) {
+    style = " style=\"font-size: " + std::string(font_size_text) +
+            "; font-family:" + std::string(font_family_text) + "\"";
+  } else if (!font_size_text.empty()) {
+    style = " style=\"font-size: " + std::string(font_size_text) + "\"";
+  } else if (!font_family_text.empty()) {
+    style = " style=\"font-family: " + std::string(font_family_text) + "\"";
+  }
+  std::string text = "<table border=\"" + std::to_string(border) + "\"";
+  text += WidthPart(width, /*is_percent=*/true);
+  text += " id=\"";
+  text += id;
+  text += "\" cellspacing=\"" + std::to_string(cellspacing) +
+          "\" cellpadding=\"" + std::to_string(cellpadding) + "\"";
+  text += style;
+  text += ">\r\n";
+  return Emit(std::move(text), out);
+}
+
+std::string HtmlCell(const HtmlCellFormat& cell) {
+  auto [font_open, font_close] = FontTags(cell);
+  auto [bold_open, bold_close] = BoldTags(cell.bold);
+  std::string body = cell.text;
+  std::string link_open, link_close;
+  if (!cell.link.empty()) {
+    // Spaces inside an anchor would be underlined; the padding moves in
+    // front of it instead.
+    std::string stripped;
+    std::string padding;
+    size_t pos = 0;
+    for (size_t hit; (hit = body.find(kNbsp, pos)) != std::string::npos;
+         pos = hit + kNbsp.size()) {
+      stripped.append(body, pos, hit - pos);
+      padding += kNbsp;
+    }
+    stripped.append(body, pos, std::string::npos);
+    body = std::move(stripped);
+    link_open = padding + "<A HREF=\"" + cell.link + "\">";
+    link_close = "</A>";
+  }
+  if (body.empty()) body = kNbsp;
+
+  std::string text = "\t\t<td";
+  text += AlignmentPart(cell.alignment);
+  text += BackgroundPart(cell.background);
+  text += WidthPart(cell.width, cell.width_is_percent);
+  text += ">";
+  text += font_open;
+  text += bold_open;
+  text += link_open;
+  text += body;
+  text += link_close;
+  text += bold_close;
+  text += font_close;
+  text += "</td>\r\n";
+  return text;
+}
+
+std::string HtmlRow(std::span<const HtmlCellFormat> cells, std::ostream* out) {
+  std::string text = "\t<tr>\r\n";
+  for (const HtmlCellFormat& cell : cells) text += HtmlCell(cell);
+  text += "\t</tr>\r\n";
+  return Emit(std::move(text), out);
+}
+
+std::string HtmlTableEnd(std::ostream* out) {
+  return Emit("</table>\r\n", out);
+}
+
+std::string HtmlDocumentEnd(std::ostream* out) {
+  std::string text = Emit("\r\n</body>\r\n</html>", out);
+  if (out) out->flush();
+  return text;
+}
+
+std::string BuildHtmlDocument(const ExportGrid& grid,
+                              const ExportOptions* options) {
+  const ExportOptions defaults;
+  const ExportOptions& opts = options ? *options : defaults;
+  const std::vector<int> columns = ExportColumns(grid, opts.excluded_columns);
+
+  std::string doc = HtmlDocumentStart(options ? opts.title : std::string());
+  if (options && !opts.heading.empty()) {
+    HtmlCellFormat heading;
+    heading.text = opts.heading;
+    heading.bold = true;
+    heading.alignment = kAlignCenter;
+    heading.font_size = opts.heading_font_size;
+    doc += HtmlParagraph(heading);
+  }
+  doc += HtmlTableStart("ExportTable1", 100, 1, 0, 2, "8pt", "Arial");
+
+  uint32_t header_background = grid.BackgroundColour();
+  uint32_t header_text = kColourBlack;
+  uint32_t extended_background = 0, extended_text = 0;
+  if (grid.ExtendedHeaderColours(&extended_background, &extended_text)) {
+    header_background = extended_background;
+    header_text = extended_text;
+  }
+  const int32_t header_size = opts.header_font_size == opts.heading_font_size
+                                  ? 0
+                                  : opts.header_font_size;
+  const int32_t data_size = opts.data_font_size == opts.header_font_size
+                                ? 0
+                                : opts.data_font_size;
+
+  std::vector<HtmlCellFormat> cells(columns.size());
+  std::vector<int32_t> column_alignment(columns.size(), kAlignLeft);
+  std::string header_names;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    HtmlCellFormat& cell = cells[i];
+    cell.text = grid.HeaderText(columns[i]).value_or(std::string());
+    cell.alignment = kAlignCenter;
+    cell.bold = true;
+    cell.background = header_background;
+    cell.text_colour = header_text;
+    cell.font_size = header_size;
+    int32_t alignment = grid.HeaderAlignment(columns[i]);
+    if (alignment == kAlignCenter || alignment == kAlignRight) {
+      column_alignment[i] = alignment;
+    }
+    header_names += cell.text;
+    header_names += ',';
+  }
+  doc += HtmlRow(cells);
+  if (opts.header_names_out) {
+    size_t end = header_names.find_last_not_of(',');
+    header_names.resize(end == std::string::npos ? 0 : end + 1);
+    *opts.header_names_out = std::move(header_names);
+  }
+
+  const int rows = grid.RowCount();
+  for (int row = 0; row < rows; ++row) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const int column = columns[i];
+      const CellFormat format = grid.CellFormatAt(row, column);
+      HtmlCellFormat& cell = cells[i];
+      cell = HtmlCellFormat();
+      cell.text = KeepOuterBlanks(CellDisplayText(grid, row, column));
+      cell.alignment = format.is_percent ? kAlignCenter : column_alignment[i];
+      if (format.is_link && !format.link.empty()) cell.link = format.link;
+      cell.bold = format.bold;
+      cell.background = format.background;
+      cell.text_colour = format.text_colour;
+      cell.font_size = data_size;
+    }
+    doc += HtmlRow(cells);
+  }
+
+  doc += HtmlTableEnd();
+  doc += HtmlDocumentEnd();
+  return doc;
+}
+
+bool ExportListToHtml(const ExportGrid& grid, const std::string& path,
+                      const ExportOptions* options) {
+  std::string document = BuildHtmlDocument(grid, options);
+  if (!WriteFileReplacing(path, document)) return false;
+  if (options && options->open_after_export) OpenAfterExport(path);
+  return true;
+}
+
+}  // namespace quarry
