@@ -1,0 +1,55 @@
+// Exports a grid to a file whose format its extension chooses: HTML (see
+// html_writer.h), comma-separated values or tab-separated text. What is
+// written is what the grid shows: header and cell texts in display order.
+//
+// Comma-separated files follow RFC 4180 so that every spreadsheet reads the
+// cells back as they were: a field holding a comma, a double quote, CR or
+// LF is enclosed in double quotes and its quotes are doubled. Tab-separated
+// text is written plain. Both trim white space from each field, leave out
+// the empty fields at the end of a line, end lines in CR LF and carry no
+// byte-order mark.
+
+#ifndef QUARRY_ENGINE_DELIMITED_EXPORT_H_
+#define QUARRY_ENGINE_DELIMITED_EXPORT_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/export_grid.h"
+#include "engine/html_writer.h"
+
+namespace quarry {
+
+// Codes of the table of known extensions beyond the three export formats.
+// They serve to recognise files; an export to any of them writes
+// comma-separated values, as does an extension the table does not know.
+inline constexpr int32_t kFileTypeXml = 3;
+inline constexpr int32_t kFileTypeSpreadsheet = 4;  // "xls", "xlsx", "ods"
+inline constexpr int32_t kFileTypeUnknown = -1;
+
+// The code of the file name's extension (the text after its last dot,
+// compared without regard to ASCII case): "csv" gives kFileTypeCsv, "htm"
+// and "html" kFileTypeHtml, "txt" kFileTypeText, other known extensions
+// their own codes, and a name without a known extension kFileTypeUnknown.
+// Only the last component of a '/'-separated path is looked at.
+int FileTypeFromExtension(std::string_view path);
+
+// The delimited text for `grid`: a header line, then one line per grid row.
+// kFileTypeText gives tab-separated text; any other type comma-separated
+// values. Only options->excluded_columns is read (options may be null).
+std::string BuildDelimitedText(const ExportGrid& grid,
+                               const ExportOptions* options, int file_type);
+
+// Writes the grid to `path` in the options' file type (no options, or a type
+// outside 0..2, writes comma-separated values; kFileTypeHtml goes through
+// ExportListToHtml). The file either receives the whole text or is left as
+// it was (see WriteFileReplacing). Returns true when the file was written;
+// then, when the options ask for it, the file is handed to the open hook
+// (SetOpenAfterExportHook, declared in export_grid.h).
+bool ExportListToFile(const ExportGrid& grid, const std::string& path,
+                      const ExportOptions* options);
+
+}  // namespace quarry
+
+#endif  // QUARRY_ENGINE_DELIMITED_EXPORT_H_
