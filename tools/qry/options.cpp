@@ -1,0 +1,232 @@
+#include "tools/qry/options.h"
+
+#include <charconv>
+#include <optional>
+
+namespace quarry::qry {
+
+namespace {
+
+bool AllDigits(const std::string& text) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// Splits "--name=value" into its parts; a bare "--name" has no value.
+struct OptionWord {
+  std::string name;
+  std::optional<std::string> value;
+};
+
+OptionWord SplitOption(const std::string& arg) {
+  if (arg.rfind("--", 0) == 0) {
+    size_t eq = arg.find('=');
+    if (eq != std::string::npos) return {arg.substr(0, eq), arg.substr(eq + 1)};
+    return {arg, std::nullopt};
+  }
+  // "-oOUT" is "-o OUT".
+  if (arg.size() > 2 && arg[0] == '-' && arg[1] == 'o') {
+    return {"-o", arg.substr(2)};
+  }
+  return {arg, std::nullopt};
+}
+
+}  // namespace
+
+bool ParseTableSelector(const std::string& text, TableSelector* out,
+                        std::string* error) {
+  *out = TableSelector();
+  if (text.rfind("id:", 0) == 0) {
+    out->id = text.substr(3);
+    if (out->id.empty()) {
+      *error = "--table id: needs a name after the colon";
+      return false;
+    }
+    return true;
+  }
+  if (text.empty()) {
+    *error = "--table needs a position or an id";
+    return false;
+  }
+  if (!AllDigits(text)) {
+    out->id = text;
+    return true;
+  }
+  int position = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(),
+                                   position);
+  if (ec != std::errc() || end != text.data() + text.size()) {
+    *error = "table position '" + text + "' is too large";
+    return false;
+  }
+  if (position < 1) {
+    *error = "table positions count from 1";
+    return false;
+  }
+  out->by_position = true;
+  out->position = position;
+  return true;
+}
+
+bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
+                    std::string* error) {
+  *out = Invocation();
+  // --help and --version win wherever they stand, so that "qry export --help"
+  // helps rather than complaining about the missing file.
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (arg == "--help" || arg == "-h") {
+      out->action = Action::kHelp;
+      return true;
+    }
+    if (arg == "--version" || arg == "-V") {
+      out->action = Action::kVersion;
+      return true;
+    }
+  }
+  if (args.empty()) {
+    *error = "missing command (try 'qry --help')";
+    return false;
+  }
+  const std::string& command = args[0];
+  if (command == "tables") {
+    out->action = Action::kTables;
+  } else if (command == "export") {
+    out->action = Action::kExport;
+  } else {
+    *error = "unknown command '" + command + "' (try 'qry --help')";
+    return false;
+  }
+  const bool is_export = out->action == Action::kExport;
+
+  std::vector<std::string> positional;
+  bool have_table = false;
+  bool have_output = false;
+  bool options_done = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_done || arg == "-" || arg.empty() || arg[0] != '-') {
+      positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_done = true;
+      continue;
+    }
+    OptionWord word = SplitOption(arg);
+    // Takes the option's value from "--name=value" or the next argument.
+    auto take_value = [&](std::string* value) {
+      if (word.value) {
+        *value = *word.value;
+        return true;
+      }
+      if (i + 1 >= args.size()) {
+        *error = "option " + word.name + " needs a value";
+        return false;
+      }
+      *value = args[++i];
+      return true;
+    };
+    auto applies = [&](bool ok) {
+      if (!ok) *error = "option " + word.name + " does not apply to " + command;
+      return ok;
+    };
+    auto takes_no_value = [&]() {
+      if (word.value) *error = "option " + word.name + " takes no value";
+      return !word.value;
+    };
+
+    if (word.name == "--json") {
+      if (!applies(!is_export) || !takes_no_value()) return false;
+      out->json = true;
+    } else if (word.name == "--header") {
+      if (!applies(is_export) || !takes_no_value()) return false;
+      out->header = true;
+    } else if (word.name == "--table") {
+      if (!applies(is_export)) return false;
+      if (have_table) {
+        *error = "option --table given twice";
+        return false;
+      }
+      std::string value;
+      if (!take_value(&value)) return false;
+      if (!ParseTableSelector(value, &out->table, error)) return false;
+      have_table = true;
+    } else if (word.name == "-o" || word.name == "--output") {
+      if (!applies(is_export)) return false;
+      if (have_output) {
+        *error = "option " + word.name + " given twice";
+        return false;
+      }
+      if (!take_value(&out->output)) return false;
+      if (out->output.empty()) {
+        *error = "option " + word.name + " needs a file name or -";
+        return false;
+      }
+      have_output = true;
+    } else {
+      *error = "unknown option '" + word.name + "' (try 'qry --help')";
+      return false;
+    }
+  }
+
+  if (positional.empty()) {
+    *error = command + ": missing FILE";
+    return false;
+  }
+  if (positional.size() > 1) {
+    *error = command + ": unexpected argument '" + positional[1] + "'";
+    return false;
+  }
+  out->source = positional[0];
+  if (is_export && !have_table) {
+    *error = "export: missing --table N|ID";
+    return false;
+  }
+  if (is_export && !have_output) {
+    *error = "export: missing -o OUT (use -o - for standard output)";
+    return false;
+  }
+  return true;
+}
+
+std::string UsageText() {
+  return
+      "Usage: qry tables FILE [--json]\n"
+      "       qry export FILE --table N|ID [--header] -o OUT\n"
+      "       qry --help | --version\n"
+      "\n"
+      "Lists the tables of a saved web page and exports one of them.\n"
+      "\n"
+      "Commands:\n"
+      "  tables FILE        list the tables found in FILE: position (from 1),\n"
+      "                     id, and size as rows x columns\n"
+      "  export FILE        write one table as the results grid shows it\n"
+      "\n"
+      "Options:\n"
+      "  --json             (tables) print every table record as a JSON array;\n"
+      "                     each byte of a text is written as the character\n"
+      "                     U+0000-U+00FF of the same code, and\n"
+      "                     width_is_percent is a JSON boolean\n"
+      "  --table N|ID       (export) the table at position N (digits only,\n"
+      "                     from 1), else the first table whose id is ID;\n"
+      "                     --table id:NAME always selects by id, also when\n"
+      "                     NAME is all digits\n"
+      "  --header           (export) the table's first line gives the column\n"
+      "                     titles\n"
+      "  -o, --output OUT   (export) the file to write; its extension picks\n"
+      "                     the format: .htm/.html HTML, .txt tab-separated,\n"
+      "                     anything else comma-separated; - writes\n"
+      "                     comma-separated values to standard output\n"
+      "  -h, --help         show this help\n"
+      "  -V, --version      show the version\n"
+      "\n"
+      "Pages larger than 64 MiB are cut at that size, with a warning.\n"
+      "Exit status: 0 success, 1 failure (unreadable file, no such table,\n"
+      "output not written), 2 bad arguments.\n";
+}
+
+}  // namespace quarry::qry

@@ -1,0 +1,143 @@
+#include "tools/qry/options.h"
+
+#include <gtest/gtest.h>
+
+namespace quarry::qry {
+namespace {
+
+Invocation MustParse(const std::vector<std::string>& args) {
+  Invocation inv;
+  std::string error;
+  EXPECT_TRUE(ParseArguments(args, &inv, &error)) << error;
+  return inv;
+}
+
+std::string ParseError(const std::vector<std::string>& args) {
+  Invocation inv;
+  std::string error;
+  EXPECT_FALSE(ParseArguments(args, &inv, &error));
+  EXPECT_EQ(error.find('\n'), std::string::npos) << "reason is one line";
+  return error;
+}
+
+TEST(ParseArguments, TablesTakesFileAndJsonInAnyOrder) {
+  Invocation inv = MustParse({"tables", "page.html"});
+  EXPECT_EQ(inv.action, Action::kTables);
+  EXPECT_EQ(inv.source, "page.html");
+  EXPECT_FALSE(inv.json);
+
+  inv = MustParse({"tables", "--json", "page.html"});
+  EXPECT_TRUE(inv.json);
+  EXPECT_EQ(inv.source, "page.html");
+}
+
+TEST(ParseArguments, ExportAcceptsEveryOptionSpelling) {
+  Invocation inv =
+      MustParse({"export", "p.html", "--table", "2", "--header", "-o", "o.csv"});
+  EXPECT_EQ(inv.action, Action::kExport);
+  EXPECT_EQ(inv.source, "p.html");
+  EXPECT_TRUE(inv.table.by_position);
+  EXPECT_EQ(inv.table.position, 2);
+  EXPECT_TRUE(inv.header);
+  EXPECT_EQ(inv.output, "o.csv");
+
+  inv = MustParse({"export", "--table=prices", "--output=x.htm", "p.html"});
+  EXPECT_FALSE(inv.table.by_position);
+  EXPECT_EQ(inv.table.id, "prices");
+  EXPECT_EQ(inv.output, "x.htm");
+  EXPECT_FALSE(inv.header);
+
+  inv = MustParse({"export", "p.html", "--table", "1", "-oout.txt"});
+  EXPECT_EQ(inv.output, "out.txt");
+
+  // "-" is standard output after -o, and an ordinary argument elsewhere.
+  inv = MustParse({"export", "p.html", "--table", "1", "-o", "-"});
+  EXPECT_EQ(inv.output, "-");
+}
+
+TEST(ParseArguments, DoubleDashLetsAFileStartWithADash) {
+  Invocation inv = MustParse({"tables", "--json", "--", "-odd.html"});
+  EXPECT_EQ(inv.source, "-odd.html");
+  EXPECT_TRUE(inv.json);
+}
+
+TEST(ParseArguments, HelpAndVersionWinOverEverythingElse) {
+  EXPECT_EQ(MustParse({"--help"}).action, Action::kHelp);
+  EXPECT_EQ(MustParse({"-h"}).action, Action::kHelp);
+  EXPECT_EQ(MustParse({"--version"}).action, Action::kVersion);
+  EXPECT_EQ(MustParse({"export", "--bogus", "--help"}).action, Action::kHelp);
+  // After "--" it is a file name, not a request for help.
+  EXPECT_EQ(MustParse({"tables", "--", "--help"}).source, "--help");
+}
+
+TEST(ParseArguments, RejectsIncompleteOrMisplacedArguments) {
+  EXPECT_NE(ParseError({}).find("missing command"), std::string::npos);
+  EXPECT_NE(ParseError({"list", "p.html"}).find("unknown command 'list'"),
+            std::string::npos);
+  EXPECT_NE(ParseError({"tables"}).find("missing FILE"), std::string::npos);
+  EXPECT_NE(ParseError({"tables", "a.html", "b.html"}).find("'b.html'"),
+            std::string::npos);
+  EXPECT_NE(ParseError({"export", "p.html", "-o", "-"}).find("--table"),
+            std::string::npos);
+  EXPECT_NE(ParseError({"export", "p.html", "--table", "1"}).find("-o"),
+            std::string::npos);
+  EXPECT_NE(ParseError({"export", "p.html", "-o", "-", "--table"})
+                .find("needs a value"),
+            std::string::npos);
+  EXPECT_NE(ParseError({"export", "p.html", "--table", "1", "-o", ""})
+                .find("needs a file name"),
+            std::string::npos);
+  EXPECT_NE(ParseError({"export", "p", "--json", "--table", "1", "-o", "-"})
+                .find("does not apply to export"),
+            std::string::npos);
+  EXPECT_NE(ParseError({"tables", "p.html", "--header"})
+                .find("does not apply to tables"),
+            std::string::npos);
+  EXPECT_NE(ParseError({"export", "p", "--table", "1", "--table", "2", "-o",
+                        "-"})
+                .find("twice"),
+            std::string::npos);
+  EXPECT_NE(ParseError({"tables", "p.html", "--json=yes"}).find("no value"),
+            std::string::npos);
+  EXPECT_NE(ParseError({"tables", "p.html", "-x"}).find("unknown option '-x'"),
+            std::string::npos);
+}
+
+TEST(ParseTableSelector, DigitsArePositionsAndAnythingElseIsAnId) {
+  TableSelector sel;
+  std::string error;
+  ASSERT_TRUE(ParseTableSelector("007", &sel, &error));
+  EXPECT_TRUE(sel.by_position);
+  EXPECT_EQ(sel.position, 7);
+
+  ASSERT_TRUE(ParseTableSelector("Table 3", &sel, &error));
+  EXPECT_FALSE(sel.by_position);
+  EXPECT_EQ(sel.id, "Table 3");
+
+  // Signs and spaces make it an id, never a position.
+  ASSERT_TRUE(ParseTableSelector("-1", &sel, &error));
+  EXPECT_FALSE(sel.by_position);
+  ASSERT_TRUE(ParseTableSelector(" 2", &sel, &error));
+  EXPECT_FALSE(sel.by_position);
+
+  // An id made of digits is reached through "id:".
+  ASSERT_TRUE(ParseTableSelector("id:2024", &sel, &error));
+  EXPECT_FALSE(sel.by_position);
+  EXPECT_EQ(sel.id, "2024");
+  ASSERT_TRUE(ParseTableSelector("id:id:x", &sel, &error));
+  EXPECT_EQ(sel.id, "id:x");
+}
+
+TEST(ParseTableSelector, RejectsValuesThatNameNoTable) {
+  TableSelector sel;
+  std::string error;
+  EXPECT_FALSE(ParseTableSelector("", &sel, &error));
+  EXPECT_FALSE(ParseTableSelector("0", &sel, &error));
+  EXPECT_FALSE(ParseTableSelector("000", &sel, &error));
+  EXPECT_FALSE(ParseTableSelector("99999999999999999999", &sel, &error));
+  EXPECT_NE(error.find("too large"), std::string::npos);
+  EXPECT_FALSE(ParseTableSelector("id:", &sel, &error));
+}
+
+}  // namespace
+}  // namespace quarry::qry
