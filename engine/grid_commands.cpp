@@ -68,12 +68,12 @@ std::string BuildLine(std::string_view line,
   return out;
 }
 
-// Rewrites `data` line by line: `rewrite(index, line, out)` appends what
-// replaces line `index`, or returns false to drop the line together with
+// Rewrites `data` line by line: `rewrite(line, out)` appends what replaces
+// the line, or returns false to drop the line together with
 // the line end after it. Bytes between lines are kept.
 void RewriteLines(
     std::string& data, const TableDataReader& reader,
-    const std::function<bool(int, std::string_view, std::string*)>& rewrite) {
+    const std::function<bool(std::string_view, std::string*)>& rewrite) {
   std::string out;
   out.reserve(data.size());
   size_t copied = 0;
@@ -81,7 +81,7 @@ void RewriteLines(
     LineSpan span = reader.LinePosition(i);
     out.append(data, copied, span.begin - copied);
     copied = span.end;
-    if (!rewrite(i, reader.LineView(i), &out)) {
+    if (!rewrite(reader.LineView(i), &out)) {
       if (data.compare(copied, 2, "\r\n") == 0) {
         copied += 2;
       } else if (copied < data.size() &&
@@ -114,7 +114,7 @@ bool ReplaceEqualLines(
                 make_order(FieldCount(fields, reader.ColumnCount()),
                            reader.ColumnCount()),
                 reader.ColumnCount(), reader.Delimiter());
-  RewriteLines(data, reader, [&](int, std::string_view text, std::string* out) {
+  RewriteLines(data, reader, [&](std::string_view text, std::string* out) {
     out->append(text == old_line ? std::string_view(new_line) : text);
     return true;
   });
@@ -128,7 +128,7 @@ bool RemoveLine(std::string& data, int line) {
   reader.Read(data);
   if (line < 0 || line >= reader.LineCount()) return false;
   const std::string target = reader.Line(line);
-  RewriteLines(data, reader, [&](int, std::string_view text, std::string* out) {
+  RewriteLines(data, reader, [&](std::string_view text, std::string* out) {
     if (text == target) return false;
     out->append(text);
     return true;
@@ -147,7 +147,7 @@ bool RemoveColumn(std::string& data, int column) {
   std::vector<size_t> order;
   // Every line at once: replacing one old line after another would let a
   // rebuilt line be taken for a later old one.
-  RewriteLines(data, reader, [&](int, std::string_view text, std::string* out) {
+  RewriteLines(data, reader, [&](std::string_view text, std::string* out) {
     std::vector<FieldSpan> fields = parser.Split(text);
     size_t count = FieldCount(fields, reader.ColumnCount());
     order.clear();
