@@ -135,7 +135,7 @@ class NginxPeer : public Peer {
   int http_port() const { return ports().empty() ? 0 : ports()[0]; }
   // 0 without TLS.
   int https_port() const { return ports().size() < 2 ? 0 : ports()[1]; }
-  // Valid after Start(). Files may be added while the daemon runs.
+  // Exists once Start() has run. Files may be added while the daemon runs.
   std::filesystem::path document_root() const { return dir() / "www"; }
   // The certificate authority to trust for HTTPS; empty without TLS.
   std::filesystem::path ca_file() const { return certs_.ca_file; }
@@ -189,15 +189,15 @@ class TinyproxyPeer : public Peer {
 // vsftpd in the foreground on a high port, anonymous download only, from
 // root(). It runs as the launching user (run_as_launching_user), which
 // works the same for root in CI and for a developer: it needs no system
-// account, no chroot and no privilege separation, and the seccomp sandbox
-// is off because it rejects this set-up. Passive mode uses a block of 50
+// account, no chroot and no privilege separation. Its seccomp sandbox is
+// off: with it on, sessions die before the greeting on current kernels. Passive mode uses a block of 50
 // ports below the kernel's ephemeral range; active mode works too.
 class VsftpdPeer : public Peer {
  public:
   VsftpdPeer();
 
   int port() const { return ports().empty() ? 0 : ports()[0]; }
-  // The anonymous user's folder. Valid after Start().
+  // The anonymous user's folder; exists once Start() has run.
   std::filesystem::path root() const { return dir() / "ftp"; }
   // "ftp://127.0.0.1:PORT/" + path.
   std::string Url(std::string_view path) const;

@@ -188,6 +188,46 @@ TEST(PeerLifetimeTest, DestructionStopsTheDaemonAndRemovesItsFolder) {
   EXPECT_FALSE(fs::exists(dir));
 }
 
+// A daemon that exists (the shell) but dies before listening, or one that
+// is not installed at all.
+class ScriptedPeer : public Peer {
+ public:
+  ScriptedPeer(std::string program, std::string script)
+      : Peer(std::move(program)), script_(std::move(script)) {}
+  int configured = 0;
+
+ protected:
+  bool Prepare(std::string*) override { return true; }
+  int PortCount() const override { return 1; }
+  bool Configure(const std::string& program, const std::vector<int>&,
+                 std::vector<std::string>* argv, std::string*) override {
+    ++configured;
+    *argv = {program, "-c", script_};
+    return true;
+  }
+
+ private:
+  std::string script_;
+};
+
+TEST(PeerStartTest, MissingAndFailingDaemonsAreToldApart) {
+  ScriptedPeer missing("quarry-no-such-daemon", "");
+  EXPECT_EQ(missing.Start(), PeerState::kMissing);
+  EXPECT_NE(missing.reason().find("quarry-no-such-daemon is not installed"), std::string::npos);
+  EXPECT_EQ(missing.configured, 0);
+
+  // Dying at start-up looks like a lost race for the port: three attempts,
+  // then a failure that quotes the daemon's own words.
+  ScriptedPeer failing("sh", "echo cannot bind the port >&2; exit 1");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(failing.Start(), PeerState::kFailed);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(failing.configured, 3);
+  EXPECT_NE(failing.reason().find("exited during start-up"), std::string::npos)
+      << failing.reason();
+  EXPECT_NE(failing.reason().find("cannot bind the port"), std::string::npos) << failing.reason();
+}
+
 TEST(PeerProcessTest, StopReachesStubbornProcessesAndTheirChildren) {
   TempDir dir;
   ASSERT_FALSE(dir.path().empty());
