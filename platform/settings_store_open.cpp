@@ -48,9 +48,6 @@ CREATE TABLE vals (
 );
 )sql";
 
-constexpr char kSqliteMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
-                                   'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
-
 // The first line of an integrity report that names a problem; the report
 // runs to many lines and starts with a banner.
 std::string FirstFinding(std::string_view report) {
@@ -89,38 +86,25 @@ bool CreateFolders(const std::filesystem::path& folder, std::string* error) {
   return true;
 }
 
-enum class FileState { kMissing, kEmpty, kDatabase, kForeign, kUnreadable };
+enum class FileState { kMissing, kPresent, kUnusable };
 
-// Looks at the file's header before SQLite opens it, so that a file that is
-// not a database at all is refused without SQLite ever handling it.
+// Tells a missing file from one SQLite may open. Whether a present file is a
+// database is left to SQLite, which looks under its file locks: a look of
+// our own could catch another process's first write half done.
 FileState ProbeFile(const std::string& path, std::string* error) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) {
     if (errno == ENOENT) return FileState::kMissing;
     *error = std::strerror(errno);
-    return FileState::kUnreadable;
+    return FileState::kUnusable;
   }
-  struct stat info {};
-  FileState state = FileState::kForeign;
-  if (fstat(fd, &info) != 0) {
-    *error = std::strerror(errno);
-    state = FileState::kUnreadable;
-  } else if (!S_ISREG(info.st_mode)) {
+  if (!S_ISREG(info.st_mode)) {
     *error = "not a regular file";
-    state = FileState::kUnreadable;
-  } else if (info.st_size == 0) {
-    state = FileState::kEmpty;
-  } else {
-    char header[sizeof kSqliteMagic] = {};
-    ssize_t got = pread(fd, header, sizeof header, 0);
-    if (got == static_cast<ssize_t>(sizeof header) &&
-        std::memcmp(header, kSqliteMagic, sizeof header) == 0) {
-      state = FileState::kDatabase;
-    }
+    return FileState::kUnusable;
   }
-  close(fd);
-  return state;
+  return FileState::kPresent;
 }
+
 }  // namespace
 
 SettingsStore& SettingsStore::User() {
@@ -171,13 +155,9 @@ void SettingsStore::Open() {
       }
       break;
     }
-    case FileState::kEmpty:
-    case FileState::kDatabase:
+    case FileState::kPresent:
       break;
-    case FileState::kForeign:
-      MarkUnusable(ForeignText(path_));
-      return;
-    case FileState::kUnreadable:
+    case FileState::kUnusable:
       MarkUnusable(UnopenableText(path_, error));
       return;
   }
@@ -192,8 +172,9 @@ void SettingsStore::Open() {
   }
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, kStoreBusyTimeoutMs);
-  // The file is data, not code: no triggers or views of a planted file may
-  // run functions, and no statement may write the file's raw pages.
+  // The file is data, not code: no trigger or view of a planted file may
+  // run functions, and nothing may edit the schema records directly or
+  // switch the journal off.
   sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
   db_ = db;
@@ -206,15 +187,21 @@ void SettingsStore::Open() {
 }
 
 bool SettingsStore::CheckOrCreateSchema() {
-  // Reads one integer, e.g. a header pragma; the result code on failure.
-  auto read_int = [this](const char* sql, int64_t* out) {
-    SqliteStatement st(db_, sql);
+  // The header fields and the number of schema objects, read in one
+  // statement so that they come from one snapshot: read apart, another
+  // process's set-up could land between them.
+  struct Header {
+    int64_t app_id = 0, version = 0, objects = 0;
+  };
+  auto read_header = [this](Header* header) {
+    SqliteStatement st(db_,
+                       "SELECT (SELECT application_id FROM pragma_application_id()), "
+                       "(SELECT user_version FROM pragma_user_version()), "
+                       "(SELECT count(*) FROM sqlite_schema)");
     int rc = st.Step();
-    if (rc == SQLITE_ROW) {
-      *out = st.ColumnInt64(0);
-      return SQLITE_OK;
-    }
-    return rc == SQLITE_DONE ? SQLITE_CORRUPT : rc;
+    if (rc != SQLITE_ROW) return rc == SQLITE_DONE ? SQLITE_CORRUPT : rc;
+    *header = Header{st.ColumnInt64(0), st.ColumnInt64(1), st.ColumnInt64(2)};
+    return SQLITE_OK;
   };
   auto fail = [this](int rc) {
     std::string detail = sqlite3_errmsg(db_);
@@ -227,50 +214,36 @@ bool SettingsStore::CheckOrCreateSchema() {
     return false;
   };
 
-  int64_t app_id = 0;
-  if (int rc = read_int("PRAGMA application_id", &app_id); rc != SQLITE_OK) {
-    return fail(rc);
-  }
-  if (app_id == 0) {
-    // Only a database without any table is taken over; anything else
-    // belongs to someone else.
-    int64_t objects = 0;
-    if (int rc = read_int("SELECT count(*) FROM sqlite_schema", &objects);
-        rc != SQLITE_OK) {
-      return fail(rc);
-    }
-    if (objects != 0) {
-      MarkUnusable(ForeignText(path_));
-      return false;
-    }
+  Header header;
+  if (int rc = read_header(&header); rc != SQLITE_OK) return fail(rc);
+  // Only a database without anything in it is taken over; anything else
+  // belongs to someone else and is not touched.
+  if (header.app_id == 0 && header.objects == 0) {
     // WAL lets readers go on while another process writes.
     Exec("PRAGMA journal_mode=WAL", nullptr);
     if (!Exec("BEGIN IMMEDIATE", nullptr)) return fail(sqlite3_errcode(db_));
     // Another process may have set the file up since the first look.
-    int rc = read_int("PRAGMA application_id", &app_id);
-    if (rc == SQLITE_OK && app_id == 0) {
+    int rc = read_header(&header);
+    if (rc == SQLITE_OK && header.app_id == 0 && header.objects == 0) {
       std::string sql = std::string(kCreateTables) +
                         "PRAGMA application_id = " + std::to_string(kApplicationId) +
                         "; PRAGMA user_version = " + std::to_string(kSchemaVersion) +
                         ";";
       rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
-      app_id = kApplicationId;
     }
     if (rc != SQLITE_OK || sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
       int failed = sqlite3_errcode(db_);
       if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
       return fail(failed);
     }
+    if (int rc = read_header(&header); rc != SQLITE_OK) return fail(rc);
   }
-  if (app_id != kApplicationId) {
+  if (header.app_id != kApplicationId) {
     MarkUnusable(ForeignText(path_));
     return false;
   }
 
-  int64_t version = 0;
-  if (int rc = read_int("PRAGMA user_version", &version); rc != SQLITE_OK) {
-    return fail(rc);
-  }
+  const int64_t version = header.version;
   if (version > kSchemaVersion) {
     MarkUnusable("The settings file " + Quoted(path_) +
                  " was written by a newer version (format " +

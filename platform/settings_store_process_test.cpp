@@ -76,6 +76,25 @@ TEST_F(SettingsStoreProcessTest, ConcurrentWritersLoseNoCommittedValue) {
   for (int w = 0; w < kWriters; ++w) ExpectCommitted(store, w, reported[w], kBytes);
 }
 
+TEST_F(SettingsStoreProcessTest, ProcessesStartingTogetherShareOneNewStore) {
+  // Each round races several first uses of a missing file: every process
+  // must end up on the one store another one set up, none refusing it.
+  constexpr int kRounds = 12, kWriters = 6, kCount = 3;
+  for (int round = 0; round < kRounds; ++round) {
+    path_ = dir_.File("round" + std::to_string(round) + "/registry.sqlite");
+    std::vector<std::unique_ptr<ChildProcess>> children;
+    for (int w = 0; w < kWriters; ++w) {
+      children.push_back(std::make_unique<ChildProcess>(WriterArgs(w, kCount, 8), Env()));
+    }
+    for (auto& child : children) {
+      ProcessResult result = child->Wait(30s);
+      ASSERT_EQ(result.exit_code, 0) << "round " << round;
+    }
+    SettingsStore store(path_);
+    EXPECT_EQ(store.Values(helper::kSharedKey).size(), static_cast<size_t>(kWriters * kCount));
+  }
+}
+
 TEST_F(SettingsStoreProcessTest, KilledWriterLeavesEveryCommittedValue) {
   // Large values make the log grow and checkpoint, so the kill lands in the
   // middle of writes and of checkpoints alike.
