@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "web/curl_support.h"
 #include "web/web_retrieval.h"
 
 namespace quarry {
@@ -93,6 +94,22 @@ TEST(SplitServerAndObjectTest, SplitsAfterTheSchemeOfTheProtocol) {
   SplitServerAndObject(7, "http://h/x", &server, &object);
   EXPECT_EQ(server, "http://h/x");
   EXPECT_EQ(object, "http://h/x");
+}
+
+TEST(PrepareUrlTest, ThePortFieldAppliesOnlyWhereTheAddressNamesNone) {
+  using web_internal::PrepareUrl;
+  std::string url;
+  web_internal::TransferFailure failure;
+  ASSERT_TRUE(PrepareUrl("ftp://files.example/pub/x", {"ftp"}, 21, 21, &url, &failure));
+  EXPECT_EQ(url, "ftp://files.example/pub/x");
+  ASSERT_TRUE(PrepareUrl("ftp://files.example/pub/x", {"ftp"}, 2121, 21, &url, &failure));
+  EXPECT_EQ(url, "ftp://files.example:2121/pub/x");
+  ASSERT_TRUE(PrepareUrl(" https://h:8443/a b ", {"http", "https"}, 8080, 80, &url, &failure));
+  EXPECT_EQ(url, "https://h:8443/a%20b");
+  ASSERT_TRUE(PrepareUrl("h/p", {"http", "https"}, 80, 80, &url, &failure));
+  EXPECT_EQ(url, "http://h/p");
+  EXPECT_FALSE(PrepareUrl("ftp://h/p", {"http", "https"}, 80, 80, &url, &failure));
+  EXPECT_EQ(failure.code, kErrorInternetUnrecognizedScheme);
 }
 
 }  // namespace
