@@ -116,7 +116,8 @@ struct WebRetrievalRequest {
 
   // The "ip" value LookupServerAddress sends.
   int32_t address_list_index = 0;
-  // Must be 0 or more when an operation is asked to check it.
+  // A caller's own marker for lookups; carried along, not checked by the
+  // operations of this library.
   int32_t lookup_check = -1;
   // Results of LookupServerAddress: host (or a full address) and path.
   std::string server_text;
