@@ -1,0 +1,204 @@
+#include "tools/qry/commands.h"
+
+#include <algorithm>
+
+#include "engine/delimited_export.h"
+#include "engine/export_grid.h"
+#include "engine/html_writer.h"
+#include "engine/page_parser.h"
+#include "engine/table_data_reader.h"
+#include "engine/table_grid.h"
+#include "tools/qry/json_writer.h"
+#include "tools/qry/source.h"
+#include "tools/qry/version.h"
+
+namespace quarry::qry {
+
+namespace {
+
+// Reads and parses the page as the results view parses a download.
+// Returns false after writing the reason to `err`.
+bool LoadTables(const std::string& source, TableList* tables,
+                std::ostream& err) {
+  SourceText page;
+  std::string error;
+  if (!ReadSource(source, &page, &error)) {
+    err << "qry: " << error << '\n';
+    return false;
+  }
+  if (page.truncated) {
+    err << "qry: warning: '" << source << "' is larger than "
+        << (kMaxSourceBytes >> 20) << " MiB; only the first "
+        << (kMaxSourceBytes >> 20) << " MiB were read\n";
+  }
+  *tables = ParsePageText(page.bytes);
+  return true;
+}
+
+// Standard output can fail late (a full disk, a closed pipe): a result that
+// did not arrive must not end in success.
+int FlushResult(std::ostream& out, std::ostream& err) {
+  out.flush();
+  if (!out) {
+    err << "qry: cannot write to standard output\n";
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+std::string Printable(const std::string& text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (char ch : text) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b < 0x20 || b == 0x7F) {
+      out += "\\x";
+      out.push_back(kHex[b >> 4]);
+      out.push_back(kHex[b & 0xF]);
+    } else {
+      out.push_back(ch);
+    }
+  }
+  return out;
+}
+
+int RunTables(const Invocation& inv, std::ostream& out, std::ostream& err) {
+  TableList tables;
+  if (!LoadTables(inv.source, &tables, err)) return kExitFailure;
+  if (inv.json) {
+    WriteTablesJson(tables, out);
+  } else if (tables.empty()) {
+    // Not a failure: the page was read; it simply holds no table with data.
+    err << "qry: no tables found in '" << inv.source << "'\n";
+  } else {
+    WriteTableListing(tables, out);
+  }
+  return FlushResult(out, err);
+}
+
+std::string DescribeSelector(const TableSelector& selector) {
+  if (selector.by_position) return "at position " + std::to_string(selector.position);
+  return "with id '" + Printable(selector.id) + "'";
+}
+
+int RunExport(const Invocation& inv, std::ostream& out, std::ostream& err) {
+  TableList tables;
+  if (!LoadTables(inv.source, &tables, err)) return kExitFailure;
+  const int index = FindTable(tables, inv.table);
+  if (index < 0) {
+    err << "qry: no table " << DescribeSelector(inv.table) << " in '"
+        << inv.source << "' (it has " << tables.size()
+        << (tables.size() == 1 ? " table)\n" : " tables)\n");
+    return kExitFailure;
+  }
+
+  // The grid the results view shows for this table, header check box and all.
+  TableGrid shown = BuildTableGrid(tables[index].data, inv.header);
+  MemoryGrid grid(std::move(shown.titles), std::move(shown.rows));
+
+  // The options the results view's Export builds, except that nothing is
+  // opened afterwards: qry runs headless.
+  ExportOptions options;
+  options.heading_font_size = 4;
+  options.header_font_size = 3;
+  options.data_font_size = 2;
+  options.open_after_export = false;
+
+  if (inv.output == "-") {
+    options.file_type = kFileTypeCsv;
+    out << BuildDelimitedText(grid, &options, kFileTypeCsv);
+    return FlushResult(out, err);
+  }
+  options.file_type = FileTypeFromExtension(inv.output);
+  if (!ExportListToFile(grid, inv.output, &options)) {
+    err << "qry: cannot write '" << inv.output << "'\n";
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+size_t DigitCount(size_t n) {
+  size_t digits = 1;
+  while (n >= 10) {
+    n /= 10;
+    ++digits;
+  }
+  return digits;
+}
+
+}  // namespace
+
+int FindTable(const TableList& tables, const TableSelector& selector) {
+  if (selector.by_position) {
+    if (selector.position < 1 ||
+        static_cast<size_t>(selector.position) > tables.size()) {
+      return -1;
+    }
+    return selector.position - 1;
+  }
+  for (size_t i = 0; i < tables.size(); ++i) {
+    if (tables[i].id == selector.id) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void WriteTableListing(const TableList& tables, std::ostream& out) {
+  if (tables.empty()) return;
+  struct Line {
+    std::string position, id, rows, columns;
+  };
+  std::vector<Line> lines;
+  lines.reserve(tables.size());
+  for (size_t i = 0; i < tables.size(); ++i) {
+    TableDataReader reader;
+    reader.Read(tables[i].data);
+    lines.push_back({std::to_string(i + 1), Printable(tables[i].id),
+                     std::to_string(reader.LineCount()),
+                     std::to_string(reader.ColumnCount())});
+  }
+
+  const std::string kPos = "#", kId = "ID", kRows = "ROWS", kCols = "COLUMNS";
+  size_t pos_w = std::max(kPos.size(), DigitCount(tables.size()));
+  size_t id_w = kId.size(), rows_w = kRows.size();
+  for (const Line& l : lines) {
+    id_w = std::max(id_w, l.id.size());
+    rows_w = std::max(rows_w, l.rows.size());
+  }
+  auto pad_left = [](const std::string& s, size_t w) {
+    return std::string(w - std::min(w, s.size()), ' ') + s;
+  };
+  auto pad_right = [](const std::string& s, size_t w) {
+    return s + std::string(w - std::min(w, s.size()), ' ');
+  };
+  out << pad_left(kPos, pos_w) << "  " << pad_right(kId, id_w) << "  "
+      << pad_left(kRows, rows_w) << " x " << kCols << '\n';
+  for (const Line& l : lines) {
+    out << pad_left(l.position, pos_w) << "  " << pad_right(l.id, id_w) << "  "
+        << pad_left(l.rows, rows_w) << " x " << l.columns << '\n';
+  }
+}
+
+int RunQry(const std::vector<std::string>& args, std::ostream& out,
+           std::ostream& err) {
+  Invocation inv;
+  std::string error;
+  if (!ParseArguments(args, &inv, &error)) {
+    err << "qry: " << error << '\n';
+    return kExitUsage;
+  }
+  switch (inv.action) {
+    case Action::kHelp:
+      out << UsageText();
+      return FlushResult(out, err);
+    case Action::kVersion:
+      out << "qry " << QUARRY_QRY_VERSION << '\n';
+      return FlushResult(out, err);
+    case Action::kTables:
+      return RunTables(inv, out, err);
+    case Action::kExport:
+      return RunExport(inv, out, err);
+  }
+  return kExitFailure;
+}
+
+}  // namespace quarry::qry
