@@ -184,7 +184,8 @@ class TagPattern {
 // pass over the cell. Both replacements only ever hit text that ends right
 // before a '>', so the text is held here as its pieces between '>'
 // ("segments"), and a round finds its hits through an index of the
-// segments' endings instead of a scan.
+// segments' endings instead of a scan (a cell of few pieces just looks at
+// each of them).
 
 // Fast form for the usual cell, whose '<' and '>' strictly alternate
 // ("a<b>c</b>d"): every round then removes one tag kind and the result is

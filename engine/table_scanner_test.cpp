@@ -406,6 +406,18 @@ TEST(TableScannerEquivalenceTest, Flattening) {
     ASSERT_EQ(FlattenNestedTables(copy, twin), RefFlatten(ref_copy, ref_twin)) << page;
     ASSERT_EQ(copy, ref_copy) << page;
     ASSERT_EQ(twin, ref_twin) << page;
+
+    std::vector<std::string> expected;
+    for (size_t open = ref_twin.find("<table"); open != std::string::npos;
+         open = ref_twin.find("<table", open)) {
+      const size_t close = ref_twin.find("/table>", open);
+      if (close == std::string::npos) break;
+      expected.push_back(ref_copy.substr(open, close + 7 - open));
+      open = close;
+    }
+    std::vector<std::string> tables;
+    ASSERT_EQ(SplitTables(page, &tables), static_cast<int>(expected.size())) << page;
+    ASSERT_EQ(tables, expected) << page;
   }
 }
 
