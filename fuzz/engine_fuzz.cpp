@@ -5,8 +5,6 @@
 // Besides crashes, hangs and sanitizer reports it checks the contracts that
 // callers build on; a broken one aborts with a message.
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -72,11 +70,8 @@ void Apply(std::string& data, Command command) {
 }
 
 void EditAndExport(std::string data, const uint8_t* control, bool header) {
-  quarry::TableDataReader reader;
-  reader.Read(data);
-
   for (int step = 0; step < 4; ++step) {
-    reader = quarry::TableDataReader();
+    quarry::TableDataReader reader;
     reader.Read(data);
     const int lines = reader.LineCount();
     const int columns = reader.ColumnCount();
@@ -118,6 +113,12 @@ void EditAndExport(std::string data, const uint8_t* control, bool header) {
   ReadEverything(data);
 
   quarry::TableGrid grid = quarry::BuildTableGrid(data, header);
+  quarry::TableDataReader reader;
+  reader.Read(data);
+  const int title_lines = header && reader.LineCount() > 0 ? 1 : 0;
+  if (static_cast<int>(grid.rows.size()) != reader.LineCount() - title_lines) {
+    Broken("the grid's rows are not the text's lines");
+  }
   if (static_cast<int>(grid.titles.size()) != grid.columns) {
     Broken("grid titles do not match its columns");
   }
