@@ -3,6 +3,8 @@
 #include <charconv>
 #include <optional>
 
+#include "tools/qry/source.h"
+
 namespace quarry::qry {
 
 namespace {
@@ -224,7 +226,9 @@ std::string UsageText() {
       "  -h, --help         show this help\n"
       "  -V, --version      show the version\n"
       "\n"
-      "Pages larger than 64 MiB are cut at that size, with a warning.\n"
+      "Pages larger than " +
+      std::to_string(kMaxSourceBytes >> 20) +
+      " MiB are cut at that size, with a warning.\n"
       "Exit status: 0 success, 1 failure (unreadable file, no such table,\n"
       "output not written), 2 bad arguments.\n";
 }
