@@ -1,0 +1,50 @@
+// What Quarry's command line asks for.
+//
+//   Quarry [ADDRESS]        start, and open ADDRESS in the Web Browser view
+//   Quarry --help | -h      print the usage and exit
+//   Quarry --version | -v   print the version and exit
+//
+// The program keeps no document files, so every start creates a new empty
+// document; an address is not a file to open but a page for the browser.
+
+#ifndef QUARRY_APP_COMMAND_LINE_H_
+#define QUARRY_APP_COMMAND_LINE_H_
+
+#include <string>
+#include <vector>
+
+namespace quarry {
+
+// The shell commands of the application framework, by number. Quarry only
+// ever runs kFileNew; the numbers show in the start-up stage text.
+enum ShellCommand : int {
+  kShellFileNew = 0,
+  kShellFileOpen = 1,
+  kShellFilePrint = 2,
+  kShellFilePrintTo = 3,
+  kShellFileDde = 4,
+  kShellAppRegister = 5,
+  kShellAppUnregister = 6,
+  kShellFileNothing = 7,
+};
+
+// The parsed command line. `error` is a one-line reason when the arguments
+// make no sense; the other fields are then unspecified.
+struct CommandLineInfo {
+  int shell_command = kShellFileNew;
+  std::string address;  // the page to open at start, or empty
+  bool show_help = false;
+  bool show_version = false;
+  std::string error;
+};
+
+// Parses the arguments that follow the program name. "--" ends the options,
+// so an address that starts with "-" can still be given.
+CommandLineInfo ParseCommandLine(const std::vector<std::string>& args);
+
+// The usage text printed by --help and after an argument error.
+std::string CommandLineUsage();
+
+}  // namespace quarry
+
+#endif  // QUARRY_APP_COMMAND_LINE_H_

@@ -1,0 +1,42 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace quarry {
+namespace {
+
+TEST(CommandLineTest, AnAddressIsKeptForTheBrowserAndTheDocumentIsNew) {
+  CommandLineInfo info = ParseCommandLine({"https://example.org/a?b=1&c"});
+  EXPECT_TRUE(info.error.empty());
+  EXPECT_EQ(info.address, "https://example.org/a?b=1&c");
+  EXPECT_EQ(info.shell_command, kShellFileNew);
+
+  info = ParseCommandLine({});
+  EXPECT_TRUE(info.error.empty());
+  EXPECT_TRUE(info.address.empty());
+  EXPECT_EQ(info.shell_command, kShellFileNew);
+}
+
+TEST(CommandLineTest, OptionsAndTheirEnd) {
+  EXPECT_TRUE(ParseCommandLine({"--help"}).show_help);
+  EXPECT_TRUE(ParseCommandLine({"-h"}).show_help);
+  EXPECT_TRUE(ParseCommandLine({"--version"}).show_version);
+  EXPECT_TRUE(ParseCommandLine({"-v"}).show_version);
+
+  // After "--" a leading dash belongs to the address.
+  CommandLineInfo info = ParseCommandLine({"--", "-odd-name.html"});
+  EXPECT_TRUE(info.error.empty());
+  EXPECT_EQ(info.address, "-odd-name.html");
+  EXPECT_FALSE(info.show_help);
+}
+
+TEST(CommandLineTest, NonsenseIsReportedNotGuessed) {
+  EXPECT_NE(ParseCommandLine({"--frobnicate"}).error.find("--frobnicate"),
+            std::string::npos);
+  EXPECT_FALSE(ParseCommandLine({"a.html", "b.html"}).error.empty());
+  // A lone "-" is not an option.
+  EXPECT_EQ(ParseCommandLine({"-"}).address, "-");
+}
+
+}  // namespace
+}  // namespace quarry
