@@ -1,0 +1,69 @@
+#include "framework/menu_resources.h"
+
+#include "framework/command_ids.h"
+
+namespace quarry {
+
+namespace {
+
+std::vector<MenuItemSpec> MainFrameMenu() {
+  return {
+      MenuPopup("&Favorites", {MenuCommand(cmd::kFavoritesPlaceholder, "Links")}),
+      MenuPopup("&View", {MenuCommand(cmd::kViewToolbar, "&Toolbar", true),
+                          MenuCommand(cmd::kViewStatusBar, "&Status Bar", true)}),
+      MenuPopup("&Help",
+                {MenuCommand(cmd::kHelpFinder, "&Help Topics"),
+                 MenuSeparator(),
+                 MenuCommand(cmd::kCheckForUpdates, "&Check for Updates"),
+                 MenuCommand(cmd::kCompanySite, "&Zandor Tech Online"),
+                 MenuCommand(cmd::kOnlineFaq, "&Online FAQ"),
+                 MenuSeparator(),
+                 MenuCommand(cmd::kCurrentIssues, "Current &Issues"),
+                 MenuCommand(cmd::kReportBug, "Report a &Bug..."),
+                 MenuCommand(cmd::kMakeSuggestion, "&Make a Suggestion..."),
+                 MenuSeparator(),
+                 MenuCommand(cmd::kAppAbout, "&About Quarry...")}),
+  };
+}
+
+std::vector<MenuItemSpec> SystemMenu() {
+  return {
+      MenuCommand(cmd::kScRestore, "Restore"),
+      MenuCommand(cmd::kScMinimize, "Minimize"),
+      MenuCommand(cmd::kScMaximize, "Maximize"),
+      MenuSeparator(),
+      MenuCommand(cmd::kAppAbout, "About Quarry..."),
+      MenuSeparator(),
+      MenuCommand(cmd::kAppExit, "Exit"),
+  };
+}
+
+std::vector<MenuItemSpec> TrayMenu() {
+  return {
+      MenuCommand(cmd::kAppAbout, "About Quarry..."),
+      MenuCommand(cmd::kTrayRestore, "Restore"),
+      MenuCommand(cmd::kAppExit, "Exit"),
+  };
+}
+
+}  // namespace
+
+const std::vector<MenuItemSpec>& MenuResource(int id) {
+  // Built on first use and kept: menus are rebuilt from these often.
+  static const std::vector<MenuItemSpec> main_frame = MainFrameMenu();
+  static const std::vector<MenuItemSpec> system = SystemMenu();
+  static const std::vector<MenuItemSpec> tray = TrayMenu();
+  static const std::vector<MenuItemSpec> none;
+  switch (id) {
+    case cmd::kMenuMainFrame:
+      return main_frame;
+    case cmd::kMenuSystem:
+      return system;
+    case cmd::kMenuTray:
+      return tray;
+    default:
+      return none;
+  }
+}
+
+}  // namespace quarry
