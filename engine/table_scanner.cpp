@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <functional>
-#include <unordered_map>
 #include <utility>
 
 #include "engine/entity_decoder.h"
@@ -218,6 +218,63 @@ bool RemoveAlternatingTags(std::string& text) {
   return true;
 }
 
+// A multimap from hash keys to (segment, version) entries, kept in one
+// array with a chain per slot: no allocation per key. Entries that went
+// stale are unlinked whenever a walk meets them.
+class SegmentIndex {
+ public:
+  void Insert(size_t key, int id, int version) {
+    if (nodes_.size() >= slots_.size()) Grow();
+    size_t& head = slots_[Slot(key)];
+    nodes_.push_back({key, id, version, head});
+    head = nodes_.size() - 1;
+  }
+
+  // Calls visit(id) for each entry under `key` that is_live(id, version)
+  // accepts, and drops the entries it rejects (whatever their key).
+  template <typename IsLive, typename Visit>
+  void Find(size_t key, const IsLive& is_live, const Visit& visit) {
+    if (slots_.empty()) return;
+    size_t* link = &slots_[Slot(key)];
+    while (*link != kEnd) {
+      Node& node = nodes_[*link];
+      if (!is_live(node.id, node.version)) {
+        *link = node.next;
+        continue;
+      }
+      if (node.key == key) visit(node.id);
+      link = &node.next;
+    }
+  }
+
+ private:
+  static constexpr size_t kEnd = SIZE_MAX;
+
+  struct Node {
+    size_t key;
+    int id;
+    int version;
+    size_t next;
+  };
+
+  size_t Slot(size_t key) const {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 7) & (slots_.size() - 1);
+  }
+
+  void Grow() {
+    slots_.assign(std::max<size_t>(64, slots_.size() * 2), kEnd);
+    // Relinked from the oldest node, so each chain keeps newest first.
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+      size_t& head = slots_[Slot(nodes_[i].key)];
+      nodes_[i].next = head;
+      head = i;
+    }
+  }
+
+  std::vector<Node> nodes_;
+  std::vector<size_t> slots_;
+};
+
 class TagStripper {
  public:
   // Splits the text at its '>'. With more than `index_from` segments, hits
@@ -283,8 +340,6 @@ class TagStripper {
     size_t tail_hash = 0;  // of text[last_lt..], once tails are indexed
   };
 
-  using Entries = std::vector<std::pair<int, int>>;  // segment id, version
-
   static size_t Hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
 
   static bool EndsWith(const std::string& text, std::string_view suffix) {
@@ -295,36 +350,40 @@ class TagStripper {
   // A segment that ends with a text holding a '<' has the same tail from
   // its last '<' as that text: segments with a '<' are filed by that tail.
   void IndexTail(int id) {
-    by_tail_[segs_[id].tail_hash].push_back({id, segs_[id].version});
+    by_tail_.Insert(segs_[id].tail_hash, id, segs_[id].version);
   }
 
   // Texts without '<' (the beginnings cut at a '>' that comes first) are
-  // looked up by their last bytes: each segment is filed under its last 1,
-  // 2, ... kEndKeyLength bytes.
+  // looked up by their last bytes: by the last 8 for longer texts, by all
+  // of them for shorter ones. A key length is indexed once some text asks
+  // for it; then every segment at least that long is filed under it.
   static constexpr size_t kEndKeyLength = 8;
 
   static size_t EndKey(std::string_view text, size_t length) {
     return Hash(text.substr(text.size() - length)) ^ (length * 0x9E3779B97F4A7C15ull);
   }
 
-  void IndexEnd(int id) {
+  void IndexEnd(int id, size_t length) {
     const Segment& seg = segs_[id];
-    for (size_t length = 1; length <= std::min(seg.text.size(), kEndKeyLength); ++length) {
-      by_end_[EndKey(seg.text, length)].push_back({id, seg.version});
+    if (seg.text.size() >= length) {
+      by_end_.Insert(EndKey(seg.text, length), id, seg.version);
     }
   }
 
-  // The live, current entries of a bucket that end with `ending`; stale
-  // entries are dropped on the way.
-  void Collect(Entries& entries, std::string_view ending, std::vector<int>& hits) {
-    size_t kept = 0;
-    for (const auto& [id, version] : entries) {
-      const Segment& seg = segs_[id];
-      if (!seg.alive || seg.version != version) continue;
-      entries[kept++] = {id, version};
-      if (seg.next != -1 && EndsWith(seg.text, ending)) hits.push_back(id);
+  void IndexEnds(int id) {
+    for (size_t length = 1; length <= kEndKeyLength; ++length) {
+      if (end_lengths_[length]) IndexEnd(id, length);
     }
-    entries.resize(kept);
+  }
+
+  // The live entries under `key` of `index` that end with `ending`.
+  void Collect(SegmentIndex& index, size_t key, std::string_view ending, std::vector<int>& hits) {
+    const auto is_live = [&](int id, int version) {
+      return segs_[id].alive && segs_[id].version == version;
+    };
+    index.Find(key, is_live, [&](int id) {
+      if (segs_[id].next != -1 && EndsWith(segs_[id].text, ending)) hits.push_back(id);
+    });
   }
 
   std::vector<int> FindHits(const std::string& ending, size_t lt_in_ending) {
@@ -344,15 +403,14 @@ class TagStripper {
         }
         tails_indexed_ = true;
       }
-      auto bucket = by_tail_.find(Hash(std::string_view(ending).substr(ending.rfind('<'))));
-      if (bucket != by_tail_.end()) Collect(bucket->second, ending, hits);
+      Collect(by_tail_, Hash(std::string_view(ending).substr(ending.rfind('<'))), ending, hits);
     } else {
-      if (!ends_indexed_) {
-        for (int id = 0; id != -1; id = segs_[id].next) IndexEnd(id);
-        ends_indexed_ = true;
+      const size_t length = std::min(ending.size(), kEndKeyLength);
+      if (!end_lengths_[length]) {
+        for (int id = 0; id != -1; id = segs_[id].next) IndexEnd(id, length);
+        end_lengths_[length] = true;
       }
-      auto bucket = by_end_.find(EndKey(ending, std::min(ending.size(), kEndKeyLength)));
-      if (bucket != by_end_.end()) Collect(bucket->second, ending, hits);
+      Collect(by_end_, EndKey(ending, length), ending, hits);
     }
     return hits;
   }
@@ -405,7 +463,7 @@ class TagStripper {
       if (!hit) break;
     }
     ++seg.version;
-    if (ends_indexed_) IndexEnd(id);
+    IndexEnds(id);
     if (tails_indexed_ && seg.lt_count > 0) {
       if (!last_piece_had_lt) seg.tail_hash = Hash(std::string_view(seg.text).substr(seg.last_lt));
       IndexTail(id);
@@ -424,10 +482,10 @@ class TagStripper {
 
   const size_t index_from_;
   std::vector<Segment> segs_;
-  std::unordered_map<size_t, Entries> by_tail_;
-  std::unordered_map<size_t, Entries> by_end_;
+  SegmentIndex by_tail_;
+  SegmentIndex by_end_;
   bool tails_indexed_ = false;
-  bool ends_indexed_ = false;
+  std::array<bool, kEndKeyLength + 1> end_lengths_{};  // key lengths indexed
   std::vector<unsigned> marks_;  // == pass_ for the hits of the current pass
   unsigned pass_ = 0;
   int last_ = 0;
