@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "framework/caption_bar.h"
 
@@ -77,8 +78,9 @@ QString AccessibleNameFor(const DialogItem& item, const DialogItem* previous) {
     const QString name = LabelName(previous->text);
     if (!name.isEmpty()) return name;
   }
-  // An edit's text is its content, not its name.
-  if (item.kind != DialogItemKind::kEdit) {
+  // An edit's or drop-down list's text is its content, not its name.
+  if (item.kind != DialogItemKind::kEdit &&
+      item.kind != DialogItemKind::kComboBox) {
     const QString name = StripMnemonic(item.text).trimmed();
     if (!name.isEmpty()) return name;
   }
@@ -128,7 +130,13 @@ std::vector<QWidget*> CreateDialogControls(const DialogTemplate& tpl,
     QWidget* widget = MakeWidget(item, parent);
     widget->setObjectName(ControlObjectName(item.id));
     widget->setProperty(kControlIdProperty, item.id);
-    widget->setGeometry(MapDialogRect(item.rect, base));
+    QRect geometry = MapDialogRect(item.rect, base);
+    // A drop-down list's rectangle reaches down over its opened list; the
+    // closed box is only as high as its field.
+    if (item.kind == DialogItemKind::kComboBox) {
+      geometry.setHeight(std::min(geometry.height(), widget->sizeHint().height()));
+    }
+    widget->setGeometry(geometry);
     widget->setAccessibleName(AccessibleNameFor(item, previous));
 
     if (pending_buddy_label != nullptr && widget->focusPolicy() != Qt::NoFocus) {

@@ -21,7 +21,8 @@ enum class DialogItemKind {
   kCheckBox,       // QCheckBox
   kGroupBox,       // QGroupBox drawn behind the controls it frames
   kEdit,           // QLineEdit; the text is its initial content
-  kComboBox,       // QComboBox (drop-down list); the text is the first entry
+  kComboBox,       // QComboBox (drop-down list); the text is the first
+                   // entry, the height includes the opened list
   kList,           // a framed, empty placeholder a list control takes over
   kCaptionBar,     // CCaptionBar
   kPlaceholder,    // an empty area (content areas, embedded views)
@@ -54,7 +55,8 @@ QString ControlObjectName(int id);
 
 // Creates the template's controls as children of `parent` (which owns
 // them), in template order (which is also the tab order), each placed at
-// its rectangle converted with `base`. Every control gets the object name
+// its rectangle converted with `base` (a drop-down list only as high as its
+// closed box). Every control gets the object name
 // "ctl<ID>", the property "controlId" and an accessible name; a label with a
 // mnemonic becomes the buddy of the next control that takes focus. Returns
 // the widgets in template order.

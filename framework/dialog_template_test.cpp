@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFrame>
@@ -86,6 +87,7 @@ DialogTemplate SampleTemplate() {
           {1006, DialogItemKind::kCaptionBar, QRect(0, 85, 200, 11), "Caption"},
           {1007, DialogItemKind::kPlaceholder, QRect(0, 96, 200, 24), ""},
           {1008, DialogItemKind::kPushButton, QRect(170, 4, 25, 12), "A && B"},
+          {1009, DialogItemKind::kComboBox, QRect(100, 30, 60, 80), "Comma"},
       }};
 }
 
@@ -98,7 +100,9 @@ TEST(DialogTemplateTest, ControlsAreCreatedAtTheirRectanglesWithTheirIds) {
   for (size_t i = 0; i < made.size(); ++i) {
     const DialogItem& item = tpl.items[i];
     EXPECT_EQ(made[i]->parent(), &parent);
-    EXPECT_EQ(made[i]->geometry(), MapDialogRect(item.rect, base)) << item.id;
+    if (item.kind != DialogItemKind::kComboBox) {
+      EXPECT_EQ(made[i]->geometry(), MapDialogRect(item.rect, base)) << item.id;
+    }
     EXPECT_EQ(made[i]->objectName(), QString("ctl%1").arg(item.id));
     EXPECT_EQ(made[i]->property(kControlIdProperty).toInt(), item.id);
     EXPECT_FALSE(made[i]->accessibleName().isEmpty()) << item.id;
@@ -111,6 +115,15 @@ TEST(DialogTemplateTest, ControlsAreCreatedAtTheirRectanglesWithTheirIds) {
   EXPECT_NE(FindControl<QFrame>(&parent, 1005), nullptr);
   EXPECT_EQ(FindControl<CCaptionBar>(&parent, 1006)->Text(), "Caption");
   EXPECT_NE(FindControl(&parent, 1007), nullptr);
+  // The closed drop-down list keeps its place and width, not the height
+  // its opened list reaches down to.
+  auto* combo = FindControl<QComboBox>(&parent, 1009);
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(combo->currentText(), "Comma");
+  const QRect full = MapDialogRect(QRect(100, 30, 60, 80), base);
+  EXPECT_EQ(combo->geometry().topLeft(), full.topLeft());
+  EXPECT_EQ(combo->width(), full.width());
+  EXPECT_EQ(combo->height(), combo->sizeHint().height());
   // Wrong type or id: nothing.
   EXPECT_EQ(FindControl<QLineEdit>(&parent, 1003), nullptr);
   EXPECT_EQ(FindControl(&parent, 9999), nullptr);
@@ -126,6 +139,7 @@ TEST(DialogTemplateTest, ControlsAreNamedForAssistiveTechnology) {
   EXPECT_EQ(FindControl(&parent, 1005)->accessibleName(), "Tables");
   EXPECT_EQ(FindControl(&parent, 1008)->accessibleName(), "A & B");
   EXPECT_EQ(FindControl(&parent, 1007)->accessibleName(), "Control 1007");
+  EXPECT_EQ(FindControl(&parent, 1009)->accessibleName(), "Control 1009");
 
   // The label's mnemonic moves focus to the edit after it.
   auto* label = FindControl<QLabel>(&parent, -1);
@@ -170,7 +184,7 @@ TEST(KsDialogTest, SizedToTheTemplateInItsOwnFont) {
   EXPECT_EQ(dialog.size(), MapDialogSize(QSize(200, 120), base));
   EXPECT_EQ(dialog.TemplateId(), 410);
   EXPECT_EQ(dialog.accessibleName(), "Sample");
-  EXPECT_EQ(dialog.Controls().size(), 9u);
+  EXPECT_EQ(dialog.Controls().size(), 10u);
   EXPECT_EQ(dialog.Control(1002)->geometry(),
             dialog.MapDialogRect(QRect(40, 4, 100, 12)));
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -123,6 +125,34 @@ TEST(ZtFrameWndTest, SystemMenuIsTheFramesTableAndRoutesToIt) {
   // A frame without a system menu table offers none.
   CZtFrameWnd bare(0);
   EXPECT_EQ(bare.CreateSystemMenu(&bare), nullptr);
+}
+
+// The open pop-up menu, closed and returned for inspection; null if none.
+QMenu* TakeOpenPopup() {
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  if (menu != nullptr) menu->close();
+  return menu;
+}
+
+TEST(ZtFrameWndTest, SystemMenuOpensFromKeyboardAndBarArea) {
+  RecordingFrame frame;
+  frame.LoadMenuBar(MenuResource(cmd::kMenuMainFrame));
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame, 2000));
+
+  QTest::keyClick(&frame, Qt::Key_Space, Qt::AltModifier);
+  QMenu* from_key = TakeOpenPopup();
+  ASSERT_NE(from_key, nullptr);
+  EXPECT_EQ(from_key->objectName(), "systemMenu");
+
+  // A right click on the menu bar reaches the frame.
+  QMenuBar* bar = frame.menuBar();
+  const QPoint spot(bar->width() - 5, bar->height() / 2);
+  QContextMenuEvent click(QContextMenuEvent::Mouse, spot, bar->mapToGlobal(spot));
+  QApplication::sendEvent(bar, &click);
+  QMenu* from_click = TakeOpenPopup();
+  ASSERT_NE(from_click, nullptr);
+  EXPECT_EQ(from_click->objectName(), "systemMenu");
 }
 
 TEST(ZtFrameWndTest, ExitClosesTheFrame) {
