@@ -144,6 +144,8 @@ struct CAppSettings::Hub {
   std::mutex handler_slots_mu;
   std::array<std::atomic<platform::WindowHandle>, kHandlerSlots> handler_slots{};
 
+  // Each running copy of the program has its own hub; nothing here is
+  // shared between processes.
   std::mutex queue_mu;
   std::condition_variable wake;     // a record arrived, or stop
   std::condition_variable room;     // the worker took a record

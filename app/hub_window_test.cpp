@@ -93,6 +93,11 @@ TEST_F(HubWindowTest, RelaysThroughTheOwnerReachEveryLiveSubView) {
 }  // namespace quarry
 
 int main(int argc, char** argv) {
+  // Every test injects its own store; should anything still ask for the
+  // user's, it gets a private one instead.
+  quarry::testing::TempDir home;
+  setenv("ZT_REGISTRY_FILE", home.File("user.sqlite").c_str(), 1);
+  setenv("XDG_STATE_HOME", home.path().c_str(), 1);
   ::testing::InitGoogleTest(&argc, argv);
   QCoreApplication app(argc, argv);
   return RUN_ALL_TESTS();
