@@ -6,6 +6,7 @@
 #include <QTimerEvent>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -154,10 +155,34 @@ MessageReceiver* LocalReceiver(WindowHandle window) {
   return entry->receiver;
 }
 
+// Set once the application has left its main event loop: from then on the
+// main thread serves no more messages, and it may well be waiting for the
+// very worker that is sending to one of its windows.
+std::atomic<bool> g_main_loop_ended{false};
+
+// Watches the current application for the end of its main loop; cheap
+// after the first call per application.
+void WatchApplication() {
+  static std::atomic<QCoreApplication*> watched{nullptr};
+  static std::mutex mu;
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app == nullptr || watched.load() == app) return;
+  std::lock_guard<std::mutex> lock(mu);
+  if (watched.load() == app) return;
+  g_main_loop_ended = false;
+  QObject::connect(app, &QCoreApplication::aboutToQuit, [] { g_main_loop_ended = true; });
+  QObject::connect(app, &QObject::destroyed, [] { watched = nullptr; });
+  watched = app;
+}
+
 // True when the thread that owns a window can no longer handle messages.
 bool ThreadGone(QThread* thread) {
-  if (QCoreApplication::closingDown()) return true;
-  return thread == nullptr || thread->isFinished();
+  if (thread == nullptr || QCoreApplication::closingDown()) return true;
+  if (g_main_loop_ended && QCoreApplication::instance() != nullptr &&
+      thread == QCoreApplication::instance()->thread()) {
+    return true;
+  }
+  return thread->isFinished();
 }
 
 std::optional<intptr_t> SendAndWait(WindowHandle window, uint32_t message,
@@ -185,6 +210,7 @@ std::optional<intptr_t> SendAndWait(WindowHandle window, uint32_t message,
   // that it may post, send and create windows itself.
   if (local_receiver != nullptr) return local_receiver->Dispatch(message, wparam, lparam);
 
+  WatchApplication();
   // Short slices: between them this thread serves messages sent to its own
   // windows and checks that the target can still answer.
   constexpr std::chrono::milliseconds kSlice(20);
@@ -246,6 +272,7 @@ MessageWindow::MessageWindow() : MessageWindow(Handler()) {}
 MessageWindow::MessageWindow(Handler handler)
     : handler_(std::move(handler)),
       receiver_(std::make_unique<internal::MessageReceiver>(this)) {
+  WatchApplication();
   WindowTable& table = Table();
   std::lock_guard<std::mutex> lock(table.mu);
   handle_ = ++table.last_handle;

@@ -134,8 +134,10 @@ bool PostMessage(WindowHandle window, uint32_t message, uintptr_t wparam = 0,
 // thread the call waits until the window's thread has handled it, meanwhile
 // handling messages sent to this thread's own windows (so two threads
 // sending to each other do not deadlock). Returns 0 when the window does
-// not exist, is destroyed before handling the message, or its thread's
-// event loop is shutting down.
+// not exist, is destroyed before handling the message, or its thread no
+// longer serves messages: the thread has finished, or, for the main thread,
+// the application has left its main event loop (so a main thread that
+// joins its workers at exit cannot deadlock with one of them).
 intptr_t SendMessage(WindowHandle window, uint32_t message,
                      uintptr_t wparam = 0, intptr_t lparam = 0);
 

@@ -4,12 +4,15 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace quarry::platform {
@@ -247,6 +250,24 @@ TEST(WindowMessageTest, SendToAThreadThatStoppedServingItsWindowReturns) {
   EXPECT_EQ(SendMessage(orphan->Handle(), kMsg), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
   delete orphan;
+}
+
+TEST(WindowMessageDeathTest, SendToTheMainThreadAfterItsLoopEndedReturns) {
+  // As a program does at exit: leave the main loop, then join a worker that
+  // is sending to a window of the main thread. Run apart, since the end of
+  // the main loop is for good.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        RecordingWindow window;
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
+        QCoreApplication::exec();
+        auto result = std::async(std::launch::async,
+                                 [&] { return SendMessage(window.Handle(), kMsg, 0, 0); });
+        if (result.wait_for(5s) != std::future_status::ready) _exit(2);
+        _exit(result.get() == 0 && window.Count() == 0 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(WindowMessageTest, SendTimeoutGivesUpOnABusyWindow) {
