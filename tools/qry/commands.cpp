@@ -1,6 +1,10 @@
 #include "tools/qry/commands.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 
 #include "engine/delimited_export.h"
 #include "engine/export_grid.h"
@@ -9,6 +13,8 @@
 #include "engine/table_data_reader.h"
 #include "engine/table_grid.h"
 #include "tools/qry/json_writer.h"
+#include "tools/qry/printable.h"
+#include "tools/qry/progress_line.h"
 #include "tools/qry/source.h"
 #include "tools/qry/version.h"
 
@@ -18,18 +24,31 @@ namespace {
 
 // Reads and parses the page as the results view parses a download.
 // Returns false after writing the reason to `err`.
-bool LoadTables(const std::string& source, TableList* tables,
-                std::ostream& err) {
+bool LoadTables(const Invocation& inv, const RunContext& context,
+                TableList* tables, std::ostream& err) {
+  WebAccess access;
+  access.proxy = inv.proxy;
+  access.user_name = inv.user_name;
+  access.password = inv.password;
+  std::optional<ProgressLine> progress;
+  if (context.show_progress) {
+    progress.emplace(err);
+    access.progress = [&progress](double fraction) { progress->Show(fraction); };
+  }
   SourceText page;
   std::string error;
-  if (!ReadSource(source, &page, &error)) {
+  const bool read = ReadSource(inv.source, access, &page, &error);
+  // Whatever follows starts on a clean line.
+  progress.reset();
+  if (!read) {
     err << "qry: " << error << '\n';
     return false;
   }
   if (page.truncated) {
-    err << "qry: warning: '" << source << "' is larger than "
-        << (kMaxSourceBytes >> 20) << " MiB; only the first "
-        << (kMaxSourceBytes >> 20) << " MiB were read\n";
+    const std::string limit = DescribeSize(page.limit);
+    err << "qry: warning: '" << DisplaySource(inv.source) << "' is larger than "
+        << limit << " (MaxPageSize); only the first " << limit
+        << " were read, later tables may be missing\n";
   }
   *tables = ParsePageText(page.bytes);
   return true;
@@ -46,30 +65,15 @@ int FlushResult(std::ostream& out, std::ostream& err) {
   return kExitOk;
 }
 
-std::string Printable(const std::string& text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (char ch : text) {
-    const auto b = static_cast<unsigned char>(ch);
-    if (b < 0x20 || b == 0x7F) {
-      out += "\\x";
-      out.push_back(kHex[b >> 4]);
-      out.push_back(kHex[b & 0xF]);
-    } else {
-      out.push_back(ch);
-    }
-  }
-  return out;
-}
-
-int RunTables(const Invocation& inv, std::ostream& out, std::ostream& err) {
+int RunTables(const Invocation& inv, const RunContext& context,
+              std::ostream& out, std::ostream& err) {
   TableList tables;
-  if (!LoadTables(inv.source, &tables, err)) return kExitFailure;
+  if (!LoadTables(inv, context, &tables, err)) return kExitFailure;
   if (inv.json) {
     WriteTablesJson(tables, out);
   } else if (tables.empty()) {
     // Not a failure: the page was read; it simply holds no table with data.
-    err << "qry: no tables found in '" << inv.source << "'\n";
+    err << "qry: no tables found in '" << DisplaySource(inv.source) << "'\n";
   } else {
     WriteTableListing(tables, out);
   }
@@ -81,13 +85,14 @@ std::string DescribeSelector(const TableSelector& selector) {
   return "with id '" + Printable(selector.id) + "'";
 }
 
-int RunExport(const Invocation& inv, std::ostream& out, std::ostream& err) {
+int RunExport(const Invocation& inv, const RunContext& context,
+              std::ostream& out, std::ostream& err) {
   TableList tables;
-  if (!LoadTables(inv.source, &tables, err)) return kExitFailure;
+  if (!LoadTables(inv, context, &tables, err)) return kExitFailure;
   const int index = FindTable(tables, inv.table);
   if (index < 0) {
     err << "qry: no table " << DescribeSelector(inv.table) << " in '"
-        << inv.source << "' (it has " << tables.size()
+        << DisplaySource(inv.source) << "' (it has " << tables.size()
         << (tables.size() == 1 ? " table)\n" : " tables)\n");
     return kExitFailure;
   }
@@ -178,13 +183,31 @@ void WriteTableListing(const TableList& tables, std::ostream& out) {
   }
 }
 
+RunContext ContextFromProcess() {
+  RunContext context;
+  context.show_progress = ::isatty(STDERR_FILENO) == 1;
+  if (const char* password = std::getenv(kPasswordVariable)) {
+    context.password = password;
+  }
+  return context;
+}
+
 int RunQry(const std::vector<std::string>& args, std::ostream& out,
-           std::ostream& err) {
+           std::ostream& err, const RunContext& context) {
   Invocation inv;
   std::string error;
   if (!ParseArguments(args, &inv, &error)) {
     err << "qry: " << error << '\n';
     return kExitUsage;
+  }
+  if (inv.password_from_environment) {
+    if (!context.password || context.password->empty()) {
+      err << "qry: --user " << Printable(inv.user_name)
+          << ": no password (give NAME:PASSWORD, or set " << kPasswordVariable
+          << ")\n";
+      return kExitUsage;
+    }
+    inv.password = *context.password;
   }
   switch (inv.action) {
     case Action::kHelp:
@@ -194,9 +217,9 @@ int RunQry(const std::vector<std::string>& args, std::ostream& out,
       out << "qry " << QUARRY_QRY_VERSION << '\n';
       return FlushResult(out, err);
     case Action::kTables:
-      return RunTables(inv, out, err);
+      return RunTables(inv, context, out, err);
     case Action::kExport:
-      return RunExport(inv, out, err);
+      return RunExport(inv, context, out, err);
   }
   return kExitFailure;
 }

@@ -4,6 +4,7 @@
 #ifndef QUARRY_TOOLS_QRY_COMMANDS_H_
 #define QUARRY_TOOLS_QRY_COMMANDS_H_
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -15,16 +16,30 @@ namespace quarry::qry {
 
 // Exit statuses of qry.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;  // unreadable page, no such table,
-                                        // output not written
+inline constexpr int kExitFailure = 1;  // unreadable page, failed download,
+                                        // no such table, output not written
 inline constexpr int kExitUsage = 2;    // bad arguments
+
+// What qry takes from its process besides the arguments.
+struct RunContext {
+  // `err` is a terminal: a download shows its progress there as one
+  // updating line, cleared when it ends.
+  bool show_progress = false;
+  // The value of QRY_PASSWORD, the password for `--user NAME`.
+  std::optional<std::string> password;
+};
+
+// The context of this process: whether standard error is a terminal, and
+// QRY_PASSWORD.
+RunContext ContextFromProcess();
 
 // Runs qry with the arguments that follow the program name. Results go to
 // `out`; warnings and the one-line reason of a failure ("qry: ...") go to
 // `err`. Returns the exit status. A failed export leaves no output file
-// behind and no earlier file of that name changed.
+// behind and no earlier file of that name changed. Reads the settings store
+// the retrieval code uses (page size limit, offline switch, proxy).
 int RunQry(const std::vector<std::string>& args, std::ostream& out,
-           std::ostream& err);
+           std::ostream& err, const RunContext& context = RunContext());
 
 // Returns the list index of the table that `selector` names, or -1: a
 // position counts from 1; an id selects the first table with exactly that id

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "web/testing/web_test_environment.h"
+
 namespace quarry::qry {
 namespace {
 
@@ -24,15 +26,14 @@ constexpr char kPage[] =
     "<table><tr><td>only</td></tr></table>\n"
     "</body></html>\n";
 
-class QryCommandTest : public ::testing::Test {
+// Each test has its own folder and settings store (WebTest), never the
+// user's.
+class QryCommandTest : public quarry::testing::WebTest {
  protected:
   void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "qry-cmd-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
+    WebTest::SetUp();
     page_ = Write("page.html", kPage);
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::string Write(const std::string& name, const std::string& bytes) {
     const std::string path = (dir_ / name).string();
@@ -53,7 +54,6 @@ class QryCommandTest : public ::testing::Test {
     return RunQry(args, out_, err_);
   }
 
-  fs::path dir_;
   std::string page_;
   std::ostringstream out_, err_;
 };

@@ -1,4 +1,5 @@
-// qry: lists the tables of a saved web page and exports one of them.
+// qry: lists the tables of a web page (saved, or fetched from its address)
+// and exports one of them.
 
 #include <iostream>
 #include <string>
@@ -10,5 +11,6 @@ int main(int argc, char** argv) {
   // Table texts are raw page bytes: keep the standard streams byte-exact.
   std::ios::sync_with_stdio(false);
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  return quarry::qry::RunQry(args, std::cout, std::cerr);
+  return quarry::qry::RunQry(args, std::cout, std::cerr,
+                             quarry::qry::ContextFromProcess());
 }

@@ -1,5 +1,6 @@
 #include "tools/qry/options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -36,7 +37,59 @@ OptionWord SplitOption(const std::string& arg) {
   return {arg, std::nullopt};
 }
 
+bool IsBlankOrControl(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return b <= 0x20 || b == 0x7F;
+}
+
 }  // namespace
+
+bool CheckProxy(const std::string& text, std::string* error) {
+  std::string rest = text;
+  const size_t scheme_end = rest.find("://");
+  if (scheme_end != std::string::npos) rest.erase(0, scheme_end + 3);
+  if (!rest.empty() && rest.back() == '/') rest.pop_back();
+  std::string host, port;
+  bool has_port = false;
+  if (!rest.empty() && rest[0] == '[') {
+    const size_t close = rest.find(']');
+    if (close == std::string::npos) {
+      *error = "--proxy '" + text + "': no ']' after the IPv6 address";
+      return false;
+    }
+    host = rest.substr(1, close - 1);
+    const std::string after = rest.substr(close + 1);
+    if (!after.empty()) {
+      if (after[0] != ':') {
+        *error = "--proxy '" + text + "': expected ':PORT' after ']'";
+        return false;
+      }
+      has_port = true;
+      port = after.substr(1);
+    }
+  } else {
+    const size_t colon = rest.find(':');
+    host = rest.substr(0, colon);
+    if (colon != std::string::npos) {
+      has_port = true;
+      port = rest.substr(colon + 1);
+    }
+  }
+  if (host.empty() || std::any_of(host.begin(), host.end(), IsBlankOrControl)) {
+    *error = "--proxy needs HOST[:PORT]";
+    return false;
+  }
+  if (has_port) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
+    if (!AllDigits(port) || ec != std::errc() || end != port.data() + port.size() ||
+        value < 1 || value > 65535) {
+      *error = "--proxy '" + text + "': the port must be a number from 1 to 65535";
+      return false;
+    }
+  }
+  return true;
+}
 
 bool ParseTableSelector(const std::string& text, TableSelector* out,
                         std::string* error) {
@@ -107,6 +160,7 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
   std::vector<std::string> positional;
   bool have_table = false;
   bool have_output = false;
+  bool have_user = false;
   bool options_done = false;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -169,6 +223,44 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
         return false;
       }
       have_output = true;
+    } else if (word.name == "--proxy") {
+      if (out->proxy) {
+        *error = "option --proxy given twice";
+        return false;
+      }
+      std::string value;
+      if (!take_value(&value)) return false;
+      if (!CheckProxy(value, error)) return false;
+      out->proxy = value;
+    } else if (word.name == "--user") {
+      if (have_user) {
+        *error = "option --user given twice";
+        return false;
+      }
+      std::string value;
+      if (!take_value(&value)) return false;
+      // The name cannot hold a colon (Basic credentials are "name:password"),
+      // the password may: split at the first one.
+      const size_t colon = value.find(':');
+      out->user_name = value.substr(0, colon);
+      if (out->user_name.empty()) {
+        *error = "--user needs NAME[:PASSWORD]";
+        return false;
+      }
+      if (colon == std::string::npos) {
+        out->password_from_environment = true;
+      } else {
+        out->password = value.substr(colon + 1);
+        // Credentials with an empty password are never sent; say so rather
+        // than fail later with a bare 401.
+        if (out->password.empty()) {
+          *error = "--user " + out->user_name +
+                   ": empty password (give NAME:PASSWORD, or NAME with the "
+                   "password in " + kPasswordVariable + ")";
+          return false;
+        }
+      }
+      have_user = true;
     } else {
       *error = "unknown option '" + word.name + "' (try 'qry --help')";
       return false;
@@ -176,7 +268,7 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
   }
 
   if (positional.empty()) {
-    *error = command + ": missing FILE";
+    *error = command + ": missing FILE or URL";
     return false;
   }
   if (positional.size() > 1) {
@@ -197,16 +289,18 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
 
 std::string UsageText() {
   return
-      "Usage: qry tables FILE [--json]\n"
-      "       qry export FILE --table N|ID [--header] -o OUT\n"
+      "Usage: qry tables SOURCE [--json] [WEB OPTIONS]\n"
+      "       qry export SOURCE --table N|ID [--header] -o OUT [WEB OPTIONS]\n"
       "       qry --help | --version\n"
       "\n"
-      "Lists the tables of a saved web page and exports one of them.\n"
+      "Lists the tables of a web page and exports one of them. SOURCE is a\n"
+      "saved page (a file path) or an address starting with http://,\n"
+      "https://, ftp:// or file://, which is downloaded afresh.\n"
       "\n"
       "Commands:\n"
-      "  tables FILE        list the tables found in FILE: position (from 1),\n"
+      "  tables SOURCE      list the tables found in SOURCE: position (from 1),\n"
       "                     id, and size as rows x columns\n"
-      "  export FILE        write one table as the results grid shows it\n"
+      "  export SOURCE      write one table as the results grid shows it\n"
       "\n"
       "Options:\n"
       "  --json             (tables) print every table record as a JSON array;\n"
@@ -226,11 +320,24 @@ std::string UsageText() {
       "  -h, --help         show this help\n"
       "  -V, --version      show the version\n"
       "\n"
-      "Pages larger than " +
-      std::to_string(kMaxSourceBytes >> 20) +
-      " MiB are cut at that size, with a warning.\n"
-      "Exit status: 0 success, 1 failure (unreadable file, no such table,\n"
-      "output not written), 2 bad arguments.\n";
+      "Web options (addresses only):\n"
+      "  --proxy HOST[:PORT]\n"
+      "                     go through this proxy (port 80 when none is\n"
+      "                     given); without it the proxy stored in the\n"
+      "                     settings (UseProxy, ProxyServer, ProxyPort under\n"
+      "                     HKCU\\Software\\Zandor Tech\\Quarry\\Online) applies\n"
+      "  --user NAME[:PASSWORD]\n"
+      "                     credentials for a server (or proxy) that asks\n"
+      "                     for them; with NAME alone the password is taken\n"
+      "                     from the environment variable " + std::string(kPasswordVariable) + ",\n"
+      "                     which keeps it out of the shell's history\n"
+      "\n"
+      "Pages larger than the stored MaxPageSize (default " +
+      std::to_string(kDefaultMaxSourceBytes >> 20) +
+      " MiB) are cut at that\nsize, with a warning. While the offline switch "
+      "is on, addresses other\nthan file:// fail at once.\n"
+      "Exit status: 0 success, 1 failure (unreadable page, failed download,\n"
+      "no such table, output not written), 2 bad arguments.\n";
 }
 
 }  // namespace quarry::qry

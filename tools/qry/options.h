@@ -3,6 +3,7 @@
 #ifndef QUARRY_TOOLS_QRY_OPTIONS_H_
 #define QUARRY_TOOLS_QRY_OPTIONS_H_
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,8 @@ namespace quarry::qry {
 enum class Action {
   kHelp,     // qry --help
   kVersion,  // qry --version
-  kTables,   // qry tables FILE [--json]
-  kExport,   // qry export FILE --table SEL [--header] -o OUT
+  kTables,   // qry tables SOURCE [--json]
+  kExport,   // qry export SOURCE --table SEL [--header] -o OUT
 };
 
 // How `--table` picks a table. A value of digits only is a position counted
@@ -26,11 +27,20 @@ struct TableSelector {
 
 struct Invocation {
   Action action = Action::kHelp;
-  std::string source;  // the page to read (FILE)
+  std::string source;  // the page to read: a file path or a web address
   bool json = false;   // tables: records as JSON instead of a listing
   TableSelector table;
   bool header = false;  // export: line 0 gives the column titles
   std::string output;   // export: the file to write, "-" for standard output
+
+  // --proxy HOST[:PORT]; nullopt: the stored proxy settings apply.
+  std::optional<std::string> proxy;
+  // --user NAME[:PASSWORD], split at the first colon. Without a colon the
+  // password is to come from the environment (QRY_PASSWORD), which the
+  // parser does not read: password_from_environment says so.
+  std::string user_name;  // empty: no --user
+  std::string password;
+  bool password_from_environment = false;
 };
 
 // Parses the arguments that follow the program name. Returns true and fills
@@ -44,6 +54,14 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
 // any table (empty, "0", a position too large for an int, "id:" alone).
 bool ParseTableSelector(const std::string& text, TableSelector* out,
                         std::string* error);
+
+// Checks a `--proxy` value: HOST, HOST:PORT or [IPV6]:PORT, optionally
+// after a "scheme://" the proxy speaks, with PORT 1 to 65535. Returns false
+// with a reason otherwise.
+bool CheckProxy(const std::string& text, std::string* error);
+
+// The environment variable that holds the password for `--user NAME`.
+inline constexpr char kPasswordVariable[] = "QRY_PASSWORD";
 
 // The text that `qry --help` prints.
 std::string UsageText();

@@ -103,6 +103,50 @@ TEST(ParseArguments, RejectsIncompleteOrMisplacedArguments) {
             std::string::npos);
 }
 
+TEST(ParseArguments, ProxyAndUserApplyToBothCommands) {
+  Invocation inv = MustParse({"tables", "http://h/p", "--proxy", "cache:3128", "--user",
+                              "ann:pa:ss"});
+  EXPECT_EQ(inv.proxy, "cache:3128");
+  EXPECT_EQ(inv.user_name, "ann");
+  EXPECT_EQ(inv.password, "pa:ss");  // split at the first colon only
+  EXPECT_FALSE(inv.password_from_environment);
+
+  inv = MustParse({"export", "http://h/p", "--table", "1", "-o", "-", "--user=ann",
+                   "--proxy=[::1]:8080"});
+  EXPECT_EQ(inv.proxy, "[::1]:8080");
+  EXPECT_EQ(inv.user_name, "ann");
+  EXPECT_EQ(inv.password, "");
+  EXPECT_TRUE(inv.password_from_environment);
+
+  inv = MustParse({"tables", "p.html"});
+  EXPECT_FALSE(inv.proxy.has_value());
+  EXPECT_EQ(inv.user_name, "");
+  EXPECT_FALSE(inv.password_from_environment);
+}
+
+TEST(ParseArguments, RejectsCredentialsThatCouldNeverBeSent) {
+  EXPECT_NE(ParseError({"tables", "u", "--user", ":pw"}).find("needs NAME"), std::string::npos);
+  EXPECT_NE(ParseError({"tables", "u", "--user", "ann:"}).find("empty password"),
+            std::string::npos);
+  EXPECT_NE(ParseError({"tables", "u", "--user", "a:b", "--user", "c:d"}).find("twice"),
+            std::string::npos);
+  EXPECT_NE(ParseError({"tables", "u", "--user"}).find("needs a value"), std::string::npos);
+}
+
+TEST(CheckProxy, TakesHostsWithOptionalPortsAndRefusesTheRest) {
+  std::string error;
+  for (const char* ok : {"cache", "cache:3128", "10.0.0.1:8080", "[::1]", "[::1]:3128",
+                         "http://cache:3128", "socks5://cache:1080/", "cache:65535"}) {
+    EXPECT_TRUE(CheckProxy(ok, &error)) << ok << ": " << error;
+  }
+  for (const char* bad : {"", ":3128", "cache:", "cache:0", "cache:65536", "cache:31x",
+                          "cache:-1", "ca che:80", "[::1", "[::1]x", "http://"}) {
+    error.clear();
+    EXPECT_FALSE(CheckProxy(bad, &error)) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
+  }
+}
+
 TEST(ParseTableSelector, DigitsArePositionsAndAnythingElseIsAnId) {
   TableSelector sel;
   std::string error;

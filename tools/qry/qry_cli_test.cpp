@@ -1,92 +1,52 @@
 // Runs the built qry binary as a user or a script would, on the sample page
-// shipped in docs/.
-
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+// shipped in docs/, with a settings store of its own.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
+#include <string>
+#include <vector>
 
-extern char** environ;
+#include "platform/settings_store.h"
+#include "platform/testing/subprocess.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using quarry::testing::ProcessResult;
+using quarry::testing::ReadFileBytes;
+using quarry::testing::TempDir;
 
 struct Result {
   int status = -1;  // exit status, or -1 when it did not exit normally
   std::string out, err;
 };
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string Slurp(const fs::path& path) { return ReadFileBytes(path.string()); }
 
 class QryCliTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "qry-cli-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { dir_ = temp_.path(); }
 
-  // Runs qry with `args`, its output captured in files, for at most 30 s.
+  // Runs qry with `args` for at most 30 s. The store, the home folder and
+  // the configuration folder are this test's own, so the user's settings
+  // are neither read nor created.
   Result Run(const std::vector<std::string>& args) {
-    const std::string out_path = (dir_ / "stdout").string();
-    const std::string err_path = (dir_ / "stderr").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> words = {QRY_BINARY};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-
-    Result result;
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, QRY_BINARY, &actions, nullptr,
-                               argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-      ADD_FAILURE() << "cannot start " << QRY_BINARY;
-      return result;
-    }
-    int status = 0;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        ADD_FAILURE() << "qry did not finish within 30 s";
-        return result;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
-    result.out = Slurp(out_path);
-    result.err = Slurp(err_path);
-    return result;
+    std::vector<std::string> argv = {QRY_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ProcessResult p = quarry::testing::RunProcess(
+        argv,
+        {"ZT_REGISTRY_FILE=" + StorePath(), "HOME=" + temp_.path(),
+         "XDG_CONFIG_HOME=" + temp_.File("config"), "QRY_PASSWORD"},
+        {}, std::chrono::seconds(30));
+    EXPECT_FALSE(p.timed_out) << "qry did not finish within 30 s";
+    return {p.exit_code, p.out, p.err};
   }
 
+  std::string StorePath() const { return temp_.File("registry.sqlite"); }
+
+  TempDir temp_;
   fs::path dir_;
 };
 
@@ -162,6 +122,28 @@ TEST_F(QryCliTest, FailuresGiveOneLineAndDistinctStatuses) {
   r = Run({"--version"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind("qry ", 0), 0u);
+}
+
+TEST_F(QryCliTest, TheStoredPageSizeLimitCutsALocalFileWithAWarning) {
+  {
+    quarry::platform::SettingsStore store(StorePath());
+    ASSERT_TRUE(store.SetDword("Software\\Zandor Tech\\Quarry\\Settings",
+                               "MaxPageSize", 4096));
+  }
+  ASSERT_GT(fs::file_size(QRY_SAMPLE_PAGE), 4096u);
+  Result r = Run({"tables", QRY_SAMPLE_PAGE});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, std::string("qry: warning: '") + QRY_SAMPLE_PAGE +
+                       "' is larger than 4 KiB (MaxPageSize); only the first "
+                       "4 KiB were read, later tables may be missing\n");
+  // The footer table is cut off; the four before it are whole.
+  EXPECT_EQ(r.out,
+            "#  ID         ROWS x COLUMNS\n"
+            "1  Table 1       5 x 3\n"
+            "2  layout        3 x 2\n"
+            "3  prices        7 x 4\n"
+            "4  cafe-menu     5 x 3\n");
+  EXPECT_FALSE(fs::exists(temp_.File("config")));
 }
 
 }  // namespace

@@ -1,35 +1,81 @@
 // Reading the page that qry works on.
 //
-// A source names where a page comes from. Today that is a file path; the
-// reading lives in this one function so that other kinds of source (a web
-// address, standard input) can be added here without touching the commands.
+// A source names where a page comes from: a web address (http://, https://,
+// ftp:// or file://, the scheme in any case), fetched through the web
+// retrieval library exactly as the results view fetches a page to parse, or
+// else a local file path. ReadSource is the one place that reads a page.
 
 #ifndef QUARRY_TOOLS_QRY_SOURCE_H_
 #define QUARRY_TOOLS_QRY_SOURCE_H_
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "web/web_settings.h"
 
 namespace quarry::qry {
 
-// The most bytes of a page that qry reads; the rest of a larger page is cut
-// off, as the results view cuts a download at its buffer's size.
-inline constexpr std::size_t kMaxSourceBytes = std::size_t{64} << 20;
+// The most bytes of a page that qry reads when the settings store does not
+// say otherwise ("MaxPageSize" in the program's "Settings" section); the
+// rest of a larger page is cut off, as the results view cuts a download at
+// that size.
+inline constexpr std::size_t kDefaultMaxSourceBytes = kDefaultMaxPageSize;
 
-// The bytes of one page as read, and whether the page was longer than the
-// limit and so was cut.
+// The bytes of one page as read, whether the page was longer than the limit
+// and so was cut, and the limit that applied.
 struct SourceText {
   std::string bytes;
   bool truncated = false;
+  std::size_t limit = 0;
 };
 
-// Reads at most `limit` bytes of the page named by `source` into `*out`,
-// replacing what it held. Returns true on success; on failure returns false,
-// leaves `*error` holding a one-line reason that names the source, and leaves
-// `*out` in an unspecified but valid state. A page cut at `limit` is a
+// How web addresses are reached. Ignored for local files.
+struct WebAccess {
+  // "HOST[:PORT]" from --proxy: every address goes through that proxy.
+  // nullopt: the user's stored "Online" settings decide, as in the program.
+  std::optional<std::string> proxy;
+  // Credentials for the single retry after a 401 or 407 answer (Basic
+  // scheme), and the FTP log-on. Used only when both are non-empty.
+  std::string user_name;
+  std::string password;
+  // Called on the reading thread with the fraction of a download read so
+  // far (0.0 first, 1.0 last). Only downloads of known length report; may
+  // be empty.
+  std::function<void(double fraction)> progress;
+};
+
+// True when `source` begins with "http://", "https://", "ftp://" or
+// "file://", the scheme in any case.
+bool IsWebAddress(std::string_view source);
+
+// The page size limit: "MaxPageSize" from the settings store the retrieval
+// code uses (0 or missing: kDefaultMaxSourceBytes).
+std::size_t PageSizeLimit();
+
+// Reads the page named by `source` into `*out`, replacing what it held: a
+// web address through FetchWebSource (web_fetch.h), anything else as a local
+// file through ReadFileSource, both cut at PageSizeLimit(). Returns true on
+// success; on failure returns false with a one-line reason in `*error` and
+// `*out` in an unspecified but valid state. A page cut at the limit is a
 // success with `out->truncated` set; warning about it is the caller's job.
-bool ReadSource(const std::string& source, SourceText* out, std::string* error,
-                std::size_t limit = kMaxSourceBytes);
+bool ReadSource(const std::string& source, const WebAccess& access,
+                SourceText* out, std::string* error);
+
+// Reads at most `limit` bytes of the local file `path` into `*out`. On
+// failure returns false with a one-line reason naming the file.
+bool ReadFileSource(const std::string& path, SourceText* out,
+                    std::string* error, std::size_t limit);
+
+// `source` as messages show it: control characters escaped as \xNN, and the
+// password of a web address's "user:password@" part replaced by "***".
+std::string DisplaySource(const std::string& source);
+
+// A byte count for people: "64 MiB", "512 KiB" or "1000 bytes", whichever
+// states it exactly.
+std::string DescribeSize(std::size_t bytes);
 
 }  // namespace quarry::qry
 
