@@ -5,7 +5,9 @@
 # server when the authority is not trusted, so verification is really on.
 #
 # usage: qry_https_check.sh QRY PEER_LAUNCH
-# Exit status 0 on success, 77 when nginx or openssl is not installed.
+# Exit status 0 on success, 77 when nginx or openssl is not installed
+# (1 instead when QUARRY_REQUIRE_PEERS is set to anything but 0, as in CI,
+# so that a machine missing a package cannot pass quietly).
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -52,6 +54,10 @@ EOF
 status=0
 "$launch" nginx-tls --root "$work/www" --timeout 60 -- \
   bash -c "$inner" inner "$qry" "$work/out.csv" || status=$?
+if [ "$status" -eq 77 ] && [ -n "${QUARRY_REQUIRE_PEERS:-}" ] && [ "${QUARRY_REQUIRE_PEERS}" != 0 ]; then
+  echo "nginx is not available, and QUARRY_REQUIRE_PEERS asks for it" >&2
+  exit 1
+fi
 if [ "$status" -ne 0 ]; then
   [ "$status" -eq 77 ] && echo "skipped: nginx is not available" >&2
   [ -s "$work/out.csv.untrusted.err" ] && sed 's/^/untrusted run: /' "$work/out.csv.untrusted.err" >&2
