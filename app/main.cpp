@@ -1,0 +1,49 @@
+// Quarry, the desktop program: pulls the tables out of web pages.
+
+#include <QApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/app_icons.h"
+#include "app/command_line.h"
+#include "app/quarry_app.h"
+#include "app/startup_steps.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+
+  // Answered before any window is made, so they work without a display.
+  const quarry::CommandLineInfo info = quarry::ParseCommandLine(args);
+  if (!info.error.empty()) {
+    std::fprintf(stderr, "Quarry: %s\n%s", info.error.c_str(),
+                 quarry::CommandLineUsage().c_str());
+    return 2;
+  }
+  if (info.show_help) {
+    std::fputs(quarry::CommandLineUsage().c_str(), stdout);
+    return 0;
+  }
+  if (info.show_version) {
+    std::printf("Quarry %s\n", quarry::VersionString().c_str());
+    return 0;
+  }
+
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Quarry"));
+  QApplication::setOrganizationName(QStringLiteral("Zandor Tech"));
+  QApplication::setApplicationVersion(QString::fromStdString(quarry::VersionString()));
+  QApplication::setDesktopFileName(QStringLiteral("quarry"));
+  QApplication::setWindowIcon(quarry::AppIcon());
+  // The frame may be hidden in the notification area when it is closed;
+  // closing the frame is what ends the program.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  quarry::StartupHooks hooks;
+  hooks.quit_on_close = true;
+  quarry::CQuarryApp app(std::move(args), std::move(hooks));
+  if (!app.InitInstance()) return 1;
+  const int status = QApplication::exec();
+  const int exit_status = app.ExitInstance();
+  return status != 0 ? status : exit_status;
+}

@@ -1,0 +1,137 @@
+// The three sub-views of the main view: Web Browser, Table Results and
+// Configurations. Each is a child form laid exactly over the main view's
+// content area; the main view shows one at a time and relays the hub's
+// messages to them.
+//
+// These pages carry what the main view relies on (initialisation, hub
+// registration, growing with the view, their captions) and show a plain
+// "coming" notice in place of their controls, which arrive with the views'
+// own work.
+
+#ifndef QUARRY_APP_SUB_VIEW_PAGES_H_
+#define QUARRY_APP_SUB_VIEW_PAGES_H_
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+#include "framework/ks_dialog.h"
+#include "platform/window_message.h"
+
+class QLabel;
+
+namespace quarry {
+
+class CAppSettings;
+class CQuarryView;
+
+// What the three pages share. The page belongs to the main view (its Qt
+// parent) and lives as long as it; it leaves the hub when destroyed.
+class CSubViewPage : public CKsDialog, public platform::MessageWindow {
+  Q_OBJECT
+
+ public:
+  ~CSubViewPage() override;
+
+  // Once only (a later call returns true at once): lays the page over
+  // `content_area` as a child of `view`, and registers it with the hub of
+  // `settings`. `view`, `content_area` and `settings` must outlive the
+  // page. Returns false when the hub had no free slot; the page then works
+  // but hears no broadcasts.
+  virtual bool Init(CQuarryView* view, QWidget* content_area,
+                    CAppSettings* settings);
+  bool IsInitialised() const { return initialised_; }
+
+  // Grows the page by dx and dy, keeping its top-left corner.
+  virtual void GrowBy(int dx, int dy);
+
+  // The name the main view's caption bar shows while this page is shown.
+  virtual QString Caption() const = 0;
+
+  // The command that shows this page; help for the page is filed under it.
+  virtual int CommandId() const = 0;
+
+  // The parts of the page that F6 and Shift+F6 move the focus between, in
+  // order; the page itself when it has no finer parts.
+  virtual std::vector<QWidget*> Panes();
+
+ signals:
+  // A hub message arrived (after the page has handled it).
+  void hubMessage(uint32_t message, quintptr wparam, qintptr lparam);
+
+ protected:
+  CSubViewPage(const DialogTemplate& tpl, const QString& notice_title,
+               const QString& notice_text, int icon_command);
+
+  intptr_t WindowProc(uint32_t message, uintptr_t wparam,
+                      intptr_t lparam) override;
+  // Handles one hub message; the default handles none.
+  virtual void OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t lparam);
+
+  void SetNoticeDetail(const QString& text);
+
+  CQuarryView* view_ = nullptr;
+  CAppSettings* settings_ = nullptr;
+
+ private:
+  QLabel* detail_ = nullptr;
+  bool initialised_ = false;
+  bool registered_ = false;
+};
+
+// The Web Browser view: browse to a page and ask for it to be parsed.
+class CViewWebBrowser : public CSubViewPage {
+  Q_OBJECT
+
+ public:
+  // Dialog template 410.
+  CViewWebBrowser();
+  ~CViewWebBrowser() override;
+
+  QString Caption() const override;
+  int CommandId() const override;
+
+  // Opens `address` in the browser (as typing it and pressing Go would).
+  // Until the browser is in place the address is kept and shown.
+  void Navigate(const QString& address);
+  QString CurrentAddress() const { return address_; }
+
+  // Shows or hides the favourites tree.
+  void ShowTree(bool show);
+  bool IsTreeShown() const { return tree_shown_; }
+
+ private:
+  QString address_;
+  bool tree_shown_ = true;
+};
+
+// The Table Results view: the tables found on the parsed page.
+class CViewTableResults : public CSubViewPage {
+  Q_OBJECT
+
+ public:
+  // Dialog template 409.
+  CViewTableResults();
+  ~CViewTableResults() override;
+
+  QString Caption() const override;
+  int CommandId() const override;
+};
+
+// The Configurations view: the program's settings.
+class CViewConfigurations : public CSubViewPage {
+  Q_OBJECT
+
+ public:
+  // Dialog template 408.
+  CViewConfigurations();
+  ~CViewConfigurations() override;
+
+  QString Caption() const override;
+  int CommandId() const override;
+};
+
+}  // namespace quarry
+
+#endif  // QUARRY_APP_SUB_VIEW_PAGES_H_
