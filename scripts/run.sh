@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Builds Quarry and starts it. Until the desktop program exists this runs the
-# command-line tool on the sample page shipped in docs/.
+# Builds Quarry and starts it; arguments go to the program (an address to
+# open). "scripts/run.sh qry ARGS..." builds and runs the command-line tool
+# instead (without arguments: on the sample page shipped in docs/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target qry
-if [ $# -gt 0 ]; then
+if [ "${1:-}" = qry ]; then
+  shift
+  cmake --build build -j "$(nproc)" --target qry
+  if [ $# -eq 0 ]; then
+    set -- tables docs/sample-page.html
+  fi
   exec build/tools/qry/qry "$@"
 fi
-build/tools/qry/qry tables docs/sample-page.html
-echo
-build/tools/qry/qry export docs/sample-page.html --table 1 --header -o -
+cmake --build build -j "$(nproc)" --target Quarry
+exec build/app/Quarry "$@"
