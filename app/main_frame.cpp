@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -225,6 +226,9 @@ bool CMainFrame::CreateStatusBar() {
   idle_label_ = new QLabel(StringTable::Get(ids::kIdleMessage), status_bar_);
   idle_label_->setAccessibleName(QStringLiteral("Status"));
   status_bar_->addWidget(idle_label_, 1);
+  for (QWidget* grip : status_bar_->findChildren<QSizeGrip*>()) {
+    grip->setAccessibleName(QStringLiteral("Resize the window"));
+  }
   setStatusBar(status_bar_);
   return true;
 }

@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWhatsThis>
 
 #include "app/about_dialog.h"
 #include "app/app_settings.h"
@@ -413,6 +414,39 @@ TEST(MainWindowTest, F1OpensHelpOnTheShownView) {
   ASSERT_TRUE(WaitFor([&] { return fixture.Opened().size() == 1; }));
   EXPECT_EQ(fixture.Opened()[0], HelpPageAddress(0x10000 + 32776));
   EXPECT_NE(fixture.Opened()[0].find("index.html#98312"), std::string::npos);
+}
+
+TEST(MainWindowTest, HelpModeOpensHelpOnWhatIsClickedNext) {
+  AppFixture fixture;
+  CMainFrame* frame = fixture.Start().MainFrame();
+  QWidget* results_button =
+      frame->FrameToolBar()->widgetForAction(FindCommandAction(frame->FrameToolBar(), 32776));
+  ASSERT_NE(results_button, nullptr);
+
+  // Outside help mode a "what's this" request is left to the widget.
+  QHelpEvent early(QEvent::WhatsThis, QPoint(1, 1), QPoint(1, 1));
+  QApplication::sendEvent(results_button, &early);
+  Pump();
+  EXPECT_TRUE(fixture.Opened().empty());
+
+  ASSERT_TRUE(frame->DispatchCommand(57669));
+  QHelpEvent query(QEvent::QueryWhatsThis, QPoint(1, 1), QPoint(1, 1));
+  QApplication::sendEvent(results_button, &query);
+  EXPECT_TRUE(query.isAccepted());
+  QHelpEvent click(QEvent::WhatsThis, QPoint(1, 1), QPoint(1, 1));
+  QApplication::sendEvent(results_button, &click);
+  ASSERT_TRUE(WaitFor([&] { return fixture.Opened().size() == 1; }));
+  EXPECT_EQ(fixture.Opened()[0], HelpPageAddress(0x10000 + 32776));
+
+  // A click inside a sub-view gets that view's topic; help mode then ends.
+  ASSERT_TRUE(frame->DispatchCommand(57669));
+  QWidget* inside = fixture.app()->View()->WebBrowser()->findChild<QLabel*>();
+  ASSERT_NE(inside, nullptr);
+  QHelpEvent click2(QEvent::WhatsThis, QPoint(1, 1), QPoint(1, 1));
+  QApplication::sendEvent(inside, &click2);
+  ASSERT_TRUE(WaitFor([&] { return fixture.Opened().size() == 2; }));
+  EXPECT_EQ(fixture.Opened()[1], HelpPageAddress(0x10000 + 32777));
+  EXPECT_FALSE(QWhatsThis::inWhatsThisMode());
 }
 
 TEST(MainWindowTest, AnOpenerThatFailsIsReportedToTheUser) {

@@ -1,5 +1,6 @@
 #include "app/sub_view_pages.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -25,6 +26,7 @@ CSubViewPage::CSubViewPage(const DialogTemplate& tpl, const QString& notice_titl
   hide();
   // A notice card in the middle of the page, of a width that reads well.
   auto* card = new QWidget(this);
+  card->setAccessibleName(QStringLiteral("Notice"));
   card->setFixedWidth(420);
   auto* card_layout = new QVBoxLayout(card);
   card_layout->setContentsMargins(0, 0, 0, 0);
@@ -33,6 +35,7 @@ CSubViewPage::CSubViewPage(const DialogTemplate& tpl, const QString& notice_titl
   auto* icon = new QLabel(card);
   icon->setPixmap(CommandIcon(icon_command).pixmap(QSize(44, 44)));
   icon->setAlignment(Qt::AlignHCenter);
+  icon->setFixedHeight(48);
   icon->setAccessibleName(tpl.title);
   card_layout->addWidget(icon);
 
@@ -60,10 +63,16 @@ CSubViewPage::CSubViewPage(const DialogTemplate& tpl, const QString& notice_titl
   card_layout->addSpacing(4);
   card_layout->addWidget(detail_);
 
+  // Centred by stretches rather than by alignment, so that the wrapped
+  // texts get the height their width needs.
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  row->addWidget(card);
+  row->addStretch(1);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 24, 24, 24);
   layout->addStretch(3);
-  layout->addWidget(card, 0, Qt::AlignHCenter);
+  layout->addLayout(row);
   layout->addStretch(4);
 }
 
