@@ -1,0 +1,94 @@
+// The rows, columns and cell formats behind CListCtrlExt, as a Qt table
+// model. Kept apart from the widget so the storage stays plain: one vector
+// of rows, each with its cell texts and, only when a cell of it has one, its
+// formats. Views read it through the usual item roles, screen readers
+// through DisplayRole / AccessibleTextRole and the header data.
+
+#ifndef QUARRY_FRAMEWORK_LIST_MODEL_H_
+#define QUARRY_FRAMEWORK_LIST_MODEL_H_
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+#include "engine/export_grid.h"
+
+namespace quarry {
+
+// Custom roles the list's delegate paints from.
+inline constexpr int kPercentRole = Qt::UserRole + 1;   // double or invalid
+inline constexpr int kDropDownRole = Qt::UserRole + 2;  // bool
+inline constexpr int kLinkRole = Qt::UserRole + 3;      // QString or invalid
+
+class CListModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  explicit CListModel(QObject* parent = nullptr);
+  ~CListModel() override;
+
+  // QAbstractTableModel.
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  // The operations CListCtrlExt offers; same contracts.
+  int InsertColumn(int index, const QString& title, int alignment);
+  bool DeleteColumn(int index);
+  void DeleteAllColumns();
+  QString ColumnTitle(int column) const;
+  bool SetColumnTitle(int column, const QString& title);
+  int ColumnAlignment(int column) const;
+
+  int InsertRow(int row, const QString& text);
+  bool SetText(int row, int column, const QString& text);
+  QString Text(int row, int column) const;
+  bool DeleteRow(int row);
+  void DeleteAllRows();
+  int Rows() const { return static_cast<int>(rows_.size()); }
+  int Columns() const { return static_cast<int>(columns_.size()); }
+
+  bool SetFormat(int row, int column, const CellFormat& format);
+  CellFormat Format(int row, int column) const;
+  bool SetDropDownEntries(int row, int column, const QStringList& entries);
+  QStringList DropDownEntries(int row, int column) const;
+  void ClearAllFormats();
+
+  // What a cell shows: its percentage, its drop-down selection or its text.
+  QString DisplayText(int row, int column) const;
+
+  bool InRange(int row, int column) const {
+    return row >= 0 && row < Rows() && column >= 0 && column < Columns();
+  }
+
+ private:
+  struct Column {
+    QString title;
+    int alignment = kAlignLeft;
+  };
+  struct CellExtra {
+    CellFormat format;
+    QStringList entries;  // drop-down entries
+  };
+  struct Row {
+    std::vector<QString> cells;  // may be shorter than the column count
+    // One per column once any cell of the row has a format.
+    std::unique_ptr<std::vector<CellExtra>> extras;
+  };
+
+  const CellExtra* Extra(int row, int column) const;
+  CellExtra* MutableExtra(int row, int column);
+  void CellChanged(int row, int column);
+
+  std::vector<Column> columns_;
+  std::vector<Row> rows_;
+};
+
+}  // namespace quarry
+
+#endif  // QUARRY_FRAMEWORK_LIST_MODEL_H_
