@@ -131,7 +131,7 @@ CMainFrame::CMainFrame(CAppSettings* settings, MainFrameOptions options)
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     min_size = min_size.boundedTo(screen->availableGeometry().size());
   }
-  SetMinTrackSize(min_size.expandedTo(QSize(0, 0)));
+  SetMinTrackSize(min_size);
 
   tray_menu_ = BuildMenu(QString(), MenuResource(cmd::kMenuTray), this);
   tray_menu_->setObjectName(QStringLiteral("trayMenu"));

@@ -1,8 +1,6 @@
 #include "app/quarry_view.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QMenu>
 #include <QMessageBox>
 #include <QResizeEvent>
 #include <algorithm>
@@ -89,6 +87,9 @@ void CQuarryView::OnInitialUpdate() {
   scheme.EnsureDerived();
   caption_bar_->SetFont(FontFromSpec(FontSpec{"MS Sans Serif", 16, 700}));
   caption_bar_->SetColours(scheme);
+  // The caption follows the scheme when the desktop's colours change.
+  connect(frame_, &CZtFrameWnd::colourSchemeChanged, caption_bar_,
+          [this] { caption_bar_->SetColours(frame_->ColourScheme()); });
   LayOutChildren();
   caption_bar_->show();
   content_area_->show();
