@@ -57,6 +57,8 @@ class AppFixture {
   CQuarryApp* app() { return app_.get(); }
   // Destroys the application as closing the program would.
   void Close();
+  // Destroys the application without closing its frame first.
+  void DestroyWithoutClosing() { app_.reset(); }
 
   // Texts of the start-up message boxes and of the view's messages.
   std::vector<QString> boxes;

@@ -146,6 +146,9 @@ CMainFrame::CMainFrame(CAppSettings* settings, MainFrameOptions options)
 
 CMainFrame::~CMainFrame() {
   DestroyWindow();
+  // A frame torn down without being closed (the session ends, the program
+  // is told to quit) still remembers its place.
+  if (!placement_saved_ && shown_once_) SavePlacement();
   tray_.reset();
 }
 
@@ -327,6 +330,7 @@ WindowPlacement CMainFrame::CurrentPlacement() const {
 void CMainFrame::SavePlacement() {
   const std::vector<uint8_t> record = EncodePlacement(CurrentPlacement());
   settings_->Store().SetBinary(kSettingsKey, kMainWndPosValue, record);
+  placement_saved_ = true;
 }
 
 bool CMainFrame::ApplySavedPlacement() {
@@ -362,11 +366,16 @@ bool CMainFrame::ApplySavedPlacement() {
   // starts hidden away looks as if it had not started.
   if (p->show_state == kShowMaximized) state |= Qt::WindowMaximized;
   setWindowState(state);
-  applied_ = *p;
   return true;
 }
 
 // ---- Notification area ----
+
+void CMainFrame::showEvent(QShowEvent* event) {
+  CZtFrameWnd::showEvent(event);
+  shown_once_ = true;
+  placement_saved_ = false;
+}
 
 void CMainFrame::changeEvent(QEvent* event) {
   CZtFrameWnd::changeEvent(event);

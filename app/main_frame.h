@@ -18,6 +18,7 @@
 
 class QActionGroup;
 class QCloseEvent;
+class QShowEvent;
 class QLabel;
 class QMenu;
 class QStatusBar;
@@ -129,6 +130,7 @@ class CMainFrame : public CZtFrameWnd, public platform::MessageWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   intptr_t WindowProc(uint32_t message, uintptr_t wparam,
                       intptr_t lparam) override;
 
@@ -154,8 +156,9 @@ class CMainFrame : public CZtFrameWnd, public platform::MessageWindow {
   std::unique_ptr<CSystemTray> tray_;
   HelpKeys* help_keys_ = nullptr;
   bool help_mode_ = false;
-  // The placement applied last, for showing the frame in its state.
-  std::optional<WindowPlacement> applied_;
+  // Whether the frame has been on screen, and whether its place has been
+  // saved since it last was.
+  bool shown_once_ = false;
   bool placement_saved_ = false;
 };
 

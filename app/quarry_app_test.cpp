@@ -10,6 +10,7 @@
 #include "app/quarry_view.h"
 #include "app/startup_steps.h"
 #include "app/sub_view_pages.h"
+#include "app/window_placement.h"
 #include "framework/caption_bar.h"
 #include "framework/string_table.h"
 
@@ -65,6 +66,19 @@ TEST(QuarryAppTest, AFirstRunWritesNothingUntilClosedAndThenOnlyTheFirstRunMarkA
                                    "Software\\Zandor Tech\\Quarry\\Settings\\NewUser"}));
   EXPECT_EQ(fixture.store().GetDword(kSettingsKey, "NewUser", 7), 0u);
   EXPECT_EQ(fixture.store().GetBinary(kSettingsKey, "MainWndPos").size(), 44u);
+}
+
+TEST(QuarryAppTest, AFrameTornDownWithoutClosingStillSavesItsPlace) {
+  AppFixture fixture;
+  CMainFrame* frame = fixture.Start().MainFrame();
+  ASSERT_NE(frame, nullptr);
+  frame->setGeometry(QRect(25, 35, 650, 590));
+  fixture.DestroyWithoutClosing();
+  std::optional<WindowPlacement> place =
+      DecodePlacement(fixture.store().GetBinary(kSettingsKey, "MainWndPos"));
+  ASSERT_TRUE(place.has_value());
+  EXPECT_EQ(QRect(place->left, place->top, place->Width(), place->Height()),
+            QRect(25, 35, 650, 590));
 }
 
 TEST(QuarryAppTest, FailuresThatStopStartUpSayWhy) {
