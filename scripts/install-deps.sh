@@ -8,13 +8,15 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   # libraries
   libsqlite3-dev libcurl4-openssl-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # real peers the network tests start on 127.0.0.1
   nginx-light tinyproxy vsftpd openssl
   # the desktop program under a virtual display, and what a screen reader sees
   xvfb xauth dbus-x11 at-spi2-core python3-pyatspi
+  # opening links, help pages and exported files with the desktop's programs
+  xdg-utils
 )
 
 missing=()
