@@ -76,7 +76,7 @@ class CTreeCtrlExt : public QTreeWidget {
   bool viewportEvent(QEvent* event) override;
 
  private:
-  void OnCurrentChanged(QTreeWidgetItem* current);
+  void OnCurrentChanged(QTreeWidgetItem* current);  // the selected item
   void ApplyColours();
 
   bool mouse_selecting_ = false;

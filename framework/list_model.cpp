@@ -1,0 +1,281 @@
+#include "framework/list_model.h"
+
+#include <QBrush>
+#include <QFont>
+#include <algorithm>
+
+#include "framework/qt_colour.h"
+
+namespace quarry {
+
+namespace {
+
+Qt::Alignment ToQtAlignment(int alignment) {
+  switch (alignment) {
+    case kAlignRight:
+      return Qt::AlignRight | Qt::AlignVCenter;
+    case kAlignCenter:
+      return Qt::AlignHCenter | Qt::AlignVCenter;
+    default:
+      return Qt::AlignLeft | Qt::AlignVCenter;
+  }
+}
+
+}  // namespace
+
+CListModel::CListModel(QObject* parent) : QAbstractTableModel(parent) {}
+CListModel::~CListModel() = default;
+
+int CListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : Rows();
+}
+
+int CListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : Columns();
+}
+
+const CListModel::CellExtra* CListModel::Extra(int row, int column) const {
+  if (!InRange(row, column)) return nullptr;
+  const auto& extras = rows_[row].extras;
+  if (!extras || column >= static_cast<int>(extras->size())) return nullptr;
+  return &(*extras)[column];
+}
+
+CListModel::CellExtra* CListModel::MutableExtra(int row, int column) {
+  if (!InRange(row, column)) return nullptr;
+  auto& extras = rows_[row].extras;
+  if (!extras) extras = std::make_unique<std::vector<CellExtra>>();
+  if (static_cast<int>(extras->size()) < Columns()) extras->resize(Columns());
+  return &(*extras)[column];
+}
+
+QVariant CListModel::data(const QModelIndex& index, int role) const {
+  const int row = index.row();
+  const int column = index.column();
+  if (!index.isValid() || !InRange(row, column)) return {};
+  const CellExtra* extra = Extra(row, column);
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+      return DisplayText(row, column);
+    case Qt::TextAlignmentRole:
+      if (extra != nullptr && extra->format.is_percent) {
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+      }
+      return QVariant::fromValue(ToQtAlignment(columns_[column].alignment));
+    case Qt::FontRole: {
+      if (extra == nullptr) return {};
+      const bool link = extra->format.is_link && !extra->format.link.empty();
+      if (!extra->format.bold && !link) return {};
+      QFont font;
+      font.setBold(extra->format.bold);
+      font.setUnderline(link);
+      return font;
+    }
+    case Qt::BackgroundRole:
+      if (extra == nullptr || extra->format.background == kColourWhite) return {};
+      return QBrush(ToQColor(extra->format.background));
+    case Qt::ForegroundRole:
+      if (extra == nullptr) return {};
+      if (extra->format.text_colour != kColourBlack) {
+        return QBrush(ToQColor(extra->format.text_colour));
+      }
+      if (extra->format.is_link && !extra->format.link.empty()) {
+        return QBrush(QColor(0, 0, 0xCC));
+      }
+      return {};
+    case kPercentRole:
+      if (extra == nullptr || !extra->format.is_percent) return {};
+      return extra->format.percent;
+    case kDropDownRole:
+      return extra != nullptr && extra->format.is_dropdown;
+    case kLinkRole:
+      if (extra == nullptr || !extra->format.is_link || extra->format.link.empty()) {
+        return {};
+      }
+      return QString::fromLatin1(extra->format.link);
+    default:
+      return {};
+  }
+}
+
+QVariant CListModel::headerData(int section, Qt::Orientation orientation,
+                                int role) const {
+  if (orientation != Qt::Horizontal) {
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
+      return section + 1;
+    }
+    return {};
+  }
+  if (section < 0 || section >= Columns()) return {};
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+      return columns_[section].title;
+    case Qt::TextAlignmentRole:
+      return QVariant::fromValue(ToQtAlignment(columns_[section].alignment));
+    default:
+      return {};
+  }
+}
+
+Qt::ItemFlags CListModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+int CListModel::InsertColumn(int index, const QString& title, int alignment) {
+  index = std::clamp(index, 0, Columns());
+  if (alignment != kAlignRight && alignment != kAlignCenter) alignment = kAlignLeft;
+  beginInsertColumns(QModelIndex(), index, index);
+  columns_.insert(columns_.begin() + index, Column{title, alignment});
+  for (Row& row : rows_) {
+    if (index < static_cast<int>(row.cells.size())) {
+      row.cells.insert(row.cells.begin() + index, QString());
+    }
+    if (row.extras && index < static_cast<int>(row.extras->size())) {
+      row.extras->insert(row.extras->begin() + index, CellExtra());
+    }
+  }
+  endInsertColumns();
+  return index;
+}
+
+bool CListModel::DeleteColumn(int index) {
+  if (index < 0 || index >= Columns()) return false;
+  beginRemoveColumns(QModelIndex(), index, index);
+  columns_.erase(columns_.begin() + index);
+  for (Row& row : rows_) {
+    if (index < static_cast<int>(row.cells.size())) {
+      row.cells.erase(row.cells.begin() + index);
+    }
+    if (row.extras && index < static_cast<int>(row.extras->size())) {
+      row.extras->erase(row.extras->begin() + index);
+    }
+  }
+  endRemoveColumns();
+  return true;
+}
+
+void CListModel::DeleteAllColumns() {
+  beginResetModel();
+  columns_.clear();
+  for (Row& row : rows_) {
+    row.cells.clear();
+    row.extras.reset();
+  }
+  endResetModel();
+}
+
+QString CListModel::ColumnTitle(int column) const {
+  if (column < 0 || column >= Columns()) return {};
+  return columns_[column].title;
+}
+
+bool CListModel::SetColumnTitle(int column, const QString& title) {
+  if (column < 0 || column >= Columns()) return false;
+  columns_[column].title = title;
+  emit headerDataChanged(Qt::Horizontal, column, column);
+  return true;
+}
+
+int CListModel::ColumnAlignment(int column) const {
+  if (column < 0 || column >= Columns()) return kAlignLeft;
+  return columns_[column].alignment;
+}
+
+int CListModel::InsertRow(int row, const QString& text) {
+  row = std::clamp(row, 0, Rows());
+  beginInsertRows(QModelIndex(), row, row);
+  Row fresh;
+  // A row keeps its first text even while the list has no columns yet, as
+  // an item does; it shows once a column exists.
+  fresh.cells.push_back(text);
+  rows_.insert(rows_.begin() + row, std::move(fresh));
+  endInsertRows();
+  return row;
+}
+
+bool CListModel::SetText(int row, int column, const QString& text) {
+  if (!InRange(row, column)) return false;
+  auto& cells = rows_[row].cells;
+  if (column >= static_cast<int>(cells.size())) cells.resize(column + 1);
+  cells[column] = text;
+  CellChanged(row, column);
+  return true;
+}
+
+QString CListModel::Text(int row, int column) const {
+  if (!InRange(row, column)) return {};
+  const auto& cells = rows_[row].cells;
+  if (column >= static_cast<int>(cells.size())) return {};
+  return cells[column];
+}
+
+bool CListModel::DeleteRow(int row) {
+  if (row < 0 || row >= Rows()) return false;
+  beginRemoveRows(QModelIndex(), row, row);
+  rows_.erase(rows_.begin() + row);
+  endRemoveRows();
+  return true;
+}
+
+void CListModel::DeleteAllRows() {
+  beginResetModel();
+  rows_.clear();
+  endResetModel();
+}
+
+bool CListModel::SetFormat(int row, int column, const CellFormat& format) {
+  CellExtra* extra = MutableExtra(row, column);
+  if (extra == nullptr) return false;
+  extra->format = format;
+  CellChanged(row, column);
+  return true;
+}
+
+CellFormat CListModel::Format(int row, int column) const {
+  const CellExtra* extra = Extra(row, column);
+  return extra != nullptr ? extra->format : CellFormat();
+}
+
+bool CListModel::SetDropDownEntries(int row, int column,
+                                    const QStringList& entries) {
+  CellExtra* extra = MutableExtra(row, column);
+  if (extra == nullptr) return false;
+  extra->entries = entries;
+  CellChanged(row, column);
+  return true;
+}
+
+QStringList CListModel::DropDownEntries(int row, int column) const {
+  const CellExtra* extra = Extra(row, column);
+  return extra != nullptr ? extra->entries : QStringList();
+}
+
+void CListModel::ClearAllFormats() {
+  for (Row& row : rows_) row.extras.reset();
+  if (Rows() > 0 && Columns() > 0) {
+    emit dataChanged(index(0, 0), index(Rows() - 1, Columns() - 1));
+  }
+}
+
+QString CListModel::DisplayText(int row, int column) const {
+  const CellExtra* extra = Extra(row, column);
+  if (extra != nullptr && extra->format.is_percent) {
+    // The same text the export writes, whatever the locale.
+    return QString::number(extra->format.percent, 'f', 2) + QLatin1Char('%');
+  }
+  if (extra != nullptr && extra->format.is_dropdown &&
+      extra->format.has_selection) {
+    return QString::fromLatin1(extra->format.selection);
+  }
+  return Text(row, column);
+}
+
+void CListModel::CellChanged(int row, int column) {
+  const QModelIndex at = index(row, column);
+  emit dataChanged(at, at);
+}
+
+}  // namespace quarry
