@@ -146,25 +146,6 @@ void CViewWebBrowser::Navigate(const QString& address) {
 
 void CViewWebBrowser::ShowTree(bool show) { tree_shown_ = show; }
 
-// ---- Table Results ----
-
-CViewTableResults::CViewTableResults()
-    : CSubViewPage(PageTemplate(409, QStringLiteral("Table Results View")),
-                   QStringLiteral("Table Results"),
-                   QStringLiteral("The tables found on a parsed page will be "
-                                  "listed here, ready to view, tidy and "
-                                  "export. This view is coming in the next "
-                                  "version of Quarry."),
-                   cmd::kTableResults) {}
-
-CViewTableResults::~CViewTableResults() = default;
-
-QString CViewTableResults::Caption() const {
-  return QStringLiteral("Table Results View");
-}
-
-int CViewTableResults::CommandId() const { return cmd::kTableResults; }
-
 // ---- Configurations ----
 
 CViewConfigurations::CViewConfigurations()

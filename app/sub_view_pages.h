@@ -106,19 +106,6 @@ class CViewWebBrowser : public CSubViewPage {
   bool tree_shown_ = true;
 };
 
-// The Table Results view: the tables found on the parsed page.
-class CViewTableResults : public CSubViewPage {
-  Q_OBJECT
-
- public:
-  // Dialog template 409.
-  CViewTableResults();
-  ~CViewTableResults() override;
-
-  QString Caption() const override;
-  int CommandId() const override;
-};
-
 // The Configurations view: the program's settings.
 class CViewConfigurations : public CSubViewPage {
   Q_OBJECT
@@ -133,5 +120,9 @@ class CViewConfigurations : public CSubViewPage {
 };
 
 }  // namespace quarry
+
+// The Table Results view lives in a file of its own. Included after the
+// page base, which it derives from.
+#include "app/view_table_results.h"
 
 #endif  // QUARRY_APP_SUB_VIEW_PAGES_H_

@@ -1,0 +1,209 @@
+// CViewTableResults: the Table Results sub-view. It owns the list of tables
+// found on the last parsed page, runs the parse (download and scan) on a
+// worker thread when the hub relays WM_PARSE_PAGE, lists the tables, shows
+// the clicked one as a grid, and lets the user rename and delete tables,
+// edit the grid's lines and columns and export the grid to a file.
+//
+// Texts of tables are the page's bytes; the lists show each byte as the
+// character of the same value (Latin-1), so exports write them back
+// unchanged.
+
+#ifndef QUARRY_APP_VIEW_TABLE_RESULTS_H_
+#define QUARRY_APP_VIEW_TABLE_RESULTS_H_
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/sub_view_pages.h"
+#include "engine/extracted_table.h"
+#include "framework/list_ctrl_ext.h"
+
+class QMenu;
+
+namespace quarry {
+
+class CKsButtonCtrl;
+class CKsCheckCtrl;
+
+// What one parse brought back from its worker.
+struct ParseOutcome {
+  bool ok = false;        // the page was read; `tables` holds what it had
+  TableList tables;       // named, in page order
+  bool truncated = false; // the page was cut at `limit` bytes
+  int64_t limit = 0;      // the most a page may have (bytes)
+  std::string error;      // why the page could not be read, when !ok
+};
+
+// Proxy values a parse copies from the program's settings.
+struct ParseProxy {
+  uint32_t use_proxy = 0;
+  uint32_t proxy_port = 80;
+  std::string proxy_server;
+};
+
+// Downloads `url` afresh (up to MaxPageSize bytes) and scans it into named
+// tables. Blocks; meant for a worker thread; touches no window. Addresses
+// on this machine (file://, localhost, 127.x, ::1) are read without first
+// asking whether a network connection can be attempted: they need none.
+ParseOutcome ParsePage(const std::string& url, const ParseProxy& proxy);
+
+// True for addresses that are served from this machine.
+bool IsLocalAddress(const std::string& url);
+
+// The save dialog's filter in Qt's form, from the "Desc|patterns|...||"
+// form the program's texts use: "HTML Files (*.htm *.html);;...".
+QString ConvertFileFilter(const QString& pipe_filter);
+
+// `path` with the extension of its last component (the dot included)
+// replaced by `extension` (".htm"); a path without one gets it appended.
+QString ReplaceExtension(const QString& path, const QString& extension);
+
+class CViewTableResults : public CSubViewPage {
+  Q_OBJECT
+
+ public:
+  static constexpr int kTemplateId = 409;
+  static constexpr int kIdTableList = 1039;
+  static constexpr int kIdGrid = 1040;
+  static constexpr int kIdExport = 1013;
+  static constexpr int kIdHasHeader = 1017;
+  static constexpr int kMenuTableList = 201;
+  static constexpr int kMenuGrid = 202;
+  static constexpr int kCmdDeleteTable = 32768;
+  static constexpr int kCmdRemoveColumn = 32771;
+  static constexpr int kCmdRemoveLine = 32772;
+  static constexpr int kCmdShiftLeft = 32773;
+  static constexpr int kCmdShiftRight = 32774;
+  // The grey that marks the row and column a grid command will touch.
+  static constexpr COLORREF kHighlight = 0xC8C8C8;
+  // The save dialog's filter as the program's texts hold it.
+  static const char kExportFilter[];
+
+  // Asks the user for a new label, given the current one; nullopt when
+  // cancelled. The default opens CEditLabelDlg.
+  using LabelPrompt = std::function<std::optional<QString>(const QString&)>;
+  // Asks the user where to save, given the suggested path; empty when
+  // cancelled. The default opens the save-file dialog.
+  using SavePrompt = std::function<QString(const QString& suggested)>;
+  // Tells the user something went wrong. The default shows a message box.
+  using ErrorSink = std::function<void(const QString& text)>;
+
+  CViewTableResults();
+  // Waits for a running parse's worker to end (its result is dropped).
+  ~CViewTableResults() override;
+
+  QString Caption() const override;
+  int CommandId() const override;
+  std::vector<QWidget*> Panes() override;
+
+  // ---- The parse.
+  // Starts parsing `url` as WM_PARSE_PAGE does: empties both lists, forgets
+  // the selection, and runs ParsePage on a worker. When it is done the
+  // tables are listed and WM_PARSE_DONE (wParam 1 when tables were found)
+  // is posted to the hub's owner. Returns false, changing nothing, while a
+  // parse runs or for an empty address.
+  bool StartParse(const QString& url);
+  bool IsBusy() const { return busy_; }
+  const QString& PageUrl() const { return url_; }
+  // The last text this view put in the frame's status bar.
+  const QString& StatusText() const { return status_text_; }
+
+  // ---- The tables.
+  const TableList& Tables() const { return tables_; }
+  // The shown table's position, or -1.
+  int SelectedTable() const { return selected_; }
+  // Shows table `row` in the grid as a click on its list row does; a row
+  // outside the list only empties the grid.
+  void ShowTable(int row);
+  // Renames table `row` through the label prompt.
+  void RenameTable(int row);
+  // Deletes the tables selected in the list. When the shown table goes, the
+  // grid is emptied and nothing is selected.
+  void DeleteSelectedTables();
+
+  // ---- Grid commands.
+  // Remembers the grid cell under `hit` for the grid commands and marks its
+  // row and column grey, as a right click does before the menu opens. A
+  // point over the header remembers only the column. Returns false (and
+  // forgets any position) when no table is shown or no cell is there.
+  bool RememberGridPoint(const ListHitTest& hit);
+  int RememberedLine() const { return line_; }
+  int RememberedRow() const { return grid_row_; }
+  int RememberedColumn() const { return grid_column_; }
+  // Runs a menu command (kCmd*); commands without the position they need do
+  // nothing. Returns true when the command was run.
+  bool RunCommand(int id);
+
+  // ---- Export.
+  // The Export button: asks for a path (suggesting SuggestedExportPath())
+  // and exports there.
+  void Export();
+  // Writes the grid to `path` in the format its extension chooses and
+  // remembers the path. On failure the user is told; returns false.
+  bool ExportTo(const QString& path);
+  // What the save dialog would suggest now.
+  QString SuggestedExportPath() const;
+
+  // ---- Seams for tests and for hosts.
+  void SetLabelPrompt(LabelPrompt prompt) { label_prompt_ = std::move(prompt); }
+  void SetSavePrompt(SavePrompt prompt) { save_prompt_ = std::move(prompt); }
+  void SetErrorSink(ErrorSink sink) { error_sink_ = std::move(sink); }
+
+  CListCtrlExt* TableListCtrl() const { return table_list_; }
+  CListCtrlExt* Grid() const { return grid_; }
+  CKsButtonCtrl* ExportButton() const { return export_button_; }
+  CKsCheckCtrl* HeaderCheck() const { return header_check_; }
+
+  bool OnCommand(int id) override;
+
+ signals:
+  // The parse's worker has ended and its result is shown.
+  void parseFinished(bool found);
+
+ protected:
+  void OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void FinishParse(const std::shared_ptr<ParseOutcome>& outcome);
+  void ListTables();
+  void ClearGrid();
+  void ForgetPositions();
+  void ShowStatus(const QString& text);
+  void ShowContextMenu(CListCtrlExt* list, const QPoint& global_pos,
+                       bool from_keyboard);
+  void LayOut();
+
+  CListCtrlExt* table_list_ = nullptr;
+  CListCtrlExt* grid_ = nullptr;
+  CKsButtonCtrl* export_button_ = nullptr;
+  CKsCheckCtrl* header_check_ = nullptr;
+
+  TableList tables_;
+  int selected_ = -1;
+  int shown_header_ = 0;  // 1 when the grid's titles come from line 0
+  int line_ = -1;
+  int grid_row_ = -1;
+  int grid_column_ = -1;
+
+  QString url_;
+  bool busy_ = false;
+  std::thread worker_;
+  QString status_text_;
+  QString export_path_;  // remembered for the run once the first export starts
+
+  LabelPrompt label_prompt_;
+  SavePrompt save_prompt_;
+  ErrorSink error_sink_;
+};
+
+}  // namespace quarry
+
+#endif  // QUARRY_APP_VIEW_TABLE_RESULTS_H_
