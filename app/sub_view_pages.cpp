@@ -146,23 +146,4 @@ void CViewWebBrowser::Navigate(const QString& address) {
 
 void CViewWebBrowser::ShowTree(bool show) { tree_shown_ = show; }
 
-// ---- Configurations ----
-
-CViewConfigurations::CViewConfigurations()
-    : CSubViewPage(PageTemplate(408, QStringLiteral("Configurations")),
-                   QStringLiteral("Configurations"),
-                   QStringLiteral("Favourites, updates, the notification "
-                                  "area and the proxy server will be set up "
-                                  "here. This view is coming in the next "
-                                  "version of Quarry."),
-                   cmd::kConfigurations) {}
-
-CViewConfigurations::~CViewConfigurations() = default;
-
-QString CViewConfigurations::Caption() const {
-  return QStringLiteral("Configurations");
-}
-
-int CViewConfigurations::CommandId() const { return cmd::kConfigurations; }
-
 }  // namespace quarry

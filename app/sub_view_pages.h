@@ -106,20 +106,10 @@ class CViewWebBrowser : public CSubViewPage {
   bool tree_shown_ = true;
 };
 
-// The Configurations view: the program's settings.
-class CViewConfigurations : public CSubViewPage {
-  Q_OBJECT
-
- public:
-  // Dialog template 408.
-  CViewConfigurations();
-  ~CViewConfigurations() override;
-
-  QString Caption() const override;
-  int CommandId() const override;
-};
-
 }  // namespace quarry
+
+// The Configurations view lives in a file of its own.
+#include "app/view_configurations.h"
 
 // The Table Results view lives in a file of its own. Included after the
 // page base, which it derives from.
