@@ -1,0 +1,397 @@
+#include "app/view_table_results.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_settings.h"
+#include "app/app_test_support.h"
+#include "engine/export_grid.h"
+#include "framework/ks_controls.h"
+#include "platform/settings_store.h"
+#include "platform/testing/subprocess.h"
+#include "platform/window_message.h"
+#include "platform/window_message_ids.h"
+#include "web/testing/test_http_server.h"
+#include "web/web_settings.h"
+
+namespace quarry {
+namespace {
+
+using quarry::testing::ScriptedResponse;
+using quarry::testing::TempDir;
+using quarry::testing::TestHttpServer;
+using quarry::testing::WaitFor;
+
+constexpr char kPage[] =
+    "<html><body><p>Prices</p>"
+    "<table id=\"prices\"><tr><td>Name</td><td>Price</td></tr>"
+    "<tr><td>a,b</td><td>3</td></tr><tr><td>c</td><td>4</td></tr></table>"
+    "<table><tr><td>x</td><td>y</td><td>z</td></tr>"
+    "<tr><td>1</td><td>2</td><td>3</td></tr>"
+    "<tr><td>x</td><td>y</td><td>z</td></tr></table>"
+    "</body></html>";
+
+// A view registered with a hub whose owner records what it is sent.
+class TableResultsTest : public ::testing::Test {
+ protected:
+  TableResultsTest()
+      : owner_([this](uint32_t message, uintptr_t wparam, intptr_t) {
+          owner_heard_.emplace_back(message, wparam);
+          return intptr_t{0};
+        }) {
+    settings_.SetOwnerWindow(owner_.Handle());
+    view_ = std::make_unique<CViewTableResults>();
+    view_->Init(nullptr, nullptr, &settings_);
+    view_->resize(800, 500);
+    view_->SetErrorSink([this](const QString& text) { errors_ << text; });
+    SetOpenAfterExportHook([this](const std::string& path) { opened_.push_back(path); });
+  }
+  ~TableResultsTest() override {
+    view_.reset();
+    SetOpenAfterExportHook({});
+  }
+
+  // Parses `url` and waits for the result on the event loop.
+  bool Parse(const QString& url) {
+    bool finished = false;
+    auto connection = QObject::connect(view_.get(), &CViewTableResults::parseFinished,
+                                       [&](bool) { finished = true; });
+    const bool started = view_->StartParse(url);
+    const bool done = started && WaitFor([&] { return finished; }, 10000);
+    QObject::disconnect(connection);
+    return done;
+  }
+
+  // A file:// address of a page holding `html`.
+  QString PageFile(const std::string& html) {
+    const std::string path = dir_.File("page" + std::to_string(++pages_) + ".html");
+    quarry::testing::WriteFileBytes(path, html);
+    return QUrl::fromLocalFile(QString::fromStdString(path)).toString();
+  }
+
+  QStringList ListedNames() const {
+    QStringList names;
+    for (int i = 0; i < view_->TableListCtrl()->GetItemCount(); ++i) {
+      names << view_->TableListCtrl()->GetItemText(i, 0);
+    }
+    return names;
+  }
+
+  // The grid's rows, cells joined by "|".
+  QStringList GridRows() const {
+    QStringList rows;
+    CListCtrlExt* grid = view_->Grid();
+    for (int r = 0; r < grid->GetItemCount(); ++r) {
+      QStringList cells;
+      for (int k = 0; k < grid->GetColumnCount(); ++k) cells << grid->GetItemText(r, k);
+      rows << cells.join('|');
+    }
+    return rows;
+  }
+
+  CAppSettings settings_;
+  platform::MessageWindow owner_;
+  std::vector<std::pair<uint32_t, uintptr_t>> owner_heard_;
+  std::unique_ptr<CViewTableResults> view_;
+  QStringList errors_;
+  std::vector<std::string> opened_;
+  TempDir dir_;
+  int pages_ = 0;
+};
+
+TEST_F(TableResultsTest, HubRequestParsesPageListsTablesAndTellsOwner) {
+  TestHttpServer server([](const quarry::testing::ReceivedRequest&) {
+    // Sent in two pieces, so the parse is still running when the second
+    // request arrives.
+    std::string page = kPage;
+    std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                       std::to_string(page.size()) + "\r\nConnection: close\r\n\r\n";
+    return ScriptedResponse::Raw(head + page.substr(0, 20)).Then(page.substr(20), 300);
+  });
+  std::string address = server.Url("/tables.html");
+  ASSERT_TRUE(platform::PostMessage(view_->Handle(), platform::WM_PARSE_PAGE,
+                                    reinterpret_cast<uintptr_t>(&address), 0));
+  ASSERT_TRUE(WaitFor([&] { return view_->IsBusy(); }));
+  address = "changed after posting";  // the view took its own copy
+  EXPECT_EQ(view_->cursor().shape(), Qt::WaitCursor);
+  EXPECT_FALSE(view_->ExportButton()->IsEnabled());
+  EXPECT_FALSE(view_->StartParse(QStringLiteral("http://127.0.0.1:1/other")));
+  // A request without an address is ignored too.
+  platform::PostMessage(view_->Handle(), platform::WM_PARSE_PAGE, 0, 0);
+
+  ASSERT_TRUE(WaitFor([&] { return !view_->IsBusy(); }, 10000));
+  EXPECT_EQ(ListedNames(), QStringList({"prices", "Table 2"}));
+  EXPECT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(view_->PageUrl(), QString::fromStdString(server.Url("/tables.html")));
+  EXPECT_NE(view_->cursor().shape(), Qt::WaitCursor);
+  ASSERT_TRUE(WaitFor([&] { return !owner_heard_.empty(); }));
+  EXPECT_EQ(owner_heard_[0], std::make_pair(platform::WM_PARSE_DONE, uintptr_t{1}));
+  // Nothing is shown until a table is clicked.
+  EXPECT_EQ(view_->SelectedTable(), -1);
+  EXPECT_EQ(view_->Grid()->GetColumnCount(), 0);
+  EXPECT_FALSE(view_->ExportButton()->IsEnabled());
+}
+
+TEST_F(TableResultsTest, FailedDownloadLeavesListsEmptyAndSaysWhy) {
+  ASSERT_TRUE(Parse(PageFile(kPage)));
+  view_->ShowTable(0);
+  ASSERT_EQ(view_->Tables().size(), 2u);
+
+  TestHttpServer server([](const quarry::testing::ReceivedRequest&) {
+    return ScriptedResponse::Make(404, "gone");
+  });
+  owner_heard_.clear();
+  ASSERT_TRUE(Parse(QString::fromStdString(server.Url("/missing.html"))));
+  EXPECT_TRUE(view_->Tables().empty());
+  EXPECT_EQ(view_->TableListCtrl()->GetItemCount(), 0);
+  EXPECT_TRUE(view_->TableListCtrl()->ShowsEmptyText());
+  EXPECT_EQ(view_->Grid()->GetColumnCount(), 0);
+  EXPECT_EQ(view_->SelectedTable(), -1);
+  EXPECT_FALSE(view_->StatusText().isEmpty());
+  EXPECT_TRUE(view_->StatusText().contains("404")) << view_->StatusText().toStdString();
+  ASSERT_TRUE(WaitFor([&] { return !owner_heard_.empty(); }));
+  EXPECT_EQ(owner_heard_[0], std::make_pair(platform::WM_PARSE_DONE, uintptr_t{0}));
+
+  // A missing local file is a failure with a reason as well.
+  ASSERT_TRUE(Parse(QUrl::fromLocalFile(QString::fromStdString(dir_.File("none.html")))
+                        .toString()));
+  EXPECT_TRUE(view_->Tables().empty());
+  EXPECT_FALSE(view_->StatusText().isEmpty());
+}
+
+TEST_F(TableResultsTest, PageCutAtSizeLimitSaysSo) {
+  auto& store = platform::SettingsStore::User();
+  ASSERT_TRUE(store.SetDword(kQuarrySettingsKey, kMaxPageSizeValue, 200));
+  std::string page = "<table id=\"early\"><tr><td>1</td></tr></table>";
+  page += std::string(300, ' ') + "<table id=\"late\"><tr><td>2</td></tr></table>";
+  const bool parsed = Parse(PageFile(page));
+  store.SetDword(kQuarrySettingsKey, kMaxPageSizeValue, 0);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(ListedNames(), QStringList({"early"}));
+  EXPECT_TRUE(view_->StatusText().startsWith("Only the first")) << view_->StatusText().toStdString();
+}
+
+TEST_F(TableResultsTest, HeaderCheckBoxTitlesColumnsWithFirstLine) {
+  ASSERT_TRUE(Parse(PageFile(kPage)));
+  view_->HeaderCheck()->SetValue(1);
+  view_->ShowTable(0);
+  EXPECT_EQ(view_->SelectedTable(), 0);
+  EXPECT_TRUE(view_->ExportButton()->IsEnabled());
+  EXPECT_EQ(view_->Grid()->GetColumnTitle(0), "Name");
+  EXPECT_EQ(view_->Grid()->GetColumnTitle(1), "Price");
+  EXPECT_EQ(GridRows(), QStringList({"a,b|3", "c|4"}));
+
+  // Clicking the check box shows the same table again, untitled.
+  view_->HeaderCheck()->CheckBox()->click();
+  EXPECT_EQ(view_->Grid()->GetColumnTitle(0), "");
+  EXPECT_EQ(GridRows(), QStringList({"Name|Price", "a,b|3", "c|4"}));
+
+  // A click below the rows empties the grid.
+  view_->ShowTable(5);
+  EXPECT_EQ(view_->Grid()->GetColumnCount(), 0);
+}
+
+TEST_F(TableResultsTest, OnlyClicksShowTables) {
+  ASSERT_TRUE(Parse(PageFile(kPage)));
+  CListCtrlExt* list = view_->TableListCtrl();
+  view_->show();
+  list->setFocus();
+  list->SetSelectedRow(0);
+  QTest::keyClick(list, Qt::Key_Down);
+  EXPECT_EQ(list->GetSelectedRow(), 1);
+  EXPECT_EQ(view_->SelectedTable(), -1);
+  EXPECT_EQ(view_->Grid()->GetColumnCount(), 0);
+
+  const QRect second = list->visualRect(list->model()->index(1, 0));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second.center());
+  EXPECT_EQ(view_->SelectedTable(), 1);
+  EXPECT_EQ(view_->Grid()->GetColumnCount(), 3);
+}
+
+TEST_F(TableResultsTest, RenameTakesLabelAsTypedAndCancelKeepsIt) {
+  ASSERT_TRUE(Parse(PageFile(kPage)));
+  QString offered;
+  view_->SetLabelPrompt([&](const QString& current) -> std::optional<QString> {
+    offered = current;
+    return QStringLiteral(" Costs ");
+  });
+  view_->RenameTable(1);
+  EXPECT_EQ(offered, "Table 2");
+  EXPECT_EQ(view_->Tables()[1].id, " Costs ");
+  EXPECT_EQ(ListedNames(), QStringList({"prices", " Costs "}));
+
+  view_->SetLabelPrompt([](const QString&) { return std::optional<QString>(); });
+  view_->RenameTable(0);
+  EXPECT_EQ(view_->Tables()[0].id, "prices");
+}
+
+TEST_F(TableResultsTest, DeletingShownTableClearsGridOtherwiseFollowsIt) {
+  ASSERT_TRUE(Parse(PageFile(kPage)));
+  CListCtrlExt* list = view_->TableListCtrl();
+  view_->ShowTable(1);
+  list->SetSelectedRow(0);
+  view_->RunCommand(CViewTableResults::kCmdDeleteTable);
+  ASSERT_EQ(ListedNames(), QStringList({"Table 2"}));
+  EXPECT_EQ(view_->SelectedTable(), 0);  // the shown table moved up
+  EXPECT_EQ(view_->Grid()->GetColumnCount(), 3);
+
+  list->SetSelectedRow(0);
+  view_->show();
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Delete);
+  EXPECT_TRUE(view_->Tables().empty());
+  EXPECT_EQ(view_->SelectedTable(), -1);
+  EXPECT_EQ(view_->Grid()->GetColumnCount(), 0);
+  EXPECT_EQ(view_->Grid()->GetItemCount(), 0);
+  EXPECT_FALSE(view_->ExportButton()->IsEnabled());
+  // Nothing left to act on.
+  EXPECT_FALSE(view_->RunCommand(CViewTableResults::kCmdRemoveColumn));
+}
+
+TEST_F(TableResultsTest, GridCommandsEditRememberedLineAndColumn) {
+  ASSERT_TRUE(Parse(PageFile(kPage)));
+  view_->ShowTable(1);  // x,y,z / 1,2,3 / x,y,z
+
+  // Commands need a remembered cell.
+  EXPECT_FALSE(view_->RunCommand(CViewTableResults::kCmdRemoveLine));
+
+  ASSERT_TRUE(view_->RememberGridPoint({1, 2, false}));
+  EXPECT_EQ(view_->RememberedLine(), 1);
+  EXPECT_EQ(view_->Grid()->GetCellFormat(1, 0).background, CViewTableResults::kHighlight);
+  EXPECT_EQ(view_->Grid()->GetCellFormat(0, 2).background, CViewTableResults::kHighlight);
+  EXPECT_NE(view_->Grid()->GetCellFormat(0, 0).background, CViewTableResults::kHighlight);
+
+  ASSERT_TRUE(view_->RememberGridPoint({0, 0, false}));
+  ASSERT_TRUE(view_->RunCommand(CViewTableResults::kCmdShiftRight));
+  EXPECT_EQ(GridRows(), QStringList({"|x|y", "1|2|3", "|x|y"}));
+  // Showing the table again drops the grey marks and the position.
+  EXPECT_NE(view_->Grid()->GetCellFormat(1, 0).background, CViewTableResults::kHighlight);
+  EXPECT_EQ(view_->RememberedLine(), -1);
+
+  ASSERT_TRUE(view_->RememberGridPoint({1, 1, false}));
+  ASSERT_TRUE(view_->RunCommand(CViewTableResults::kCmdShiftLeft));
+  EXPECT_EQ(GridRows(), QStringList({"|x|y", "2|3|", "|x|y"}));
+
+  // Identical lines go together.
+  ASSERT_TRUE(view_->RememberGridPoint({0, 1, false}));
+  ASSERT_TRUE(view_->RunCommand(CViewTableResults::kCmdRemoveLine));
+  EXPECT_EQ(GridRows(), QStringList({"2|3|"}));
+
+  // Over the header only the column is remembered: lines stay.
+  ASSERT_TRUE(view_->RememberGridPoint({-1, 0, true}));
+  EXPECT_EQ(view_->RememberedLine(), -1);
+  EXPECT_FALSE(view_->RunCommand(CViewTableResults::kCmdRemoveLine));
+  ASSERT_TRUE(view_->RememberGridPoint({-1, 0, true}));
+  ASSERT_TRUE(view_->RunCommand(CViewTableResults::kCmdRemoveColumn));
+  EXPECT_EQ(view_->Grid()->GetColumnCount(), 2);
+  EXPECT_EQ(GridRows(), QStringList({"3|"}));
+
+  // A point on no cell remembers nothing.
+  EXPECT_FALSE(view_->RememberGridPoint({-1, -1, false}));
+
+  // Removing the last line leaves an empty grid, not a division by zero.
+  ASSERT_TRUE(view_->RememberGridPoint({0, 0, false}));
+  ASSERT_TRUE(view_->RunCommand(CViewTableResults::kCmdRemoveLine));
+  EXPECT_EQ(view_->Grid()->GetColumnCount(), 0);
+  EXPECT_EQ(view_->Grid()->GetItemCount(), 0);
+}
+
+TEST_F(TableResultsTest, HeaderShiftsRememberedLineByOne) {
+  ASSERT_TRUE(Parse(PageFile(kPage)));
+  view_->HeaderCheck()->SetValue(1);
+  view_->ShowTable(0);  // titles Name, Price; rows a,b|3 and c|4
+  ASSERT_TRUE(view_->RememberGridPoint({0, 0, false}));
+  EXPECT_EQ(view_->RememberedLine(), 1);
+  ASSERT_TRUE(view_->RunCommand(CViewTableResults::kCmdRemoveLine));
+  EXPECT_EQ(GridRows(), QStringList({"c|4"}));
+  EXPECT_EQ(view_->Grid()->GetColumnTitle(0), "Name");
+}
+
+TEST_F(TableResultsTest, ExportWritesFormatOfExtensionAndRemembersPath) {
+  ASSERT_TRUE(Parse(PageFile(kPage)));
+  view_->HeaderCheck()->SetValue(1);
+  view_->ShowTable(0);
+
+  const QString suggested = view_->SuggestedExportPath();
+  EXPECT_TRUE(suggested.endsWith("/prices.htm")) << suggested.toStdString();
+
+  const std::string csv = dir_.File("out.csv");
+  ASSERT_TRUE(view_->ExportTo(QString::fromStdString(csv)));
+  EXPECT_EQ(quarry::testing::ReadFileBytes(csv), "Name,Price\r\n\"a,b\",3\r\nc,4\r\n");
+  ASSERT_EQ(opened_, std::vector<std::string>({csv}));
+
+  const std::string txt = dir_.File("out.txt");
+  ASSERT_TRUE(view_->ExportTo(QString::fromStdString(txt)));
+  EXPECT_EQ(quarry::testing::ReadFileBytes(txt), "Name\tPrice\r\na,b\t3\r\nc\t4\r\n");
+
+  const std::string htm = dir_.File("out.htm");
+  ASSERT_TRUE(view_->ExportTo(QString::fromStdString(htm)));
+  const std::string html = quarry::testing::ReadFileBytes(htm);
+  EXPECT_NE(html.find("<table"), std::string::npos);
+  EXPECT_NE(html.find("a,b"), std::string::npos);
+  EXPECT_TRUE(errors_.isEmpty());
+
+  // Later suggestions start from the last chosen path.
+  view_->ExportTo(QString::fromStdString(csv));
+  EXPECT_EQ(view_->SuggestedExportPath(), QString::fromStdString(dir_.File("out.htm")));
+
+  // The button goes through the save prompt; cancelling writes nothing.
+  QString offered;
+  view_->SetSavePrompt([&](const QString& path) {
+    offered = path;
+    return QString();
+  });
+  opened_.clear();
+  view_->ExportButton()->Button()->click();
+  EXPECT_EQ(offered, QString::fromStdString(dir_.File("out.htm")));
+  EXPECT_TRUE(opened_.empty());
+}
+
+TEST_F(TableResultsTest, ExportThatCannotWriteTellsUser) {
+  ASSERT_TRUE(Parse(PageFile(kPage)));
+  view_->ShowTable(0);
+  const QString path = QString::fromStdString(dir_.File("no/such/folder/t.csv"));
+  EXPECT_FALSE(view_->ExportTo(path));
+  ASSERT_EQ(errors_.size(), 1);
+  EXPECT_EQ(errors_[0], "Could not write " + path);
+  EXPECT_TRUE(opened_.empty());
+}
+
+TEST_F(TableResultsTest, ResizeStretchesListsAndKeepsButtonsToEdges) {
+  view_->show();  // hidden widgets hear of their size only when shown
+  view_->GrowBy(0, 0);
+  const QRect grid = view_->Grid()->geometry();
+  const QRect list = view_->TableListCtrl()->geometry();
+  const QRect button = view_->ExportButton()->GetGeometry();
+  const QRect check = view_->HeaderCheck()->GetGeometry();
+  view_->GrowBy(100, 60);
+  EXPECT_EQ(view_->Grid()->geometry(), grid.adjusted(0, 0, 100, 60));
+  EXPECT_EQ(view_->TableListCtrl()->geometry(), list.adjusted(0, 0, 0, 60));
+  EXPECT_EQ(view_->ExportButton()->GetGeometry(), button.translated(100, 60));
+  EXPECT_EQ(view_->HeaderCheck()->GetGeometry(), check.translated(0, 60));
+}
+
+TEST(TableResultsHelpers, FilterPathAndAddressRules) {
+  EXPECT_EQ(ConvertFileFilter(QString::fromLatin1(CViewTableResults::kExportFilter)),
+            "HTML Files (*.htm *.html);;Data Files (*.csv);;Text Files (*.txt);;"
+            "All Files (*)");
+  EXPECT_EQ(ReplaceExtension("/d/t.csv", ".htm"), "/d/t.htm");
+  EXPECT_EQ(ReplaceExtension("/d/t", ".htm"), "/d/t.htm");
+  EXPECT_EQ(ReplaceExtension("/d.x/t", ".htm"), "/d.x/t.htm");
+  EXPECT_EQ(ReplaceExtension("/d/a.b.txt", ".htm"), "/d/a.b.htm");
+  EXPECT_TRUE(IsLocalAddress("file:///tmp/a.html"));
+  EXPECT_TRUE(IsLocalAddress("http://127.0.0.1:8080/"));
+  EXPECT_TRUE(IsLocalAddress("http://localhost/x"));
+  EXPECT_FALSE(IsLocalAddress("https://tables.example/"));
+}
+
+}  // namespace
+}  // namespace quarry
