@@ -1,5 +1,6 @@
 #include "app/view_table_results.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
@@ -181,6 +182,16 @@ CViewTableResults::CViewTableResults()
   grid_->setProperty(kControlIdProperty, kIdGrid);
   grid_->setAccessibleName(QStringLiteral("Table details"));
   grid_->SetEmptyText(QStringLiteral("Select Table to the left for details"));
+
+  // The lists' corner buttons would be the only unnamed controls left for
+  // screen readers.
+  for (CListCtrlExt* list : {table_list_, grid_}) {
+    for (QAbstractButton* corner : list->findChildren<QAbstractButton*>()) {
+      if (corner->accessibleName().isEmpty()) {
+        corner->setAccessibleName(list->accessibleName() + QStringLiteral(" corner"));
+      }
+    }
+  }
 
   export_button_ = CKsButtonCtrl::FromTemplate(this, kIdExport);
   header_check_ = CKsCheckCtrl::FromTemplate(this, kIdHasHeader);
