@@ -7,12 +7,15 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/app_settings.h"
 #include "app/app_test_support.h"
+#include "app/main_frame.h"
+#include "app/quarry_view.h"
 #include "engine/export_grid.h"
 #include "framework/ks_controls.h"
 #include "platform/settings_store.h"
@@ -377,6 +380,42 @@ TEST_F(TableResultsTest, ResizeStretchesListsAndKeepsButtonsToEdges) {
   EXPECT_EQ(view_->TableListCtrl()->geometry(), list.adjusted(0, 0, 0, 60));
   EXPECT_EQ(view_->ExportButton()->GetGeometry(), button.translated(100, 60));
   EXPECT_EQ(view_->HeaderCheck()->GetGeometry(), check.translated(0, 60));
+}
+
+// The whole way in the program's own window: the browser's request reaches
+// the main view, which brings this view forward; the tables of the sample
+// page are listed, and the first one shows in the grid. With
+// $QUARRY_SCREENSHOT set the window is saved there as an image.
+TEST(TableResultsInFrame, ParseRequestThroughMainViewListsSamplePage) {
+  quarry::testing::AppFixture fixture;
+  CQuarryApp& app = fixture.Start();
+  CMainFrame* frame = app.MainFrame();
+  CQuarryView* main_view = app.View();
+  CViewTableResults* view = main_view->TableResults();
+  ASSERT_NE(view, nullptr);
+  frame->resize(1000, 640);
+  frame->show();
+
+  const std::string address =
+      QUrl::fromLocalFile(QStringLiteral(QUARRY_SAMPLE_PAGE)).toString().toStdString();
+  ASSERT_TRUE(app.Settings()->PostToOwner(platform::WM_PARSE_PAGE,
+                                          reinterpret_cast<uintptr_t>(&address), 0));
+  ASSERT_TRUE(WaitFor([&] { return view->isVisible() && !view->Tables().empty() &&
+                                   !view->IsBusy(); }, 10000));
+  EXPECT_EQ(main_view->CurrentSubView(), CQuarryView::SubView::kTableResults);
+  EXPECT_EQ(view->PageUrl().toStdString(), address);
+
+  CListCtrlExt* list = view->TableListCtrl();
+  const QRect first = list->visualRect(list->model()->index(0, 0));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first.center());
+  EXPECT_EQ(view->SelectedTable(), 0);
+  EXPECT_GT(view->Grid()->GetItemCount(), 0);
+  EXPECT_TRUE(view->ExportButton()->IsEnabled());
+
+  if (const char* shot = std::getenv("QUARRY_SCREENSHOT")) {
+    quarry::testing::Pump(200);
+    EXPECT_TRUE(frame->grab().save(QString::fromLocal8Bit(shot)));
+  }
 }
 
 TEST(TableResultsHelpers, FilterPathAndAddressRules) {
