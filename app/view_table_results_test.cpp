@@ -22,6 +22,7 @@
 #include "platform/testing/subprocess.h"
 #include "platform/window_message.h"
 #include "platform/window_message_ids.h"
+#include "web/offline_state.h"
 #include "web/testing/test_http_server.h"
 #include "web/web_settings.h"
 
@@ -180,6 +181,32 @@ TEST_F(TableResultsTest, PageCutAtSizeLimitSaysSo) {
   ASSERT_TRUE(parsed);
   EXPECT_EQ(ListedNames(), QStringList({"early"}));
   EXPECT_TRUE(view_->StatusText().startsWith("Only the first")) << view_->StatusText().toStdString();
+}
+
+TEST_F(TableResultsTest, FetchesThroughSettingsProxyAndNeedsNetworkOnlyForRemotePages) {
+  TestHttpServer proxy([](const quarry::testing::ReceivedRequest&) {
+    return ScriptedResponse::Make(200, kPage);
+  });
+  settings_.SetUseProxy(1);
+  settings_.SetProxyServer("127.0.0.1");
+  settings_.SetProxyPort(proxy.port());
+
+  SetNetworkProbe([] { return NetworkState{false, false, false, 0}; });
+  ASSERT_TRUE(Parse(QStringLiteral("http://tables.example/list.html")));
+  EXPECT_TRUE(view_->Tables().empty());
+  EXPECT_EQ(view_->StatusText(), "No network connection is available");
+  EXPECT_EQ(proxy.Connections(), 0);
+  // Pages of this machine need no network.
+  ASSERT_TRUE(Parse(PageFile(kPage)));
+  EXPECT_EQ(view_->Tables().size(), 2u);
+
+  SetNetworkProbe([] { return NetworkState{true, true, false, 0}; });
+  const bool parsed = Parse(QStringLiteral("http://tables.example/list.html"));
+  SetNetworkProbe({});
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(view_->Tables().size(), 2u);
+  ASSERT_EQ(proxy.Requests().size(), 1u);
+  EXPECT_EQ(proxy.Requests()[0].target, "http://tables.example/list.html");
 }
 
 TEST_F(TableResultsTest, HeaderCheckBoxTitlesColumnsWithFirstLine) {
