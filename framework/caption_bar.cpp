@@ -60,9 +60,9 @@ CCaptionBar::CCaptionBar(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
-  FontSpec spec = CColourScheme::DefaultCaptionFont();
-  spec.weight = 700;
-  QWidget::setFont(FontFromSpec(spec));
+  FontSpec font_spec = CColourScheme::DefaultCaptionFont();
+  font_spec.weight = 700;
+  QWidget::setFont(FontFromSpec(font_spec));
 
   CColourScheme scheme;
   scheme.EnsureDerived();

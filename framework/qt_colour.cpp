@@ -46,17 +46,17 @@ void InstallDesktopSystemColours() {
   (void)colours;
 }
 
-QFont FontFromSpec(const FontSpec& spec) {
+QFont FontFromSpec(const FontSpec& font_spec) {
   QFont font;
-  const QString face = QString::fromStdString(spec.face);
+  const QString face = QString::fromStdString(font_spec.face);
   if (!face.isEmpty() && QFontDatabase::hasFamily(face)) {
     font.setFamily(face);
   } else {
     font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
   }
-  if (spec.pixel_height > 0) font.setPixelSize(spec.pixel_height);
+  if (font_spec.pixel_height > 0) font.setPixelSize(font_spec.pixel_height);
   // Weight 0 means "don't care" to stored fonts; Qt wants 1..1000.
-  const int weight = spec.weight <= 0 ? 400 : std::min(spec.weight, 1000);
+  const int weight = font_spec.weight <= 0 ? 400 : std::min(font_spec.weight, 1000);
   font.setWeight(static_cast<QFont::Weight>(weight));
   return font;
 }
