@@ -1,0 +1,139 @@
+#include "app/explorer.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QChildEvent>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+
+namespace quarry {
+
+void PrepareEmbeddedBrowser() {
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", /*overwrite=*/0);
+}
+
+CExplorer::CExplorer(QWidget* parent) : QWebEngineView(parent) {
+  setAccessibleName(QStringLiteral("Web page"));
+  setMouseTracking(true);
+  connect(this, &QWebEngineView::loadProgress, this,
+          [this](int progress) { emit progressChanged(progress, 100); });
+  connect(page(), &QWebEnginePage::loadingChanged, this, &CExplorer::OnLoadingChanged);
+  // The page is drawn by a child widget that the view makes itself; it
+  // gets the mouse events, so it is the one to watch.
+  for (QObject* child : children()) WatchChild(child);
+}
+
+CExplorer::~CExplorer() = default;
+
+void CExplorer::Navigate(const QString& address) {
+  load(QUrl::fromUserInput(address));
+}
+
+QString CExplorer::LocationURL() const {
+  return url().toString();
+}
+
+QList<CExplorer*> CExplorer::PopupWindows() const {
+  QList<CExplorer*> open;
+  for (const QPointer<CExplorer>& popup : popups_) {
+    if (popup) open << popup.data();
+  }
+  return open;
+}
+
+void CExplorer::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
+  switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+      return;
+    case QWebEngineLoadingInfo::LoadFailedStatus: {
+      int code = info.errorCode();
+      if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+        // Network and internal errors are negative; keep them apart from
+        // HTTP statuses whatever the domain says.
+        code = code < 0 ? code : -(code == 0 ? 1 : code);
+      }
+      emit navigationError(code);
+      break;
+    }
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+      break;
+  }
+  emit documentComplete(LocationURL());
+}
+
+QWebEngineView* CExplorer::createWindow(QWebEnginePage::WebWindowType type) {
+  Q_UNUSED(type);
+  bool cancel = !(allow_new_windows_ ||
+                  QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier));
+  emit newWindowRequested(&cancel);
+  if (cancel) return nullptr;
+  // A window of its own, so the page that opened it stays where it was.
+  auto* popup = new CExplorer(this);
+  popup->setWindowFlag(Qt::Window);
+  popup->setAttribute(Qt::WA_DeleteOnClose);
+  popup->resize(size().expandedTo(QSize(640, 480)));
+  connect(popup, &QWebEngineView::titleChanged, popup, &QWidget::setWindowTitle);
+  popups_.removeAll(QPointer<CExplorer>());
+  popups_ << popup;
+  popup->show();
+  return popup;
+}
+
+bool CExplorer::event(QEvent* event) {
+  if (event->type() == QEvent::ChildAdded) {
+    WatchChild(static_cast<QChildEvent*>(event)->child());
+  }
+  return QWebEngineView::event(event);
+}
+
+void CExplorer::WatchChild(QObject* child) {
+  if (child != nullptr && child->isWidgetType()) {
+    child->installEventFilter(this);
+    static_cast<QWidget*>(child)->setMouseTracking(true);
+  }
+}
+
+bool CExplorer::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::RightButton) {
+        if (block_clicks_) return true;
+        emit rightButtonPressed();
+      }
+      break;
+    }
+    case QEvent::MouseButtonDblClick: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (block_clicks_ &&
+          (mouse->button() == Qt::LeftButton || mouse->button() == Qt::RightButton)) {
+        return true;
+      }
+      break;
+    }
+    case QEvent::MouseMove: {
+      // The parent hears of moves over the page in its own coordinates.
+      QWidget* parent = parentWidget();
+      auto* widget = qobject_cast<QWidget*>(watched);
+      if (parent != nullptr && widget != nullptr && !isWindow()) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPointF at = widget->mapTo(parent, mouse->position());
+        QMouseEvent moved(QEvent::MouseMove, at, mouse->globalPosition(), mouse->button(),
+                          mouse->buttons(), mouse->modifiers());
+        QCoreApplication::sendEvent(parent, &moved);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return QWebEngineView::eventFilter(watched, event);
+}
+
+}  // namespace quarry

@@ -1,0 +1,94 @@
+// CExplorer: the embedded web browser of the Web Browser view, on Qt
+// WebEngine. It reports what the view needs of a navigation (progress,
+// errors with their HTTP status, completion with the final address), lets
+// the view refuse or allow new windows, and can swallow the clicks that
+// would open the browser's own menu or act on a double-click.
+
+#ifndef QUARRY_APP_EXPLORER_H_
+#define QUARRY_APP_EXPLORER_H_
+
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QWebEngineView>
+
+class QWebEngineLoadingInfo;
+
+namespace quarry {
+
+// Call before the QApplication is made, in programs that embed a browser:
+// shares OpenGL contexts as the browser wants and, when running as root
+// (where the browser's sandbox cannot start), turns the sandbox off unless
+// the environment already says otherwise.
+void PrepareEmbeddedBrowser();
+
+class CExplorer : public QWebEngineView {
+  Q_OBJECT
+
+ public:
+  // Owned by `parent` (Qt ownership).
+  explicit CExplorer(QWidget* parent = nullptr);
+  ~CExplorer() override;
+
+  // Starts loading `address`. Text without a scheme is taken as a web
+  // address the way an address box would ("example.com" -> http://).
+  void Navigate(const QString& address);
+
+  // The address of the page shown (after redirects); empty before any.
+  QString LocationURL() const;
+
+  // While set, right-button presses and double-clicks (either button) are
+  // swallowed before they reach the page. Off by default.
+  void SetBlockClicks(bool block) { block_clicks_ = block; }
+  bool BlockClicks() const { return block_clicks_; }
+
+  // Whether a new-window request goes ahead when no handler of
+  // newWindowRequested() says otherwise. Off by default: pop-ups refused.
+  void SetAllowNewWindows(bool allow) { allow_new_windows_ = allow; }
+  bool AllowNewWindows() const { return allow_new_windows_; }
+
+  // The windows opened for allowed new-window requests that are still
+  // open. Each is a top-level CExplorer owned by this one (closed with it)
+  // and deleted when the user closes it.
+  QList<CExplorer*> PopupWindows() const;
+
+  // Watches the widget that draws the page (it gets the mouse events).
+  // Mouse moves over the page are sent on to the parent widget, the point
+  // in the parent's coordinates; Qt hands moves without a pressed button
+  // only to a parent that has mouse tracking on.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ signals:
+  // Loading progress: `progress` out of `maximum`.
+  void progressChanged(int progress, int maximum);
+  // A navigation failed: the HTTP status when the server answered with an
+  // error (404 ...), otherwise the browser's negative network error code
+  // (never 404).
+  void navigationError(int statusCode);
+  // A navigation ended, successfully or not (after navigationError), with
+  // the address shown.
+  void documentComplete(const QString& location);
+  // The page asks for a new window. `*cancel` arrives set unless new
+  // windows are allowed or Shift is held; a handler connected directly may
+  // change it. When it stays false the page opens in a new window.
+  void newWindowRequested(bool* cancel);
+  // The right mouse button went down over the page (and was not
+  // swallowed).
+  void rightButtonPressed();
+
+ protected:
+  QWebEngineView* createWindow(QWebEnginePage::WebWindowType type) override;
+  bool event(QEvent* event) override;
+
+ private:
+  void OnLoadingChanged(const QWebEngineLoadingInfo& info);
+  void WatchChild(QObject* child);
+
+  bool block_clicks_ = false;
+  bool allow_new_windows_ = false;
+  QList<QPointer<CExplorer>> popups_;
+};
+
+}  // namespace quarry
+
+#endif  // QUARRY_APP_EXPLORER_H_
