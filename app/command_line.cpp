@@ -15,6 +15,8 @@ CommandLineInfo ParseCommandLine(const std::vector<std::string>& args) {
         info.show_help = true;
       } else if (arg == "-v" || arg == "--version") {
         info.show_version = true;
+      } else if (arg == "--parse") {
+        info.parse = true;
       } else {
         info.error = "unknown option \"" + arg + "\"";
         return info;
@@ -28,14 +30,18 @@ CommandLineInfo ParseCommandLine(const std::vector<std::string>& args) {
     if (arg.empty()) continue;
     info.address = arg;
   }
+  if (info.parse && info.address.empty() && !info.show_help && !info.show_version) {
+    info.error = "--parse needs an address";
+  }
   return info;
 }
 
 std::string CommandLineUsage() {
-  return "Usage: Quarry [ADDRESS]\n"
+  return "Usage: Quarry [--parse] [ADDRESS]\n"
          "Pulls the tables out of web pages.\n"
          "\n"
          "  ADDRESS        a web address to open in the Web Browser view\n"
+         "  --parse        also parse that page once it has loaded\n"
          "  -h, --help     show this help and exit\n"
          "  -v, --version  show the version and exit\n";
 }

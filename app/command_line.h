@@ -1,6 +1,7 @@
 // What Quarry's command line asks for.
 //
 //   Quarry [ADDRESS]        start, and open ADDRESS in the Web Browser view
+//   Quarry --parse ADDRESS  the same, and press Parse once the page has loaded
 //   Quarry --help | -h      print the usage and exit
 //   Quarry --version | -v   print the version and exit
 //
@@ -33,6 +34,7 @@ enum ShellCommand : int {
 struct CommandLineInfo {
   int shell_command = kShellFileNew;
   std::string address;  // the page to open at start, or empty
+  bool parse = false;   // parse `address` once it has loaded
   bool show_help = false;
   bool show_version = false;
   std::string error;

@@ -38,5 +38,14 @@ TEST(CommandLineTest, NonsenseIsReportedNotGuessed) {
   EXPECT_EQ(ParseCommandLine({"-"}).address, "-");
 }
 
+TEST(CommandLineTest, ParseWantsAnAddress) {
+  const CommandLineInfo info = ParseCommandLine({"--parse", "file:///tmp/a.html"});
+  EXPECT_TRUE(info.error.empty());
+  EXPECT_TRUE(info.parse);
+  EXPECT_EQ(info.address, "file:///tmp/a.html");
+  EXPECT_FALSE(ParseCommandLine({"--parse"}).error.empty());
+  EXPECT_FALSE(ParseCommandLine({"a.html"}).parse);
+}
+
 }  // namespace
 }  // namespace quarry

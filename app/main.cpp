@@ -2,13 +2,17 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/app_icons.h"
 #include "app/command_line.h"
+#include "app/explorer.h"
+#include "app/quarry_view.h"
 #include "app/quarry_app.h"
 #include "app/startup_steps.h"
+#include "app/view_web_browser.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -29,6 +33,11 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // The embedded browser reads its environment and attributes once, when
+  // the first one is made; set what it needs unless the user already has.
+  quarry::PrepareBrowserEnvironment(/*no_gpu=*/!std::filesystem::exists("/dev/dri"));
+  quarry::PrepareEmbeddedBrowser();
+
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quarry"));
   QApplication::setOrganizationName(QStringLiteral("Zandor Tech"));
@@ -43,6 +52,10 @@ int main(int argc, char** argv) {
   hooks.quit_on_close = true;
   quarry::CQuarryApp app(std::move(args), std::move(hooks));
   if (!app.InitInstance()) return 1;
+  // Start-up has begun loading the address; Parse follows its first load.
+  if (info.parse && app.View() != nullptr && app.View()->WebBrowser() != nullptr) {
+    app.View()->WebBrowser()->ParseWhenLoaded();
+  }
   const int status = QApplication::exec();
   const int exit_status = app.ExitInstance();
   return status != 0 ? status : exit_status;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/app_settings.h"
+#include "app/favorites/favorites_builder.h"
 #include "app/main_frame.h"
 #include "app/quarry_doc.h"
 #include "app/sub_view_pages.h"
@@ -15,6 +16,7 @@
 #include "framework/dialog_font.h"
 #include "framework/dialog_units.h"
 #include "framework/qt_colour.h"
+#include "framework/tree_ctrl_ext.h"
 #include "web/web_settings.h"
 
 namespace quarry {
@@ -99,16 +101,18 @@ void CQuarryView::OnInitialUpdate() {
   last_size_ = size();
   last_size_recorded_ = true;
 
-  // Until the favourites are in, the user is told to wait. The favourites
-  // builder is not in place yet: an empty set is "loaded" at once.
+  // Until the favourites are in, the user is told to wait; the builder
+  // posts WM_FAVORITES_LOADED when it has filled the menu and the tree.
   setCursor(Qt::WaitCursor);
-  platform::PostMessage(Handle(), WM_FAVORITES_LOADED, 0, 0);
 }
 
 void CQuarryView::CreateSubViews() {
   table_results_ = new CViewTableResults();
   web_browser_ = new CViewWebBrowser();
   configurations_ = new CViewConfigurations();
+  // The builder is a child of the view: it outlives the sub-views, and its
+  // destructor stops a loader that is still running.
+  web_browser_->SetFavoritesBuilder(new CFavoritesBuilder(settings_->Store(), this));
   for (CSubViewPage* page :
        {static_cast<CSubViewPage*>(table_results_),
         static_cast<CSubViewPage*>(web_browser_),
@@ -124,11 +128,34 @@ void CQuarryView::ApplyFavoritesMode() {
   const uint32_t mode = settings_->GetFavoritesFillMode();
   const bool tree_wanted = mode != kFavoritesMenuOnly;
   const bool menu_wanted = mode == kFavoritesMenuOnly || mode == kFavoritesBoth;
-  if (web_browser_ != nullptr) web_browser_->ShowTree(tree_wanted);
+  CTreeCtrlExt* tree = nullptr;
+  if (web_browser_ != nullptr) {
+    web_browser_->ShowTree(tree_wanted);
+    if (tree_wanted) {
+      tree = web_browser_->Tree();
+      tree->SetBkColour(0xFFFFFF);
+      tree->SetTextColour(0x000000);
+      tree->SetLineColour(0xC8C8C8);  // RGB(200,200,200)
+      tree->SetInsertMarkColour(0xC8C8C8);
+    }
+  }
+  QMenu* menu = nullptr;
   if (menu_wanted) {
     frame_->PrepareFavoritesMenu();
+    menu = frame_->FavoritesMenu();
   } else {
     frame_->RemoveFavoritesMenu();
+  }
+  CFavoritesBuilder* favorites =
+      web_browser_ != nullptr ? web_browser_->FavoritesBuilder() : nullptr;
+  if (favorites == nullptr) {
+    // Nothing to load: the view is ready at once.
+    platform::PostMessage(Handle(), WM_FAVORITES_LOADED, 0, 0);
+    return;
+  }
+  favorites->SetSortFavorites(settings_->GetSortFavorites());
+  if (!favorites->Load(menu, tree, Handle())) {
+    platform::PostMessage(Handle(), WM_FAVORITES_LOADED, 0, 0);
   }
 }
 
@@ -279,8 +306,12 @@ bool CQuarryView::OnCommand(int id) {
       break;
   }
   if (id >= cmd::kFavoriteFirst && id <= cmd::kFavoriteLast) {
-    // No favourite has an address until the favourites are loaded into
-    // the menu; an empty address does nothing.
+    // The shown sub-view stays; an empty address (unknown command, or the
+    // favourites not loaded yet) does nothing.
+    if (web_browser_ != nullptr && web_browser_->FavoritesBuilder() != nullptr) {
+      const std::string address = web_browser_->FavoritesBuilder()->AddressOf(id);
+      if (!address.empty()) web_browser_->Navigate(QString::fromStdString(address));
+    }
     return true;
   }
   return false;

@@ -10,16 +10,6 @@
 
 namespace quarry {
 
-namespace {
-
-// Every page is as large as the main view's content area: 369 x 219 dialog
-// units.
-DialogTemplate PageTemplate(int id, const QString& title) {
-  return DialogTemplate{id, title, 369, 219, {}};
-}
-
-}  // namespace
-
 CSubViewPage::CSubViewPage(const DialogTemplate& tpl, const QString& notice_title,
                            const QString& notice_text, int icon_command)
     : CKsDialog(tpl) {
@@ -118,32 +108,5 @@ void CSubViewPage::SetNoticeDetail(const QString& text) {
   detail_->setAccessibleName(text);
   detail_->setVisible(!text.isEmpty());
 }
-
-// ---- Web Browser ----
-
-CViewWebBrowser::CViewWebBrowser()
-    : CSubViewPage(PageTemplate(410, QStringLiteral("Web Browser View")),
-                   QStringLiteral("Web Browser"),
-                   QStringLiteral("Browse to a page here and press Parse to "
-                                  "list its tables. The built-in browser is "
-                                  "coming in the next version of Quarry."),
-                   cmd::kWebBrowser) {}
-
-CViewWebBrowser::~CViewWebBrowser() = default;
-
-QString CViewWebBrowser::Caption() const {
-  return QStringLiteral("Web Browser View");
-}
-
-int CViewWebBrowser::CommandId() const { return cmd::kWebBrowser; }
-
-void CViewWebBrowser::Navigate(const QString& address) {
-  address_ = address;
-  SetNoticeDetail(address.isEmpty()
-                      ? QString()
-                      : QStringLiteral("Waiting to open: %1").arg(address));
-}
-
-void CViewWebBrowser::ShowTree(bool show) { tree_shown_ = show; }
 
 }  // namespace quarry

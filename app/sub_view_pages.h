@@ -80,33 +80,10 @@ class CSubViewPage : public CKsDialog, public platform::MessageWindow {
   bool registered_ = false;
 };
 
-// The Web Browser view: browse to a page and ask for it to be parsed.
-class CViewWebBrowser : public CSubViewPage {
-  Q_OBJECT
-
- public:
-  // Dialog template 410.
-  CViewWebBrowser();
-  ~CViewWebBrowser() override;
-
-  QString Caption() const override;
-  int CommandId() const override;
-
-  // Opens `address` in the browser (as typing it and pressing Go would).
-  // Until the browser is in place the address is kept and shown.
-  void Navigate(const QString& address);
-  QString CurrentAddress() const { return address_; }
-
-  // Shows or hides the favourites tree.
-  void ShowTree(bool show);
-  bool IsTreeShown() const { return tree_shown_; }
-
- private:
-  QString address_;
-  bool tree_shown_ = true;
-};
-
 }  // namespace quarry
+
+// The Web Browser view lives in a file of its own.
+#include "app/view_web_browser.h"
 
 // The Configurations view lives in a file of its own.
 #include "app/view_configurations.h"

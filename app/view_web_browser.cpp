@@ -1,0 +1,306 @@
+#include "app/view_web_browser.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QResizeEvent>
+
+#include "app/app_settings.h"
+#include "app/explorer.h"
+#include "app/favorites/favorites_builder.h"
+#include "framework/command_ids.h"
+#include "framework/ks_controls.h"
+#include "framework/tree_ctrl_ext.h"
+#include "platform/window_message.h"
+
+namespace quarry {
+
+namespace {
+
+// Template 410 in dialog units.
+constexpr int kTemplateWidth = 369;
+constexpr int kTemplateHeight = 219;
+constexpr QRect kTreeUnits(0, 0, 114, 191);
+constexpr QRect kBrowserUnits(114, 1, 255, 190);
+constexpr QRect kProgressUnits(0, 191, 369, 7);
+constexpr QRect kLabelUnits(4, 205, 54, 8);
+constexpr QRect kAddressUnits(59, 203, 191, 13);
+constexpr QRect kGoUnits(256, 202, 50, 14);
+constexpr QRect kParseUnits(312, 202, 50, 14);
+
+constexpr int kHttpNotFound = 404;
+
+void Grow(QWidget* widget, int dx, int dy) {
+  widget->resize(std::max(0, widget->width() + dx), std::max(0, widget->height() + dy));
+}
+
+void Move(QWidget* widget, int dx, int dy) { widget->move(widget->pos() + QPoint(dx, dy)); }
+
+}  // namespace
+
+void PrepareBrowserEnvironment(bool no_gpu) {
+  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", /*overwrite=*/0);
+  const char* platform = getenv("QT_QPA_PLATFORM");
+  const bool offscreen = platform != nullptr && std::string_view(platform) == "offscreen";
+  if (no_gpu || offscreen) {
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking",
+           /*overwrite=*/0);
+  }
+}
+
+DialogTemplate CViewWebBrowser::Template() {
+  return DialogTemplate{
+      kTemplateId,
+      QStringLiteral("Web Browser View"),
+      kTemplateWidth,
+      kTemplateHeight,
+      {
+          {kIdAddressLabel, DialogItemKind::kLabel, kLabelUnits,
+           QStringLiteral("Web Address:")},
+          {kIdAddress, DialogItemKind::kEdit, kAddressUnits, QString(),
+           QStringLiteral("Web Address")},
+          {kIdGo, DialogItemKind::kPushButton, kGoUnits, QStringLiteral("Go")},
+          {kIdParse, DialogItemKind::kPushButton, kParseUnits, QStringLiteral("Parse")},
+      }};
+}
+
+CViewWebBrowser::CViewWebBrowser()
+    : CSubViewPage(Template(), QString(), QString(), cmd::kWebBrowser) {
+  // The page base brings a notice card for views without controls; this
+  // view has its own.
+  delete layout();
+  for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child->accessibleName() == QLatin1String("Notice")) delete child;
+  }
+
+  tree_ = new CTreeCtrlExt(this);
+  tree_->setObjectName(ControlObjectName(kIdTree));
+  tree_->setProperty(kControlIdProperty, kIdTree);
+  tree_->setAccessibleName(QStringLiteral("Favorites"));
+  tree_->setGeometry(MapDialogRect(kTreeUnits));
+
+  // Programs that forgot to prepare the browser (tests among them) would
+  // otherwise lose it at its first page as root.
+  PrepareBrowserEnvironment(/*no_gpu=*/false);
+  explorer_ = new CExplorer(this);
+  explorer_->setObjectName(ControlObjectName(kIdBrowser));
+  explorer_->setProperty(kControlIdProperty, kIdBrowser);
+  explorer_->setGeometry(MapDialogRect(kBrowserUnits));
+
+  progress_ = new QProgressBar(this);
+  progress_->setObjectName(ControlObjectName(kIdProgress));
+  progress_->setProperty(kControlIdProperty, kIdProgress);
+  progress_->setAccessibleName(QStringLiteral("Loading progress"));
+  progress_->setTextVisible(false);
+  progress_->setRange(0, 100);
+  progress_->setValue(0);
+  progress_->setGeometry(MapDialogRect(kProgressUnits));
+
+  address_label_ = CKsStaticCtrl::FromTemplate(this, kIdAddressLabel);
+  address_box_ = ControlAs<QLineEdit>(kIdAddress);
+  go_ = CKsButtonCtrl::FromTemplate(this, kIdGo);
+  parse_ = CKsButtonCtrl::FromTemplate(this, kIdParse);
+  go_->SetToolTip(QStringLiteral("Click to Go to the Web Address"));
+  parse_->SetToolTip(QStringLiteral("Click to Parse the Web Page"));
+  address_label_->SetToolTip(QStringLiteral("The address of the Web Page to show"));
+  // Nothing to parse before a page has loaded.
+  parse_->SetEnabled(false);
+
+  // Tab order: the favourites, the page, then the address and its buttons.
+  setTabOrder(tree_, explorer_);
+  setTabOrder(explorer_, address_box_);
+  setTabOrder(address_box_, go_->Widget());
+  setTabOrder(go_->Widget(), parse_->Widget());
+  laid_out_size_ = MapDialogRect(QRect(0, 0, kTemplateWidth, kTemplateHeight)).size();
+  resize(laid_out_size_);
+
+  // Enter in the address box is Go and goes no further (the dialog would
+  // take it for its default button).
+  address_box_->installEventFilter(this);
+  connect(go_, &CKsControlHost::clicked, this, [this](int) { Go(); });
+  connect(parse_, &CKsControlHost::clicked, this, [this](int) { Parse(); });
+
+  connect(explorer_, &CExplorer::progressChanged, this, [this](int progress, int maximum) {
+    progress_->setRange(0, std::max(0, maximum));
+    progress_->setValue(std::clamp(progress, 0, std::max(0, maximum)));
+  });
+  connect(explorer_, &CExplorer::navigationError, this, [this](int status) {
+    // A "not found" page is still a page, and may hold tables.
+    if (status != kHttpNotFound) navigation_ok_ = false;
+  });
+  connect(explorer_, &CExplorer::documentComplete, this, &CViewWebBrowser::OnDocumentComplete);
+  connect(explorer_, &CExplorer::newWindowRequested, this, [this](bool* cancel) {
+    const bool shift =
+        QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+    *cancel = !(popups_allowed_ || shift);
+  }, Qt::DirectConnection);
+  connect(explorer_, &CExplorer::rightButtonPressed, this,
+          &CViewWebBrowser::AllowPopupsForAWhile);
+  connect(tree_, &CTreeCtrlExt::selectionChangedByMouse, this,
+          [this](uintptr_t data, QTreeWidgetItem*) { OnFavoriteClicked(data); });
+
+  setCursor(Qt::WaitCursor);
+}
+
+CViewWebBrowser::~CViewWebBrowser() {
+  // Timer 12 must not reach a view that is gone.
+  platform::KillTimer(Handle(), kPopupTimer);
+}
+
+QString CViewWebBrowser::Caption() const { return QStringLiteral("Web Browser View"); }
+
+int CViewWebBrowser::CommandId() const { return cmd::kWebBrowser; }
+
+std::vector<QWidget*> CViewWebBrowser::Panes() {
+  std::vector<QWidget*> panes;
+  if (tree_shown_) panes.push_back(tree_);
+  panes.push_back(explorer_);
+  panes.push_back(address_box_);
+  return panes;
+}
+
+bool CViewWebBrowser::Init(CQuarryView* view, QWidget* content_area,
+                           CAppSettings* settings) {
+  if (IsInitialised()) return true;
+  const bool registered = CSubViewPage::Init(view, content_area, settings);
+  address_box_->setFocus(Qt::OtherFocusReason);
+  return registered;
+}
+
+// ---- Go and Parse ----
+
+void CViewWebBrowser::Navigate(const QString& address) {
+  address_box_->setText(address);
+  Go();
+}
+
+void CViewWebBrowser::Go() {
+  const QString address = address_box_->text().trimmed();
+  // An empty address would leave Parse disabled with no page to wait for.
+  if (address.isEmpty()) return;
+  navigation_ok_ = true;
+  parse_->SetEnabled(false);
+  if (usage_feedback_) usage_feedback_();
+  current_address_ = address.toStdString();
+  explorer_->Navigate(address);
+}
+
+void CViewWebBrowser::Parse() {
+  if (!parse_->IsEnabled() || current_address_.empty()) return;
+  parse_address_ = current_address_;
+  if (settings_ == nullptr ||
+      !settings_->PostToOwner(platform::WM_PARSE_PAGE,
+                              reinterpret_cast<uintptr_t>(&parse_address_), 0)) {
+    // Nobody will answer with WM_PARSE_DONE: keep the buttons usable.
+    return;
+  }
+  parsing_ = true;
+  go_->SetEnabled(false);
+  parse_->SetEnabled(false);
+  emit parseRequested(QString::fromStdString(parse_address_));
+}
+
+// ---- Browser events ----
+
+void CViewWebBrowser::OnDocumentComplete(const QString& location) {
+  if (navigation_ok_ && !parsing_) parse_->SetEnabled(true);
+  const QString shown = location.isEmpty() ? explorer_->LocationURL() : location;
+  if (!shown.isEmpty()) {
+    current_address_ = shown.toStdString();
+    address_box_->setText(shown);
+  }
+  progress_->setValue(0);
+  emit pageLoaded(shown);
+  if (parse_when_loaded_) {
+    parse_when_loaded_ = false;
+    Parse();  // does nothing when the page cannot be parsed
+  }
+}
+
+void CViewWebBrowser::AllowPopupsForAWhile() {
+  popups_allowed_ = true;
+  platform::SetTimer(Handle(), kPopupTimer, kPopupWindowMs);
+}
+
+void CViewWebBrowser::OnFavoriteClicked(uintptr_t command) {
+  if (!IsInitialised() || favorites_ == nullptr || command == 0) return;
+  const std::string address = favorites_->AddressOf(static_cast<int>(command));
+  if (!address.empty()) Navigate(QString::fromStdString(address));
+}
+
+void CViewWebBrowser::OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t) {
+  switch (message) {
+    case platform::WM_PARSE_DONE:
+      parsing_ = false;
+      go_->SetEnabled(true);
+      // A page whose navigation failed meanwhile stays unparseable.
+      parse_->SetEnabled(navigation_ok_ && !current_address_.empty());
+      break;
+    case platform::WM_FAVORITES_LOADED:
+      favorites_loaded_ = true;
+      unsetCursor();
+      break;
+    case platform::WM_TIMER:
+      if (wparam == kPopupTimer) {
+        platform::KillTimer(Handle(), kPopupTimer);
+        popups_allowed_ = false;
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+bool CViewWebBrowser::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == address_box_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      Go();
+      return true;
+    }
+  }
+  return CSubViewPage::eventFilter(watched, event);
+}
+
+// ---- Layout ----
+
+void CViewWebBrowser::ShowTree(bool show) {
+  if (show == tree_shown_) return;
+  tree_shown_ = show;
+  const int width = tree_->width();
+  QRect browser = explorer_->geometry();
+  if (show) {
+    browser.setLeft(browser.left() + width);
+  } else {
+    browser.setLeft(browser.left() - width);
+  }
+  explorer_->setGeometry(browser);
+  tree_->setVisible(show);
+}
+
+void CViewWebBrowser::resizeEvent(QResizeEvent* event) {
+  CSubViewPage::resizeEvent(event);
+  const QSize now = size();
+  ApplyGrowth(now.width() - laid_out_size_.width(), now.height() - laid_out_size_.height());
+  laid_out_size_ = now;
+}
+
+void CViewWebBrowser::ApplyGrowth(int dx, int dy) {
+  if (dx == 0 && dy == 0) return;
+  Move(go_->Widget(), dx, dy);
+  Move(parse_->Widget(), dx, dy);
+  Move(progress_, 0, dy);
+  Move(address_label_->Widget(), 0, dy);
+  Move(address_box_, 0, dy);
+  Grow(explorer_, dx, dy);
+  Grow(tree_, 0, dy);
+  Grow(progress_, dx, 0);
+  Grow(address_box_, dx, 0);
+}
+
+}  // namespace quarry

@@ -1,0 +1,172 @@
+// CViewWebBrowser: the Web Browser sub-view, in which the user finds the
+// page whose tables are wanted. It hosts the embedded browser, an address
+// box with Go and Parse, a progress bar and, on its left, the favourites
+// tree. Parse hands the address of the page shown to the Table Results view
+// through the main view; the results view fetches and parses it itself.
+
+#ifndef QUARRY_APP_VIEW_WEB_BROWSER_H_
+#define QUARRY_APP_VIEW_WEB_BROWSER_H_
+
+#include <QSize>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/sub_view_pages.h"
+#include "framework/dialog_template.h"
+
+class QLineEdit;
+class QProgressBar;
+class QResizeEvent;
+
+namespace quarry {
+
+class CExplorer;
+class CFavoritesBuilder;
+class CKsButtonCtrl;
+class CKsStaticCtrl;
+class CTreeCtrlExt;
+
+// Sets what the embedded browser needs in its environment, unless the
+// environment already says otherwise: no sandbox when running as root
+// (it cannot start there), and no GPU when there is no screen to draw on
+// (the offscreen platform) or when `no_gpu` is set. Harmless to call more
+// than once; has an effect only before the first browser is made.
+void PrepareBrowserEnvironment(bool no_gpu);
+
+class CViewWebBrowser : public CSubViewPage {
+  Q_OBJECT
+
+ public:
+  // Control ids of template 410.
+  static constexpr int kTemplateId = 410;
+  static constexpr int kIdTree = 1015;
+  static constexpr int kIdBrowser = 1012;
+  static constexpr int kIdProgress = 1003;
+  static constexpr int kIdAddressLabel = 6180;
+  static constexpr int kIdAddress = 1044;
+  static constexpr int kIdGo = 1016;
+  static constexpr int kIdParse = 1022;
+  // Timer 12 ends the window in which pop-ups are allowed after a right
+  // click in the browser.
+  static constexpr uintptr_t kPopupTimer = 12;
+  static constexpr unsigned kPopupWindowMs = 15000;
+
+  // Template 410 (369 x 219 dialog units) without the tree, the browser
+  // and the progress bar, which the view makes in code.
+  static DialogTemplate Template();
+
+  // Every control made, placed at its template place and wired; Parse
+  // stays disabled until a page has loaded. Shows the wait cursor until
+  // the favourites are loaded.
+  CViewWebBrowser();
+  ~CViewWebBrowser() override;
+
+  QString Caption() const override;
+  int CommandId() const override;
+  std::vector<QWidget*> Panes() override;
+
+  // Once only (a later call returns true at once): lays the view over the
+  // content area, registers it with the hub and puts the focus in the
+  // address box.
+  bool Init(CQuarryView* view, QWidget* content_area,
+            CAppSettings* settings) override;
+
+  // The builder that knows the addresses of the tree's favourites; owned
+  // by the main view, which keeps it alive as long as this view. Null
+  // (the default) makes favourite clicks do nothing.
+  void SetFavoritesBuilder(CFavoritesBuilder* builder) { favorites_ = builder; }
+  CFavoritesBuilder* FavoritesBuilder() const { return favorites_; }
+
+  // Puts `address` in the address box and does what Go does.
+  void Navigate(const QString& address);
+
+  // Go: marks the navigation good until the browser says otherwise,
+  // disables Parse and opens the address box's text. An empty box does
+  // nothing.
+  void Go();
+
+  // Parse: posts WM_PARSE_PAGE to the main view with a pointer to a
+  // std::string holding the address of the page shown, and disables Go and
+  // Parse until WM_PARSE_DONE. The string stays unchanged until then. Does
+  // nothing while Parse is disabled.
+  void Parse();
+
+  // Presses Parse once, when the next page has finished loading (if it can
+  // be parsed then). For starting with an address to parse at once.
+  void ParseWhenLoaded() { parse_when_loaded_ = true; }
+
+  // The address of the page shown (as the browser last reported it, or as
+  // last sent to the browser).
+  QString CurrentAddress() const { return QString::fromStdString(current_address_); }
+
+  // Shows or hides the favourites tree; the browser takes over its width
+  // while it is hidden.
+  void ShowTree(bool show);
+  bool IsTreeShown() const { return tree_shown_; }
+
+  // What a right click in the browser does: allows pop-ups and (re)arms
+  // timer 12, which blocks them again.
+  void AllowPopupsForAWhile();
+  bool PopupsAllowed() const { return popups_allowed_; }
+  bool FavoritesLoaded() const { return favorites_loaded_; }
+  bool NavigationOk() const { return navigation_ok_; }
+
+  // The step that would send the usage record before a navigation, when
+  // the program has one. Empty by default.
+  void SetUsageFeedback(std::function<void()> feedback) {
+    usage_feedback_ = std::move(feedback);
+  }
+
+  CExplorer* Explorer() const { return explorer_; }
+  CTreeCtrlExt* Tree() const { return tree_; }
+  QProgressBar* Progress() const { return progress_; }
+  QLineEdit* AddressBox() const { return address_box_; }
+  CKsButtonCtrl* GoButton() const { return go_; }
+  CKsButtonCtrl* ParseButton() const { return parse_; }
+
+ signals:
+  // Parse posted WM_PARSE_PAGE for `address`.
+  void parseRequested(const QString& address);
+  // A page finished loading (after the view updated its controls).
+  void pageLoaded(const QString& address);
+
+ protected:
+  void OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void OnDocumentComplete(const QString& location);
+  void OnFavoriteClicked(uintptr_t command);
+  void ApplyGrowth(int dx, int dy);
+
+  CExplorer* explorer_ = nullptr;
+  CTreeCtrlExt* tree_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLineEdit* address_box_ = nullptr;
+  CKsStaticCtrl* address_label_ = nullptr;
+  CKsButtonCtrl* go_ = nullptr;
+  CKsButtonCtrl* parse_ = nullptr;
+  CFavoritesBuilder* favorites_ = nullptr;
+
+  std::string current_address_;
+  // The string WM_PARSE_PAGE points at: a copy taken when Parse was
+  // pressed, so that pages loading meanwhile cannot change it under the
+  // reader.
+  std::string parse_address_;
+  bool navigation_ok_ = false;
+  bool popups_allowed_ = false;
+  bool favorites_loaded_ = false;
+  bool parsing_ = false;
+  bool parse_when_loaded_ = false;
+  bool tree_shown_ = true;
+  // The size the controls are laid out for; growth is measured from it.
+  QSize laid_out_size_;
+  std::function<void()> usage_feedback_;
+};
+
+}  // namespace quarry
+
+#endif  // QUARRY_APP_VIEW_WEB_BROWSER_H_
