@@ -1,6 +1,7 @@
 #include "app/quarry_view.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QResizeEvent>
 #include <algorithm>
@@ -8,6 +9,8 @@
 
 #include "app/app_settings.h"
 #include "app/favorites/favorites_builder.h"
+#include "app/favorites/favorites_list.h"
+#include "app/favorites/import_offer.h"
 #include "app/main_frame.h"
 #include "app/quarry_doc.h"
 #include "app/sub_view_pages.h"
@@ -154,6 +157,13 @@ void CQuarryView::ApplyFavoritesMode() {
     return;
   }
   favorites->SetSortFavorites(settings_->GetSortFavorites());
+  // A first start with no favourites yet: offer, once, to bring in the
+  // bookmarks of the user's other browsers, before the folder is read.
+  const std::filesystem::path folder = favorites->Folder().empty()
+                                           ? favorites::DefaultFavoritesFolder()
+                                           : favorites->Folder();
+  OfferBookmarkImport(this, settings_->Store(), folder,
+                      QDir::homePath().toStdString());
   if (!favorites->Load(menu, tree, Handle())) {
     platform::PostMessage(Handle(), WM_FAVORITES_LOADED, 0, 0);
   }

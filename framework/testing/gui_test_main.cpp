@@ -45,6 +45,8 @@ int main(int argc, char** argv) {
   PointAtFolder("XDG_STATE_HOME", home / "state");
   PointAtFolder("XDG_CACHE_HOME", home / "cache");
   setenv("XDG_RUNTIME_DIR", home.c_str(), 1);  // Qt wants one, mode 0700
+  // Home too: start-up looks for the user's browser profiles there.
+  PointAtFolder("HOME", home / "home");
 
   ::testing::InitGoogleTest(&argc, argv);
   int rc;
