@@ -8,6 +8,7 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
+#include "framework/byte_text.h"
 #include "framework/list_model.h"
 #include "framework/qt_colour.h"
 
@@ -20,10 +21,6 @@ constexpr int kDefaultColumnWidth = 100;
 // top left corner.
 constexpr int kKeyboardMenuOffset = 5;
 
-std::string ToBytes(const QString& text) {
-  const QByteArray bytes = text.toLatin1();
-  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
 
 // Paints percentage cells over a bar and drop-down cells with an arrow;
 // every other cell as the style does.
@@ -121,6 +118,17 @@ bool CListCtrlExt::SetColumnTitle(int column, const QString& title) {
   return model_->SetColumnTitle(column, title);
 }
 
+int CListCtrlExt::InsertColumnBytes(int index, std::string title, int width,
+                                    int alignment) {
+  const int at = InsertColumn(index, QString(), width, alignment);
+  model_->SetColumnTitleBytes(at, std::move(title));
+  return at;
+}
+
+bool CListCtrlExt::SetColumnTitleBytes(int column, std::string title) {
+  return model_->SetColumnTitleBytes(column, std::move(title));
+}
+
 int CListCtrlExt::GetColumnAlignment(int column) const {
   return model_->ColumnAlignment(column);
 }
@@ -173,6 +181,18 @@ bool CListCtrlExt::SetItemText(int row, int column, const QString& text) {
 
 QString CListCtrlExt::GetItemText(int row, int column) const {
   return model_->Text(row, column);
+}
+
+int CListCtrlExt::InsertItemBytes(int row, std::string bytes) {
+  return model_->InsertRowBytes(row, std::move(bytes));
+}
+
+bool CListCtrlExt::SetItemBytes(int row, int column, std::string bytes) {
+  return model_->SetBytes(row, column, std::move(bytes));
+}
+
+std::optional<std::string> CListCtrlExt::GetItemBytes(int row, int column) const {
+  return model_->Bytes(row, column);
 }
 
 bool CListCtrlExt::DeleteItem(int row) { return model_->DeleteRow(row); }
@@ -327,7 +347,7 @@ bool CListCtrlExt::SetCellLink(int row, int column, const QString& address) {
   if (!model_->InRange(row, column)) return false;
   CellFormat format = model_->Format(row, column);
   format.is_link = !address.isEmpty();
-  format.link = ToBytes(address);
+  format.link = BytesFromText(address);
   return model_->SetFormat(row, column, format);
 }
 
@@ -345,7 +365,7 @@ bool CListCtrlExt::SetCellDropDown(int row, int column,
   CellFormat format = model_->Format(row, column);
   format.is_dropdown = true;
   format.has_selection = selection >= 0 && selection < entries.size();
-  format.selection = format.has_selection ? ToBytes(entries[selection]) : std::string();
+  format.selection = format.has_selection ? BytesFromText(entries[selection]) : std::string();
   model_->SetDropDownEntries(row, column, entries);
   return model_->SetFormat(row, column, format);
 }
@@ -395,7 +415,8 @@ std::vector<int> CListCtrlExt::DisplayOrder() const { return GetColumnOrderArray
 
 std::optional<std::string> CListCtrlExt::HeaderText(int column) const {
   if (column < 0 || column >= GetColumnCount()) return std::nullopt;
-  return ToBytes(GetColumnTitle(column));
+  if (auto bytes = model_->ColumnTitleBytes(column)) return bytes;
+  return BytesFromText(GetColumnTitle(column));
 }
 
 int32_t CListCtrlExt::HeaderAlignment(int column) const {
@@ -415,7 +436,8 @@ bool CListCtrlExt::ExtendedHeaderColours(uint32_t* background,
 int CListCtrlExt::RowCount() const { return GetItemCount(); }
 
 std::string CListCtrlExt::CellText(int row, int column) const {
-  return ToBytes(GetItemText(row, column));
+  if (auto bytes = model_->Bytes(row, column)) return std::move(*bytes);
+  return BytesFromText(GetItemText(row, column));
 }
 
 CellFormat CListCtrlExt::CellFormatAt(int row, int column) const {

@@ -4,9 +4,10 @@
 // (bold, colours, links, percentage and drop-down cells) that the export
 // writers read back through ExportGrid, so a file holds what the grid shows.
 //
-// Texts are QStrings; the export hands each one to the writers as Latin-1
-// bytes (the grid holds page bytes as the characters U+0000..U+00FF, so
-// they come back unchanged; anything above U+00FF becomes '?').
+// Texts are QStrings. Page text goes in through the *Bytes calls: the list
+// shows it through TextFromBytes and keeps the bytes, which the export hands
+// to the writers unchanged. Text set as a QString (typed by the user) goes
+// out as UTF-8.
 
 #ifndef QUARRY_FRAMEWORK_LIST_CTRL_EXT_H_
 #define QUARRY_FRAMEWORK_LIST_CTRL_EXT_H_
@@ -62,6 +63,11 @@ class CListCtrlExt : public QTableView, public ExportGrid {
   int GetColumnCount() const;
   QString GetColumnTitle(int column) const;  // empty when out of range
   bool SetColumnTitle(int column, const QString& title);
+  // As InsertColumn and SetColumnTitle, for a title of page bytes: shown
+  // through TextFromBytes, exported as `title` exactly.
+  int InsertColumnBytes(int index, std::string title, int width = -1,
+                        int alignment = kAlignLeft);
+  bool SetColumnTitleBytes(int column, std::string title);
   int GetColumnAlignment(int column) const;  // kAlignLeft when out of range
   int GetColumnWidth(int column) const;      // 0 when out of range
   bool SetColumnWidth(int column, int width);
@@ -83,6 +89,14 @@ class CListCtrlExt : public QTableView, public ExportGrid {
   // The cell's own text (not what a percentage or drop-down cell shows);
   // empty when out of range.
   QString GetItemText(int row, int column) const;
+  // As InsertItem and SetItemText, for page bytes: the cell shows
+  // TextFromBytes(bytes) and exports `bytes` exactly. A later SetItemText
+  // replaces both.
+  int InsertItemBytes(int row, std::string bytes);
+  bool SetItemBytes(int row, int column, std::string bytes);
+  // The bytes a cell was set from; nullopt for a cell set as a QString, an
+  // empty cell or one out of range.
+  std::optional<std::string> GetItemBytes(int row, int column) const;
   bool DeleteItem(int row);
   void DeleteAllItems();
   int GetItemCount() const;
@@ -132,7 +146,8 @@ class CListCtrlExt : public QTableView, public ExportGrid {
   void ClearExtendedHeader();
 
   // --- ExportGrid: what the writers read. Call on the user-interface
-  // thread; the list must not change during one export.
+  // thread; the list must not change during one export. Texts are the
+  // bytes a cell or title was set from, else its text as UTF-8.
   int ColumnCount() const override;
   std::vector<int> DisplayOrder() const override;
   std::optional<std::string> HeaderText(int column) const override;

@@ -12,6 +12,7 @@
 
 #include "engine/delimited_export.h"
 #include "engine/html_writer.h"
+#include "framework/list_model.h"
 
 namespace quarry {
 namespace {
@@ -192,7 +193,7 @@ TEST_F(ListTest, ContextMenuSaysWhetherItCameFromTheKeyboard) {
 TEST_F(ListTest, ExportWritesWhatTheGridShows) {
   Fill(2, 3);
   list.SetColumnOrderArray({2, 0, 1});
-  list.SetItemText(0, 0, QStringLiteral("caf\u00e9"));
+  list.SetItemBytes(0, 0, "caf\xE9");
   // The context menu's grey highlight of row 1 and column 0.
   for (int c = 0; c < 3; ++c) list.SetCellBackground(1, c, 0xC8C8C8);
   list.SetCellBackground(0, 0, 0xC8C8C8);
@@ -224,6 +225,75 @@ TEST_F(ListTest, ExportWritesWhatTheGridShows) {
   list.SetExtendedHeaderColours(0x00FF00, 0x0000FF);
   EXPECT_NE(BuildHtmlDocument(list, nullptr).find("bgcolor=\"#00FF00\""),
             std::string::npos);
+}
+
+TEST(ListBytesTest, PageBytesShowDecodedAndExportUnchanged) {
+  const std::string cafe = "Caf\xC3\xA9";                  // UTF-8
+  const std::string tokyo = "\xE6\x9D\xB1\xE4\xBA\xAC";  // UTF-8
+  const std::string latin = "\xE9";                        // from "&#233;"
+  const std::string mixed = "\xC3\xA9 \xE9";
+  CListCtrlExt list;
+  // A row given before any column keeps its bytes until the column comes.
+  list.InsertItemBytes(0, cafe);
+  list.InsertColumnBytes(0, cafe, 80);
+  list.InsertColumnBytes(1, tokyo, 80);
+  list.SetItemBytes(0, 1, tokyo);
+  list.InsertItemBytes(1, latin);
+  list.SetItemBytes(1, 1, mixed);
+
+  EXPECT_EQ(list.GetItemText(0, 0), QStringLiteral("Caf\u00e9"));
+  EXPECT_EQ(list.GetItemText(0, 1), QStringLiteral("\u6771\u4eac"));
+  EXPECT_EQ(list.GetItemText(1, 0), QStringLiteral("\u00e9"));
+  EXPECT_EQ(list.GetItemText(1, 1), QStringLiteral("\u00c3\u00a9 \u00e9"));
+  EXPECT_EQ(list.GetColumnTitle(1), QStringLiteral("\u6771\u4eac"));
+  EXPECT_EQ(list.model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+            QStringLiteral("Caf\u00e9"));
+  EXPECT_EQ(list.model()->index(1, 0).data().toString(), QStringLiteral("\u00e9"));
+
+  const std::string rows = cafe + "," + tokyo + "\r\n" + latin + "," + mixed + "\r\n";
+  EXPECT_EQ(BuildDelimitedText(list, nullptr, kFileTypeCsv),
+            cafe + "," + tokyo + "\r\n" + rows);
+  const std::string html = BuildHtmlDocument(list, nullptr);
+  for (const std::string& bytes : {cafe, tokyo, latin + "</font>", mixed}) {
+    EXPECT_NE(html.find(bytes), std::string::npos) << bytes;
+  }
+
+  // Bytes travel with their cells when columns and rows come and go.
+  list.InsertColumn(0, QStringLiteral("New"));
+  ASSERT_TRUE(list.DeleteItem(0));
+  EXPECT_EQ(list.GetItemBytes(0, 1), latin);
+  EXPECT_EQ(list.GetItemBytes(0, 2), mixed);
+  EXPECT_EQ(list.HeaderText(2), tokyo);
+  ASSERT_TRUE(list.DeleteColumn(0));
+  EXPECT_EQ(BuildDelimitedText(list, nullptr, kFileTypeCsv),
+            cafe + "," + tokyo + "\r\n" + latin + "," + mixed + "\r\n");
+}
+
+TEST(ListBytesTest, TypedTextReplacesBytesAndExportsAsUtf8) {
+  CListCtrlExt list;
+  list.InsertColumnBytes(0, "T\xE9", 80);
+  list.InsertItemBytes(0, "\xE9");
+  // Characters above U+00FF would not survive a Latin-1 export.
+  ASSERT_TRUE(list.SetItemText(0, 0, QStringLiteral("\u6771\u4eac \u00e9")));
+  ASSERT_TRUE(list.SetColumnTitle(0, QStringLiteral("\u00e9")));
+  EXPECT_EQ(list.GetItemBytes(0, 0), std::nullopt);
+  EXPECT_EQ(list.CellText(0, 0), "\xE6\x9D\xB1\xE4\xBA\xAC \xC3\xA9");
+  EXPECT_EQ(list.HeaderText(0), "\xC3\xA9");
+  // Out of range: refused, nothing kept.
+  EXPECT_FALSE(list.SetItemBytes(0, 1, "x"));
+  EXPECT_FALSE(list.SetItemBytes(1, 0, "x"));
+  EXPECT_EQ(list.GetItemBytes(5, 0), std::nullopt);
+  EXPECT_FALSE(list.SetColumnTitleBytes(1, "x"));
+
+  // Links and drop-down choices typed by the user go out as UTF-8 too.
+  list.InsertColumn(1, QString());
+  ASSERT_TRUE(list.SetCellLink(0, 1, QStringLiteral("http://x/\u6771")));
+  EXPECT_EQ(list.GetCellFormat(0, 1).link, "http://x/\xE6\x9D\xB1");
+  EXPECT_EQ(list.model()->index(0, 1).data(kLinkRole).toString(),
+            QStringLiteral("http://x/\u6771"));
+  ASSERT_TRUE(list.SetCellDropDown(0, 1, {QStringLiteral("\u4eac")}, 0));
+  EXPECT_EQ(list.GetCellFormat(0, 1).selection, "\xE4\xBA\xAC");
+  EXPECT_EQ(list.model()->index(0, 1).data().toString(), QStringLiteral("\u4eac"));
 }
 
 TEST_F(ListTest, ScreenReadersSeeRowsCellsAndHeaders) {

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <algorithm>
 
+#include "framework/byte_text.h"
 #include "framework/qt_colour.h"
 
 namespace quarry {
@@ -93,7 +94,7 @@ QVariant CListModel::data(const QModelIndex& index, int role) const {
       if (extra == nullptr || !extra->format.is_link || extra->format.link.empty()) {
         return {};
       }
-      return QString::fromLatin1(extra->format.link);
+      return TextFromBytes(extra->format.link);
     default:
       return {};
   }
@@ -128,10 +129,13 @@ int CListModel::InsertColumn(int index, const QString& title, int alignment) {
   index = std::clamp(index, 0, Columns());
   if (alignment != kAlignRight && alignment != kAlignCenter) alignment = kAlignLeft;
   beginInsertColumns(QModelIndex(), index, index);
-  columns_.insert(columns_.begin() + index, Column{title, alignment});
+  // A row given before the first column keeps its first text there: only
+  // cells of existing columns move right.
+  const int old_columns = Columns();
+  columns_.insert(columns_.begin() + index, Column{title, alignment, std::nullopt});
   for (Row& row : rows_) {
-    if (index < static_cast<int>(row.cells.size())) {
-      row.cells.insert(row.cells.begin() + index, QString());
+    if (index < old_columns && index < static_cast<int>(row.cells.size())) {
+      row.cells.insert(row.cells.begin() + index, Cell());
     }
     if (row.extras && index < static_cast<int>(row.extras->size())) {
       row.extras->insert(row.extras->begin() + index, CellExtra());
@@ -175,8 +179,22 @@ QString CListModel::ColumnTitle(int column) const {
 bool CListModel::SetColumnTitle(int column, const QString& title) {
   if (column < 0 || column >= Columns()) return false;
   columns_[column].title = title;
+  columns_[column].title_bytes.reset();
   emit headerDataChanged(Qt::Horizontal, column, column);
   return true;
+}
+
+bool CListModel::SetColumnTitleBytes(int column, std::string bytes) {
+  if (column < 0 || column >= Columns()) return false;
+  columns_[column].title = TextFromBytes(bytes);
+  columns_[column].title_bytes = std::move(bytes);
+  emit headerDataChanged(Qt::Horizontal, column, column);
+  return true;
+}
+
+std::optional<std::string> CListModel::ColumnTitleBytes(int column) const {
+  if (column < 0 || column >= Columns()) return std::nullopt;
+  return columns_[column].title_bytes;
 }
 
 int CListModel::ColumnAlignment(int column) const {
@@ -185,12 +203,21 @@ int CListModel::ColumnAlignment(int column) const {
 }
 
 int CListModel::InsertRow(int row, const QString& text) {
+  return InsertRowCell(row, Cell{text, std::nullopt});
+}
+
+int CListModel::InsertRowBytes(int row, std::string bytes) {
+  QString text = TextFromBytes(bytes);
+  return InsertRowCell(row, Cell{std::move(text), std::move(bytes)});
+}
+
+int CListModel::InsertRowCell(int row, Cell first) {
   row = std::clamp(row, 0, Rows());
   beginInsertRows(QModelIndex(), row, row);
   Row fresh;
   // A row keeps its first text even while the list has no columns yet, as
   // an item does; it shows once a column exists.
-  fresh.cells.push_back(text);
+  fresh.cells.push_back(std::move(first));
   rows_.insert(rows_.begin() + row, std::move(fresh));
   endInsertRows();
   return row;
@@ -200,7 +227,17 @@ bool CListModel::SetText(int row, int column, const QString& text) {
   if (!InRange(row, column)) return false;
   auto& cells = rows_[row].cells;
   if (column >= static_cast<int>(cells.size())) cells.resize(column + 1);
-  cells[column] = text;
+  cells[column] = Cell{text, std::nullopt};
+  CellChanged(row, column);
+  return true;
+}
+
+bool CListModel::SetBytes(int row, int column, std::string bytes) {
+  if (!InRange(row, column)) return false;
+  auto& cells = rows_[row].cells;
+  if (column >= static_cast<int>(cells.size())) cells.resize(column + 1);
+  cells[column].text = TextFromBytes(bytes);
+  cells[column].bytes = std::move(bytes);
   CellChanged(row, column);
   return true;
 }
@@ -209,7 +246,14 @@ QString CListModel::Text(int row, int column) const {
   if (!InRange(row, column)) return {};
   const auto& cells = rows_[row].cells;
   if (column >= static_cast<int>(cells.size())) return {};
-  return cells[column];
+  return cells[column].text;
+}
+
+std::optional<std::string> CListModel::Bytes(int row, int column) const {
+  if (!InRange(row, column)) return std::nullopt;
+  const auto& cells = rows_[row].cells;
+  if (column >= static_cast<int>(cells.size())) return std::nullopt;
+  return cells[column].bytes;
 }
 
 bool CListModel::DeleteRow(int row) {
@@ -268,7 +312,7 @@ QString CListModel::DisplayText(int row, int column) const {
   }
   if (extra != nullptr && extra->format.is_dropdown &&
       extra->format.has_selection) {
-    return QString::fromLatin1(extra->format.selection);
+    return TextFromBytes(extra->format.selection);
   }
   return Text(row, column);
 }

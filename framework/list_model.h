@@ -3,6 +3,10 @@
 // of rows, each with its cell texts and, only when a cell of it has one, its
 // formats. Views read it through the usual item roles, screen readers
 // through DisplayRole / AccessibleTextRole and the header data.
+//
+// A cell or column title set from bytes (page text) keeps those bytes beside
+// the text it shows, so they can be written back exactly; one set from a
+// QString has none.
 
 #ifndef QUARRY_FRAMEWORK_LIST_MODEL_H_
 #define QUARRY_FRAMEWORK_LIST_MODEL_H_
@@ -11,6 +15,8 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "engine/export_grid.h"
@@ -43,11 +49,24 @@ class CListModel : public QAbstractTableModel {
   void DeleteAllColumns();
   QString ColumnTitle(int column) const;
   bool SetColumnTitle(int column, const QString& title);
+  // Shows TextFromBytes(bytes) as the title and keeps `bytes`.
+  bool SetColumnTitleBytes(int column, std::string bytes);
+  // The bytes the title was set from; nullopt when it was set as a QString
+  // or the column is out of range.
+  std::optional<std::string> ColumnTitleBytes(int column) const;
   int ColumnAlignment(int column) const;
 
   int InsertRow(int row, const QString& text);
+  // As InsertRow, the first cell set as SetBytes sets it (kept also while
+  // the list has no columns).
+  int InsertRowBytes(int row, std::string bytes);
   bool SetText(int row, int column, const QString& text);
   QString Text(int row, int column) const;
+  // Shows TextFromBytes(bytes) in the cell and keeps `bytes`.
+  bool SetBytes(int row, int column, std::string bytes);
+  // The bytes the cell was set from; nullopt when it was set as a QString,
+  // never set, or out of range.
+  std::optional<std::string> Bytes(int row, int column) const;
   bool DeleteRow(int row);
   void DeleteAllRows();
   int Rows() const { return static_cast<int>(rows_.size()); }
@@ -70,13 +89,18 @@ class CListModel : public QAbstractTableModel {
   struct Column {
     QString title;
     int alignment = kAlignLeft;
+    std::optional<std::string> title_bytes;
+  };
+  struct Cell {
+    QString text;
+    std::optional<std::string> bytes;  // what `text` was decoded from
   };
   struct CellExtra {
     CellFormat format;
     QStringList entries;  // drop-down entries
   };
   struct Row {
-    std::vector<QString> cells;  // may be shorter than the column count
+    std::vector<Cell> cells;  // may be shorter than the column count
     // One per column once any cell of the row has a format.
     std::unique_ptr<std::vector<CellExtra>> extras;
   };
@@ -84,6 +108,7 @@ class CListModel : public QAbstractTableModel {
   const CellExtra* Extra(int row, int column) const;
   CellExtra* MutableExtra(int row, int column);
   void CellChanged(int row, int column);
+  int InsertRowCell(int row, Cell first);
 
   std::vector<Column> columns_;
   std::vector<Row> rows_;
