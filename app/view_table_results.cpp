@@ -26,6 +26,7 @@
 #include "engine/grid_commands.h"
 #include "engine/page_parser.h"
 #include "engine/table_data_reader.h"
+#include "framework/byte_text.h"
 #include "framework/command_ids.h"
 #include "framework/edit_label_dlg.h"
 #include "framework/ks_controls.h"
@@ -61,15 +62,6 @@ DialogTemplate ResultsTemplate() {
           {CViewTableResults::kIdHasHeader, DialogItemKind::kCheckBox,
            kHeaderUnits, QStringLiteral("Has Header")},
       }};
-}
-
-QString FromBytes(const std::string& bytes) {
-  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::string ToBytes(const QString& text) {
-  const QByteArray bytes = text.toLatin1();
-  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 QString PageSizeText(int64_t bytes) {
@@ -320,7 +312,7 @@ void CViewTableResults::ListTables() {
   NameUnnamedTables(tables_);
   table_list_->DeleteAllItems();
   for (size_t i = 0; i < tables_.size(); ++i) {
-    table_list_->InsertItem(static_cast<int>(i), FromBytes(TableName(tables_[i])));
+    table_list_->InsertItemBytes(static_cast<int>(i), TableName(tables_[i]));
   }
 }
 
@@ -357,15 +349,19 @@ void CViewTableResults::ShowTable(int row) {
   if (columns > 0) {
     const int width = grid_->viewport()->width() / columns;
     const std::string_view titles = reader.LineView(0);
+    // Cells keep the page's bytes so that an export writes them unchanged.
     for (int k = 0; k < columns; ++k) {
-      grid_->InsertColumn(
-          k, shown_header_ ? FromBytes(reader.Field(titles, k)) : QString(), width);
+      if (shown_header_) {
+        grid_->InsertColumnBytes(k, std::string(reader.Field(titles, k)), width);
+      } else {
+        grid_->InsertColumn(k, QString(), width);
+      }
     }
     for (int r = 0; r + shown_header_ < lines; ++r) {
       const std::string_view line = reader.LineView(r + shown_header_);
-      grid_->InsertItem(r, FromBytes(reader.Field(line, 0)));
+      grid_->InsertItemBytes(r, std::string(reader.Field(line, 0)));
       for (int k = 1; k < columns; ++k) {
-        grid_->SetItemText(r, k, FromBytes(reader.Field(line, k)));
+        grid_->SetItemBytes(r, k, std::string(reader.Field(line, k)));
       }
     }
   }
@@ -374,13 +370,16 @@ void CViewTableResults::ShowTable(int row) {
 
 void CViewTableResults::RenameTable(int row) {
   if (row < 0 || row >= static_cast<int>(tables_.size()) || !label_prompt_) return;
-  const std::optional<QString> label =
-      label_prompt_(table_list_->GetItemText(row, 0));
+  const QString current = table_list_->GetItemText(row, 0);
+  const std::optional<QString> label = label_prompt_(current);
   if (!label) return;
+  // OK on an unchanged label keeps the id's own bytes: they may be Latin-1
+  // that would come back altered as UTF-8.
+  if (*label == current) return;
   // The double-clicked row is renamed: it is the one whose label the user
-  // saw in the dialog.
-  quarry::RenameTable(tables_[row], ToBytes(*label));
-  table_list_->SetItemText(row, 0, FromBytes(TableName(tables_[row])));
+  // saw in the dialog. Typed text is kept as UTF-8 so no character is lost.
+  quarry::RenameTable(tables_[row], BytesFromText(*label));
+  table_list_->SetItemBytes(row, 0, TableName(tables_[row]));
 }
 
 void CViewTableResults::DeleteSelectedTables() {
@@ -482,7 +481,7 @@ QString CViewTableResults::SuggestedExportPath() const {
   if (path.isEmpty()) {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty()) folder = QDir::homePath();
-    QString name = selected_ >= 0 ? FromBytes(TableName(tables_[selected_]))
+    QString name = selected_ >= 0 ? TextFromBytes(TableName(tables_[selected_]))
                                   : QStringLiteral("Table");
     // A table id is page text: keep it a plain name inside the folder.
     name.replace(QLatin1Char('/'), QLatin1Char('_'));

@@ -4,9 +4,10 @@
 // the clicked one as a grid, and lets the user rename and delete tables,
 // edit the grid's lines and columns and export the grid to a file.
 //
-// Texts of tables are the page's bytes; the lists show each byte as the
-// character of the same value (Latin-1), so exports write them back
-// unchanged.
+// Texts of tables are the page's bytes; the lists show them through
+// TextFromBytes (UTF-8 when they are, else Latin-1) and keep the bytes, so
+// exports write them back unchanged. A label the user types is kept as
+// UTF-8.
 
 #ifndef QUARRY_APP_VIEW_TABLE_RESULTS_H_
 #define QUARRY_APP_VIEW_TABLE_RESULTS_H_

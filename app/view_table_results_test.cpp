@@ -263,6 +263,69 @@ TEST_F(TableResultsTest, RenameTakesLabelAsTypedAndCancelKeepsIt) {
   EXPECT_EQ(view_->Tables()[0].id, "prices");
 }
 
+// A UTF-8 page whose id and cells hold "Café" and "東京", with character
+// references 160-255 (kept as single Latin-1 bytes) in and beside them.
+constexpr char kUtf8Page[] =
+    "<html><body>"
+    "<table id=\"Caf\xC3\xA9\"><tr><td>Caf\xC3\xA9</td><td>\xE6\x9D\xB1\xE4\xBA\xAC</td></tr>"
+    "<tr><td>&#233;t&#233;</td><td>Caf\xC3\xA9 &#233;</td></tr></table>"
+    "<table id=\"Caf\xE9\"><tr><td>x</td></tr></table>"
+    "</body></html>";
+
+TEST_F(TableResultsTest, PageTextShowsAsWrittenAndExportsItsOwnBytes) {
+  ASSERT_TRUE(Parse(PageFile(kUtf8Page)));
+  // Latin-1 ids show as Latin-1, UTF-8 ones decoded.
+  EXPECT_EQ(ListedNames(), QStringList({"Caf\u00e9", "Caf\u00e9"}));
+  EXPECT_EQ(view_->TableListCtrl()->GetItemBytes(1, 0), "Caf\xE9");
+  view_->ShowTable(0);
+  // A cell mixing UTF-8 with a single 0xE9 is no UTF-8: each byte shows.
+  EXPECT_EQ(GridRows(), QStringList({"Caf\u00e9|\u6771\u4eac",
+                                     "\u00e9t\u00e9|Caf\u00c3\u00a9 \u00e9"}));
+  EXPECT_TRUE(view_->SuggestedExportPath().endsWith("/Caf\u00e9.htm"));
+
+  const std::string rows =
+      "Caf\xC3\xA9,\xE6\x9D\xB1\xE4\xBA\xAC\r\n\xE9t\xE9,Caf\xC3\xA9 \xE9\r\n";
+  const std::string csv = dir_.File("utf8.csv");
+  ASSERT_TRUE(view_->ExportTo(QString::fromStdString(csv)));
+  EXPECT_EQ(quarry::testing::ReadFileBytes(csv), "\r\n" + rows);  // untitled
+
+  // Titles taken from the first line keep their bytes as well.
+  view_->HeaderCheck()->SetValue(1);
+  view_->ShowTable(0);
+  EXPECT_EQ(view_->Grid()->GetColumnTitle(1), QStringLiteral("\u6771\u4eac"));
+  ASSERT_TRUE(view_->ExportTo(QString::fromStdString(csv)));
+  EXPECT_EQ(quarry::testing::ReadFileBytes(csv), rows);
+  const std::string htm = dir_.File("utf8.htm");
+  ASSERT_TRUE(view_->ExportTo(QString::fromStdString(htm)));
+  const std::string html = quarry::testing::ReadFileBytes(htm);
+  for (const char* bytes : {"\xE6\x9D\xB1\xE4\xBA\xAC", ">\xE9t\xE9<", ">Caf\xC3\xA9 \xE9<"}) {
+    EXPECT_NE(html.find(bytes), std::string::npos) << bytes;
+  }
+  EXPECT_TRUE(errors_.isEmpty());
+}
+
+TEST_F(TableResultsTest, RenameKeepsEveryTypedCharacterAndUnchangedIdBytes) {
+  ASSERT_TRUE(Parse(PageFile(kUtf8Page)));
+  view_->SetLabelPrompt([](const QString&) -> std::optional<QString> {
+    return QStringLiteral("\u6771\u4eac");
+  });
+  view_->RenameTable(0);
+  EXPECT_EQ(view_->Tables()[0].id, "\xE6\x9D\xB1\xE4\xBA\xAC");
+  EXPECT_EQ(ListedNames().at(0), QStringLiteral("\u6771\u4eac"));
+  view_->ShowTable(0);
+  EXPECT_TRUE(view_->SuggestedExportPath().endsWith(QStringLiteral("/\u6771\u4eac.htm")));
+
+  // OK on the label as offered leaves a Latin-1 id's bytes alone.
+  QString offered;
+  view_->SetLabelPrompt([&](const QString& current) -> std::optional<QString> {
+    offered = current;
+    return current;
+  });
+  view_->RenameTable(1);
+  EXPECT_EQ(offered, QStringLiteral("Caf\u00e9"));
+  EXPECT_EQ(view_->Tables()[1].id, "Caf\xE9");
+}
+
 TEST_F(TableResultsTest, DeletingShownTableClearsGridOtherwiseFollowsIt) {
   ASSERT_TRUE(Parse(PageFile(kPage)));
   CListCtrlExt* list = view_->TableListCtrl();
