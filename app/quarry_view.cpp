@@ -115,7 +115,12 @@ void CQuarryView::CreateSubViews() {
   configurations_ = new CViewConfigurations();
   // The builder is a child of the view: it outlives the sub-views, and its
   // destructor stops a loader that is still running.
-  web_browser_->SetFavoritesBuilder(new CFavoritesBuilder(settings_->Store(), this));
+  auto* favorites = new CFavoritesBuilder(settings_->Store(), this);
+  // The tree's own folder and page pictures; the page picture also marks
+  // the favourites in the menu.
+  favorites->SetFolderIcon(CTreeCtrlExt::FolderIcon());
+  favorites->SetItemIcon(CTreeCtrlExt::PageIcon());
+  web_browser_->SetFavoritesBuilder(favorites);
   for (CSubViewPage* page :
        {static_cast<CSubViewPage*>(table_results_),
         static_cast<CSubViewPage*>(web_browser_),
