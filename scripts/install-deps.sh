@@ -7,8 +7,8 @@ packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   # libraries
-  libsqlite3-dev libcurl4-openssl-dev
-  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev
+  libsqlite3-dev libcurl4-openssl-dev libssl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # real peers the network tests start on 127.0.0.1
