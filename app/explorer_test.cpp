@@ -198,31 +198,3 @@ TEST_F(ExplorerTest, BlockedClicksRightPressesAndMovesForwarded) {
 
 }  // namespace
 }  // namespace quarry
-
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
-  setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking", 1);
-  // The browser keeps caches and storage under the user's folders: point
-  // them at a private temporary folder.
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "quarry-explorer-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) return 2;
-  const std::filesystem::path home = pattern;
-  setenv("HOME", home.c_str(), 1);
-  setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-  setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-  setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
-  quarry::PrepareEmbeddedBrowser();
-
-  ::testing::InitGoogleTest(&argc, argv);
-  int rc;
-  {
-    QApplication app(argc, argv);
-    rc = RUN_ALL_TESTS();
-  }
-  std::error_code ignored;
-  std::filesystem::remove_all(home, ignored);
-  return rc;
-}

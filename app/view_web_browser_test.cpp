@@ -249,34 +249,3 @@ TEST(WebBrowserInFrame, ParseOnStartAndFavourites) {
 
 }  // namespace
 }  // namespace quarry
-
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
-  setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking", 1);
-  // Every per-user file the program might reach goes to a private folder.
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "quarry-browser-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) return 2;
-  const std::filesystem::path home(pattern);
-  setenv("HOME", home.c_str(), 1);
-  setenv("ZT_REGISTRY_FILE", (home / "registry.db").c_str(), 1);
-  for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME",
-                           "XDG_STATE_HOME"}) {
-    const std::filesystem::path folder = home / name;
-    std::filesystem::create_directories(folder);
-    setenv(name, folder.c_str(), 1);
-  }
-  setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
-  quarry::PrepareEmbeddedBrowser();
-
-  ::testing::InitGoogleTest(&argc, argv);
-  int rc;
-  {
-    QApplication app(argc, argv);
-    rc = RUN_ALL_TESTS();
-  }
-  std::error_code ignored;
-  std::filesystem::remove_all(home, ignored);
-  return rc;
-}
