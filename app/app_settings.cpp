@@ -105,8 +105,8 @@ constexpr DwordSetting kDwordSettings[] = {
     {kSoftwareUpdateKey, "LastUpdateCheck", &Values::last_update_check},
     {kColorsKey, "GradientStart2", &Values::gradient_start2},
     {kColorsKey, "GradientEnd2", &Values::gradient_end2},
-    {kOnlineKey, "UseProxy", &Values::use_proxy},
-    {kOnlineKey, "ProxyPort", &Values::proxy_port},
+    {kOnlineKey, kUseProxyValue, &Values::use_proxy},
+    {kOnlineKey, kProxyPortValue, &Values::proxy_port},
     {kSettingsKey, "EmailSMTPPort", &Values::email_smtp_port},
     {kSettingsKey, "eMailingCellPhone", &Values::emailing_cell_phone},
     {kSettingsKey, "SMTPRequiresAuth", &Values::smtp_requires_auth},
@@ -115,7 +115,7 @@ constexpr DwordSetting kDwordSettings[] = {
 
 // Every text value but the password, which is stored scrambled.
 constexpr TextSetting kTextSettings[] = {
-    {kOnlineKey, "ProxyServer", &Values::proxy_server},
+    {kOnlineKey, kProxyServerValue, &Values::proxy_server},
     {kSettingsKey, "EmailName", &Values::email_name},
     {kSettingsKey, "EmailAddress", &Values::email_address},
     {kSettingsKey, "EmailSMTPServer", &Values::email_smtp_server},
@@ -272,13 +272,13 @@ void CAppSettings::SetUseTrayIcon(uint32_t value) {
   SetDword(kSettingsKey, "UseTrayIcon", &Values::use_tray_icon, value);
 }
 void CAppSettings::SetUseProxy(uint32_t value) {
-  SetDword(kOnlineKey, "UseProxy", &Values::use_proxy, value);
+  SetDword(kOnlineKey, kUseProxyValue, &Values::use_proxy, value);
 }
 void CAppSettings::SetProxyPort(uint32_t port) {
-  SetDword(kOnlineKey, "ProxyPort", &Values::proxy_port, port);
+  SetDword(kOnlineKey, kProxyPortValue, &Values::proxy_port, port);
 }
 void CAppSettings::SetProxyServer(std::string_view server) {
-  SetText(kOnlineKey, "ProxyServer", &Values::proxy_server, server, server);
+  SetText(kOnlineKey, kProxyServerValue, &Values::proxy_server, server, server);
 }
 void CAppSettings::SetEmailName(std::string_view name) {
   SetText(kSettingsKey, "EmailName", &Values::email_name, name, name);

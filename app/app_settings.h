@@ -23,14 +23,15 @@
 
 #include "platform/settings_store.h"
 #include "platform/window_message.h"
+#include "web/web_settings.h"
 
 namespace quarry {
 
 // Where the values live: the root key and its four sections.
 inline constexpr char kAppRootKey[] = "Software\\Zandor Tech\\Quarry\\";
-inline constexpr char kSettingsKey[] = "Software\\Zandor Tech\\Quarry\\Settings";
+// "Settings" and "Online" are shared with the retrieval code (web_settings.h).
+inline constexpr const auto& kSettingsKey = kQuarrySettingsKey;
 inline constexpr char kColorsKey[] = "Software\\Zandor Tech\\Quarry\\Colors";
-inline constexpr char kOnlineKey[] = "Software\\Zandor Tech\\Quarry\\Online";
 inline constexpr char kSoftwareUpdateKey[] = "Software\\Zandor Tech\\Quarry\\SoftwareUpdate";
 
 // The stored form of a gradient colour that has not been chosen: the

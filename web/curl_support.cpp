@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "web/retrieval_error.h"
+#include "web/web_settings.h"
 
 namespace quarry::web_internal {
 
@@ -35,7 +36,18 @@ uint32_t CertificateFailureCode(const std::string& detail) {
   return kErrorInternetInvalidCa;
 }
 
+// Ends a transfer whose request was cancelled. libcurl calls this on every
+// chunk and at least once a second while it waits.
+int OnTransferInfo(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* flag = static_cast<const std::atomic<bool>*>(cancel);
+  return flag != nullptr && flag->load() ? 1 : 0;
+}
+
 }  // namespace
+
+bool IsCancelled(const WebRetrievalRequest& request) {
+  return request.cancel != nullptr && request.cancel->load();
+}
 
 void EnsureCurlInitialised() {
   static std::once_flag once;
@@ -51,9 +63,19 @@ void ApplyCommonOptions(CURL* easy, const WebRetrievalRequest& request, char* er
                         ? kDefaultConnectTimeoutMs
                         : static_cast<long>(request.connect_timeout);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connect_ms);
-  if (request.stall_timeout > 0) {
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  if (request.stall_timeout > 0 && request.low_speed_limit > 0) {
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(request.low_speed_limit));
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(request.stall_timeout));
+  }
+  const uint32_t limit = request.transfer_time_limit == kTransferTimeLimitFromSettings
+                             ? TransferTimeLimit()
+                             : request.transfer_time_limit;
+  if (limit > 0) curl_easy_setopt(easy, CURLOPT_TIMEOUT, static_cast<long>(limit));
+  if (request.cancel != nullptr) {
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &OnTransferInfo);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA,
+                     const_cast<std::atomic<bool>*>(request.cancel));
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
   }
   curl_easy_setopt(easy, CURLOPT_FILETIME, 1L);
   if (request.use_proxy == 1) {
@@ -120,9 +142,22 @@ bool PrepareUrl(const std::string& address, std::initializer_list<const char*> s
 
 TransferFailure DescribeCurlFailure(CURLcode result, const std::string& detail) {
   uint32_t code = kErrorInternetInternalError;
+  std::string shown_detail = detail;
   switch (result) {
     case CURLE_UNSUPPORTED_PROTOCOL:
-      code = kErrorInternetUnrecognizedScheme;
+      // libcurl also says this of an answer that is not HTTP at all.
+      if (detail.find("HTTP/0.9") != std::string::npos) {
+        code = kErrorHttpInvalidServerResponse;
+        shown_detail = "its answer is not HTTP";
+      } else {
+        code = kErrorInternetUnrecognizedScheme;
+      }
+      break;
+    case CURLE_OUT_OF_MEMORY:
+      // Almost always a header line beyond libcurl's limit, which it
+      // reports in these words and without detail.
+      code = kErrorHttpInvalidServerResponse;
+      shown_detail = "its answer holds a header too large to accept";
       break;
     case CURLE_URL_MALFORMAT:
       code = kErrorInternetInvalidUrl;
@@ -206,10 +241,10 @@ TransferFailure DescribeCurlFailure(CURLcode result, const std::string& detail) 
   TransferFailure failure;
   failure.code = code;
   std::string base = DescribeRetrievalError(kErrorKindInternet, code);
-  if (detail.empty() || detail == base) {
+  if (shown_detail.empty() || shown_detail == base) {
     failure.reason = base;
   } else {
-    failure.reason = base + " (" + detail + ")";
+    failure.reason = base + " (" + shown_detail + ")";
   }
   return failure;
 }

@@ -24,9 +24,12 @@ inline constexpr char kUserAgent[] = "MSIE";
 // Connect timeout used when the request keeps the library's default.
 inline constexpr long kDefaultConnectTimeoutMs = 60000;
 
-// Applies what every transfer of `request` shares: user agent, connect and
-// stall time-outs, proxy, certificate authorities, Last-Modified, no
-// signals. `error_buffer` (CURL_ERROR_SIZE bytes) receives libcurl's detail
+// True when the request's cancel flag is set.
+bool IsCancelled(const WebRetrievalRequest& request);
+
+// Applies what every transfer of `request` shares: user agent, connect,
+// stall and whole-transfer time limits, the cancel flag, proxy,
+// certificate authorities, Last-Modified, no signals. `error_buffer` (CURL_ERROR_SIZE bytes) receives libcurl's detail
 // and must outlive the handle's use.
 void ApplyCommonOptions(CURL* easy, const WebRetrievalRequest& request,
                         char* error_buffer);

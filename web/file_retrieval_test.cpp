@@ -66,7 +66,7 @@ TEST_F(FileRetrievalTest, ReadsTheDecodedPathEvenOffline) {
 TEST_F(FileRetrievalTest, AMissingFileSaysWhichAndWhy) {
   EXPECT_FALSE(Fetch("file://" + TempPath("nothing.html")));
   EXPECT_EQ(request_.status_code, static_cast<uint32_t>(ENOENT));
-  EXPECT_NE(request_.error_text.find("No such file or directory (" + TempPath("nothing.html") + ")"),
+  EXPECT_NE(request_.error_text.find("No such file or directory: '" + TempPath("nothing.html") + "'"),
             std::string::npos);
   EXPECT_FALSE(Fetch("file://" + TempPath("saved pages")));
   EXPECT_EQ(request_.status_code, static_cast<uint32_t>(EISDIR));

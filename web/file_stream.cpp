@@ -4,21 +4,14 @@
 
 #include <cerrno>
 
+#include "platform/ascii_text.h"
 #include "web/response_stream.h"
+#include "web/web_address.h"
 #include "web/retrieval_error.h"
 
 namespace quarry::web_internal {
 
-bool IsFileUrl(const std::string& url) {
-  static constexpr char kPrefix[] = "file://";
-  if (url.size() < sizeof(kPrefix) - 1) return false;
-  for (size_t i = 0; i + 1 < sizeof(kPrefix); ++i) {
-    char c = url[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kPrefix[i]) return false;
-  }
-  return true;
-}
+bool IsFileUrl(const std::string& url) { return StartsWithNoCase(url, "file://"); }
 
 std::string FileUrlToPath(const std::string& url) {
   if (!IsFileUrl(url)) return {};
@@ -45,7 +38,8 @@ FileStream::FileStream(const std::string& url) {
   if (path_.empty()) {
     failed_ = true;
     failure_.code = kErrorInternetInvalidUrl;
-    failure_.reason = "The address does not name a file on this computer (" + url + ")";
+    failure_.reason =
+        "The address does not name a file on this computer (" + DisplayAddress(url) + ")";
     return;
   }
   int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -64,7 +58,10 @@ FileStream::FileStream(const std::string& url) {
   // block or never end.
   if (!S_ISREG(info.st_mode)) {
     ::close(fd);
-    Fail(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    failed_ = true;
+    failure_.code = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    failure_.reason = "'" + EscapeControlBytes(path_) +
+                      (S_ISDIR(info.st_mode) ? "' is a folder" : "' is not a regular file");
     return;
   }
   fd_ = fd;
@@ -97,7 +94,7 @@ void FileStream::Fail(int error) {
   failure_.code = static_cast<uint32_t>(error);
   std::string text = SystemErrorText(static_cast<uint32_t>(error));
   if (text.empty()) text = DescribeRetrievalError(kErrorKindFile, 1);
-  failure_.reason = text + " (" + path_ + ")";
+  failure_.reason = text + ": '" + EscapeControlBytes(path_) + "'";
 }
 
 }  // namespace quarry::web_internal

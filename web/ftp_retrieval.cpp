@@ -1,9 +1,10 @@
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <limits>
 
-#include "web/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "web/retrieval_error.h"
 #include "web/retrieval_steps.h"
 
@@ -44,15 +45,37 @@ size_t ToMemory(char* data, size_t size, size_t count, void* context) {
   return bytes;
 }
 
+// A page read into the request's own buffer, cut at its capacity.
+struct BufferSink {
+  char* buffer = nullptr;
+  int64_t capacity = 0;
+  int64_t filled = 0;
+  bool cut = false;
+};
+
+size_t ToBuffer(char* data, size_t size, size_t count, void* context) {
+  auto* sink = static_cast<BufferSink*>(context);
+  const size_t bytes = size * count;
+  const int64_t room = sink->capacity - sink->filled;
+  const size_t taken = static_cast<size_t>(std::min<int64_t>(room, static_cast<int64_t>(bytes)));
+  std::memcpy(sink->buffer + sink->filled, data, taken);
+  sink->filled += static_cast<int64_t>(taken);
+  if (taken < bytes) {
+    sink->cut = true;
+    return 0;  // the rest is not wanted: aborts the transfer
+  }
+  return bytes;
+}
+
 struct FileSink {
-  AtomicFileWriter* writer;
+  platform::AtomicFileWriter* writer;
   int64_t written = 0;
 };
 
 size_t ToFile(char* data, size_t size, size_t count, void* context) {
   auto* sink = static_cast<FileSink*>(context);
   size_t bytes = size * count;
-  if (!sink->writer->Write(data, bytes)) return 0;
+  if (!sink->writer->Write(std::string_view(data, bytes))) return 0;
   sink->written += static_cast<int64_t>(bytes);
   return bytes;
 }
@@ -143,7 +166,7 @@ int64_t FetchFtpFile(WebRetrievalRequest* request, FtpConnection* connection) {
   CURLcode result;
   int64_t received = 0;
   if (!request->output_file.empty()) {
-    AtomicFileWriter writer(request->output_file);
+    platform::AtomicFileWriter writer(request->output_file);
     if (!writer.ok()) {
       request->error_text = kWriteFailedPrefix + writer.Reason();
       request->status_code = static_cast<uint32_t>(writer.error());
@@ -160,6 +183,25 @@ int64_t FetchFtpFile(WebRetrievalRequest* request, FtpConnection* connection) {
     }
     received = sink.written;
     request->bytes_received = 0;
+  } else if (request->cut_at_capacity == 1 && request->buffer != nullptr &&
+             request->capacity >= 0) {
+    // A page: the most it may have is the buffer's capacity; the rest is
+    // not fetched.
+    BufferSink sink{request->buffer, request->capacity};
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &ToBuffer);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &sink);
+    result = curl_easy_perform(easy);
+    if (sink.cut && result == CURLE_WRITE_ERROR) result = CURLE_OK;
+    if (result == CURLE_OK) {
+      if (sink.filled == 0) {
+        request->error_text = kNoDataText;
+        return -1;
+      }
+      request->buffer[sink.filled] = '\0';
+      request->bytes_received = static_cast<int32_t>(sink.filled);
+      request->truncated = sink.cut ? 1 : 0;
+      received = sink.filled;
+    }
   } else {
     MemorySink sink;
     sink.limit = std::numeric_limits<int32_t>::max() - 1;

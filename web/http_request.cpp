@@ -1,7 +1,9 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/ascii_text.h"
 #include "web/base64.h"
+#include "web/web_address.h"
 #include "web/offline_state.h"
 #include "web/retrieval_error.h"
 #include "web/retrieval_steps.h"
@@ -11,14 +13,6 @@ namespace quarry::web_internal {
 
 namespace {
 
-std::string Trim(std::string_view text) {
-  constexpr std::string_view kSpace = " \t\r\n";
-  size_t first = text.find_first_not_of(kSpace);
-  if (first == std::string_view::npos) return {};
-  size_t last = text.find_last_not_of(kSpace);
-  return std::string(text.substr(first, last - first + 1));
-}
-
 std::unique_ptr<HttpTransfer> NewHttpTransfer(const WebRetrievalRequest& request,
                                               const std::string& url,
                                               const std::string& server_auth,
@@ -27,6 +21,7 @@ std::unique_ptr<HttpTransfer> NewHttpTransfer(const WebRetrievalRequest& request
   CURL* easy = transfer->easy();
   if (easy == nullptr) return transfer;
   ApplyCommonOptions(easy, request, transfer->error_buffer());
+  transfer->SetCancelFlag(request.cancel);
   curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
   curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -64,11 +59,11 @@ std::string FailureText(const std::string& reason, uint32_t code) {
   char tail[64];
   std::snprintf(tail, sizeof(tail), "\nCheck Internet Connections and Try Again\nError Code: %i",
                 static_cast<int>(code));
-  return "Failed to Retrieve Online Data Caused By:\n" + Trim(reason) + tail;
+  return "Failed to Retrieve Online Data Caused By:\n" + std::string(Trimmed(reason)) + tail;
 }
 
 std::string ReadFailureText(const std::string& reason) {
-  return "Failed to Retrieve Online Data Caused By:\n" + Trim(reason) +
+  return "Failed to Retrieve Online Data Caused By:\n" + std::string(Trimmed(reason)) +
          "\nCheck Internet Connections and Try Again";
 }
 
@@ -88,6 +83,12 @@ bool MayProceed(WebRetrievalRequest* request, bool clear_bytes) {
   // A local file needs no network, so the offline switch does not stop it.
   if (offline && !IsFileUrl(request->url)) {
     request->error_text = kOfflineText;
+    return false;
+  }
+  // Going direct would quietly bypass the proxy the user asked for.
+  if (request->use_proxy == 1 && Trimmed(request->proxy_server).empty() &&
+      !IsFileUrl(request->url)) {
+    request->error_text = kProxyMissingText;
     return false;
   }
   return true;
@@ -141,8 +142,13 @@ bool OpenHttpRequest(WebRetrievalRequest* request, std::unique_ptr<ResponseStrea
           user = request->user_name;
           password = request->password;
         } else if (RetrievalUi* ui = CurrentRetrievalUi()) {
-          have = ui->AskCredentials(url, static_cast<uint32_t>(status), &user, &password) &&
-                 !user.empty();
+          CredentialsQuestion question;
+          question.url = MaskCredentials(url);
+          question.status = static_cast<uint32_t>(status);
+          question.realm = transfer->Realm();
+          question.cancel = request->cancel;
+          have = ui->AskCredentials(question, &user, &password) && !user.empty() &&
+                 !IsCancelled(*request);
         }
         std::string credentials = have ? BasicCredentials(user, password) : std::string();
         transfer.reset();

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/ascii_text.h"
 #include "web/response_stream.h"
 
 namespace quarry::web_internal {
@@ -16,14 +17,18 @@ std::string TrimDetail(const char* text) {
   return std::string(view);
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char a = text[i];
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-    if (a != prefix[i]) return false;
+// The realm of a "WWW-Authenticate: Basic realm="Staff"" header's value;
+// "" when it names none. Only the first realm counts.
+std::string RealmOf(std::string_view value) {
+  const std::string lowered = AsciiLowered(value);
+  const size_t at = lowered.find("realm=");
+  if (at == std::string::npos) return {};
+  std::string_view rest = value.substr(at + 6);
+  if (!rest.empty() && rest.front() == '"') {
+    rest.remove_prefix(1);
+    return std::string(rest.substr(0, rest.find('"')));
   }
-  return true;
+  return std::string(Trimmed(rest.substr(0, rest.find_first_of(", \r\n"))));
 }
 
 // How long one wait for socket activity may last; libcurl's own time-outs
@@ -135,6 +140,9 @@ size_t HttpTransfer::OnHeader(char* data, size_t size, size_t count, void* self)
     transfer->block_has_location_ = false;
   } else if (StartsWithNoCase(line, "location:")) {
     transfer->block_has_location_ = true;
+  } else if (transfer->realm_.empty() && (StartsWithNoCase(line, "www-authenticate:") ||
+                                          StartsWithNoCase(line, "proxy-authenticate:"))) {
+    transfer->realm_ = RealmOf(line.substr(line.find(':') + 1));
   } else if (line == "\r\n" || line == "\n") {
     // End of one response's headers. Informational answers and redirects
     // that libcurl goes on to follow are not the final response.
@@ -156,6 +164,10 @@ size_t HttpTransfer::OnBody(char* data, size_t size, size_t count, void* self) {
 template <typename Ready>
 void HttpTransfer::Pump(Ready ready) {
   while (!done_ && !ready()) {
+    if (cancel_ != nullptr && cancel_->load()) {
+      Finish(CURLE_ABORTED_BY_CALLBACK);
+      break;
+    }
     if (pending_offset_ > 0) {
       // Keep only unread bytes so the backlog stays bounded by one read.
       pending_.erase(0, pending_offset_);

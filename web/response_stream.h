@@ -11,6 +11,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -55,6 +56,9 @@ class HttpTransfer : public ResponseStream {
   char* error_buffer() { return error_buffer_; }
   // Adds a request header line ("Name: value") for the server.
   void AddHeader(const std::string& line);
+  // Makes the transfer end, failed as cancelled, once `*cancel` is set; it
+  // is looked at between waits of at most a tenth of a second. Not owned.
+  void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
   // Adds a header line meant for the proxy only (the proxied request or the
   // tunnel request); it never reaches the server.
   void AddProxyHeader(const std::string& line);
@@ -68,6 +72,8 @@ class HttpTransfer : public ResponseStream {
   long Status() const;
   // The status a proxy answered a tunnel request with (0: none).
   long ProxyStatus() const;
+  // The realm named by the first authentication challenge, or "".
+  const std::string& Realm() const { return realm_; }
 
   int64_t Read(char* dst, int64_t count) override;
   bool Alive() const override;
@@ -87,11 +93,13 @@ class HttpTransfer : public ResponseStream {
   curl_slist* headers_ = nullptr;
   curl_slist* proxy_headers_ = nullptr;
   char error_buffer_[CURL_ERROR_SIZE];
+  const std::atomic<bool>* cancel_ = nullptr;
   bool started_ = false;
   bool done_ = false;
   bool failed_ = false;
   bool headers_done_ = false;
   bool block_has_location_ = false;
+  std::string realm_;
   std::string pending_;        // body bytes received but not yet read
   size_t pending_offset_ = 0;  // first unread byte of pending_
 };

@@ -13,6 +13,7 @@
 #ifndef QUARRY_WEB_RETRIEVAL_REQUEST_H_
 #define QUARRY_WEB_RETRIEVAL_REQUEST_H_
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -76,6 +77,9 @@ inline constexpr uint32_t kDefaultInternetFlags =
     kInternetFlagReload | kInternetFlagExistingConnect |
     kInternetFlagNoCacheWrite | kInternetFlagPragmaNoCache |
     kInternetFlagTransferBinary;  // 0xA4000102
+
+// transfer_time_limit's default: the limit comes from the settings store.
+inline constexpr uint32_t kTransferTimeLimitFromSettings = 0xFFFFFFFFu;
 
 // The value a caller stores in last_modified to ask for the server's time.
 inline constexpr int64_t kAskLastModified = -1;
@@ -175,9 +179,21 @@ struct WebRetrievalRequest {
   // the system's; empty: $QUARRY_CA_FILE, then $CURL_CA_BUNDLE, then the
   // system store. Verification is always on.
   std::string ca_file;
-  // Seconds without a single byte arriving after which a transfer is given
-  // up (a dead server can't hang a caller forever). 0 disables.
+  // A transfer is given up when, for stall_timeout seconds on end, fewer
+  // than low_speed_limit bytes a second arrive: a dead server or one that
+  // trickles a byte at a time cannot hold a caller. 0 in either disables.
   uint32_t stall_timeout = 60;
+  uint32_t low_speed_limit = 64;
+  // The most seconds one transfer may take from start to end, however the
+  // bytes arrive. kTransferTimeLimitFromSettings: the stored setting
+  // (TransferTimeLimit(), a few minutes unless the user chose otherwise);
+  // 0: no limit.
+  uint32_t transfer_time_limit = kTransferTimeLimitFromSettings;
+  // Set by another thread to stop the retrieval: a running transfer ends
+  // within about a tenth of a second and the operation fails with the
+  // cancelled reason (code 12017). Not owned; it must outlive the
+  // operation. Null: the retrieval cannot be stopped.
+  const std::atomic<bool>* cancel = nullptr;
   // 1: a response longer than the capacity is cut at the capacity and
   // succeeds with truncated = 1 (a page fetch); 0: it fails with
   // "Buffer overflow\n".

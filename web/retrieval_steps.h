@@ -19,6 +19,9 @@ namespace quarry::web_internal {
 inline constexpr char kInvalidVariablesText[] = "Invalid variables, cannot complete request\n";
 inline constexpr char kOfflineText[] =
     "Working Offline\nSwitch Offline Mode Off and Try Again\n";
+inline constexpr char kProxyMissingText[] =
+    "A proxy is switched on (UseProxy = 1) but no proxy server is set (ProxyServer is empty)\n"
+    "Set the proxy server in the Configurations view, or switch the proxy off\n";
 inline constexpr char kUnknownReason[] = "Unknown Reason";
 inline constexpr char kStreamClosedReason[] = "Data Stream Unexpectedly Closed";
 inline constexpr char kNoDataText[] = "No data read\n";

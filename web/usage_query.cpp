@@ -1,16 +1,20 @@
 #include "web/usage_query.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 namespace quarry {
 
 namespace {
 
-std::string Format(const char* format, double value) {
+// A number with two decimals and always a "." (an address is read by a
+// server, not by the user's locale).
+std::string TwoDecimals(double value) {
   char text[64];
-  std::snprintf(text, sizeof(text), format, value);
-  return text;
+  const auto [end, error] =
+      std::to_chars(text, text + sizeof(text), value, std::chars_format::fixed, 2);
+  return error == std::errc() ? std::string(text, end) : std::string("0.00");
 }
 
 // Keeps the characters an address carries as they are and escapes the
@@ -57,7 +61,7 @@ UsageQuery BuildUsageQuery(const FeedbackRecord& record, const UsageIdentity& id
     pairs.Add("pc", identity.given_count);
   }
   if (record.send_version) {
-    pairs.Add("pv", record.version_text.empty() ? Format("%0.2f", record.version_number)
+    pairs.Add("pv", record.version_text.empty() ? TwoDecimals(record.version_number)
                                                 : Escape(record.version_text));
   }
   if (!record.first_report && record.send_detail) pairs.Add("dp", record.detail_value);
@@ -69,7 +73,7 @@ UsageQuery BuildUsageQuery(const FeedbackRecord& record, const UsageIdentity& id
       result.identity = facts->stored_identity;
       pairs.Add("ui", static_cast<int64_t>(facts->stored_identity));
     }
-    pairs.Add("os", Format("%0.2f", facts->os_version));
+    pairs.Add("os", TwoDecimals(facts->os_version));
     pairs.Add("ct", facts->connection_flags);
     pairs.Add("dp", record.detail_value);
     pairs.Add("sz", static_cast<int64_t>(facts->screen_width) * 10000 + facts->screen_height);

@@ -6,7 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "web/atomic_file.h"
+#include "platform/atomic_file.h"
+#include "platform/ascii_text.h"
 #include "web/retrieval_steps.h"
 #include "web/retrieval_ui.h"
 #include "web/web_settings.h"
@@ -16,9 +17,6 @@ namespace quarry {
 namespace {
 
 using web_internal::ResponseStream;
-
-// Buffer for a file download whose length the server did not tell.
-constexpr int64_t kUnknownLengthBuffer = 2000000;
 
 bool IsHttpProtocol(int32_t protocol) {
   return protocol == kProtocolHttp || protocol == kProtocolHttpAlt;
@@ -30,24 +28,12 @@ bool FailOutOfMemory(WebRetrievalRequest* request) {
   return false;
 }
 
-// Makes sure the buffer can take `length` bytes: reused when it fits,
-// reallocated otherwise. Keeps the status of the open response.
-bool SizeBufferFor(WebRetrievalRequest* request, int64_t length) {
-  uint32_t status = request->status_code;
-  bool ok;
-  if (request->buffer != nullptr && length <= request->capacity) {
-    ok = ClearBuffer(request);
-  } else {
-    ok = length <= std::numeric_limits<int32_t>::max() - 1 &&
-         AllocateBuffer(request, static_cast<int32_t>(length));
-  }
-  request->status_code = status;
-  return ok || FailOutOfMemory(request);
+bool WantsProgress(const WebRetrievalRequest& request) {
+  return request.progress_bar != nullptr || request.progress_callback != nullptr;
 }
 
-// Opens the HTTP(S) or file address and reads it into the buffer; with
-// `for_file`, the buffer is first sized by the response's length.
-bool FetchOverHttp(WebRetrievalRequest* request, bool for_file) {
+// Opens the HTTP(S) or file address and reads it into the buffer.
+bool FetchOverHttp(WebRetrievalRequest* request) {
   bool ask_time = request->last_modified == kAskLastModified;
   std::unique_ptr<ResponseStream> stream;
   if (!web_internal::OpenHttpRequest(request, &stream, true)) {
@@ -55,12 +41,8 @@ bool FetchOverHttp(WebRetrievalRequest* request, bool for_file) {
     return false;
   }
   if (ask_time) request->last_modified = stream->LastModified();
-  int64_t length = stream->ContentLength();
-  if (for_file && !SizeBufferFor(request, length < 0 ? kUnknownLengthBuffer : length)) {
-    return false;
-  }
-  bool progress = request->progress_bar != nullptr || request->progress_callback != nullptr;
-  return web_internal::ReadResponse(request, stream.get(), progress ? length : -1);
+  return web_internal::ReadResponse(request, stream.get(),
+                                    WantsProgress(*request) ? stream->ContentLength() : -1);
 }
 
 // Runs an FTP download; returns the bytes downloaded or -1.
@@ -93,8 +75,63 @@ int64_t FailWrite(WebRetrievalRequest* request, const std::string& reason) {
   return 0;
 }
 
-bool StartsWith(const std::string& text, const char* prefix) {
-  return text.rfind(prefix, 0) == 0;
+// Tells the progress bar and callback how far a download to a file is.
+void ReportFileProgress(WebRetrievalRequest* request, int64_t done, int64_t length) {
+  if (length <= 0) return;
+  if (request->progress_bar != nullptr) {
+    request->progress_bar->SetPos(static_cast<int>(std::min<int64_t>(done, length) * 10 / length));
+  }
+  if (request->progress_callback) {
+    request->progress_callback(request->progress_cookie,
+                               static_cast<double>(done) / static_cast<double>(length));
+  }
+}
+
+// Streams the open response into the output file as it arrives, so that a
+// download of any size needs only one chunk of memory. The file is
+// replaced only when the whole body came in.
+int64_t StreamToFile(WebRetrievalRequest* request, ResponseStream* stream) {
+  platform::AtomicFileWriter file(request->output_file);
+  if (!file.ok()) return FailWrite(request, file.Reason());
+  const int64_t length = stream->ContentLength();
+  if (request->progress_bar != nullptr) {
+    request->progress_bar->SetRange(0, 10);
+    request->progress_bar->SetPos(0);
+  }
+  if (request->progress_callback && length > 0) {
+    request->progress_callback(request->progress_cookie, 0.0);
+  }
+  constexpr int64_t kChunk = 64 * 1024;
+  std::unique_ptr<char[]> chunk(new char[kChunk]);
+  int64_t total = 0;
+  while (true) {
+    const int64_t n = stream->Read(chunk.get(), kChunk);
+    if (n < 0) {
+      const web_internal::TransferFailure& failure = stream->failure();
+      if (request->status_code == 0 || request->status_code == 200) {
+        request->status_code = failure.code != 0 ? failure.code : 410;
+      }
+      request->success = 0;
+      request->error_text = web_internal::ReadFailureText(
+          failure.reason.empty() ? std::string(web_internal::kStreamClosedReason)
+                                 : failure.reason);
+      return 0;
+    }
+    if (n == 0) break;
+    if (!file.Write(std::string_view(chunk.get(), static_cast<size_t>(n)))) {
+      return FailWrite(request, file.Reason());
+    }
+    total += n;
+    ReportFileProgress(request, total, length);
+  }
+  if (total == 0) {
+    request->success = 0;
+    request->error_text = web_internal::kNoDataText;
+    return 0;
+  }
+  if (!file.Commit()) return FailWrite(request, file.Reason());
+  request->success = 1;
+  return total;
 }
 
 }  // namespace
@@ -102,7 +139,7 @@ bool StartsWith(const std::string& text, const char* prefix) {
 bool RetrieveData(WebRetrievalRequest* request) {
   ReloadOfflineFlag();
   if (!web_internal::MayProceed(request, true)) return false;
-  if (IsHttpProtocol(request->protocol)) return FetchOverHttp(request, false);
+  if (IsHttpProtocol(request->protocol)) return FetchOverHttp(request);
   if (request->protocol == kProtocolFtp) return FetchOverFtp(request) >= 0;
   return FailUnknownProtocol(request);
 }
@@ -114,20 +151,22 @@ int64_t RetrieveToFile(WebRetrievalRequest* request) {
   if (request->protocol == kProtocolFtp) {
     int64_t written = FetchOverFtp(request);
     if (written >= 0) return written;
-    if (StartsWith(request->error_text, web_internal::kWriteFailedPrefix)) {
+    if (request->error_text.starts_with(web_internal::kWriteFailedPrefix)) {
       return FailWrite(request,
                        request->error_text.substr(sizeof(web_internal::kWriteFailedPrefix) - 1));
     }
     return 0;
   }
   if (!IsHttpProtocol(request->protocol)) return FailUnknownProtocol(request);
-  if (!FetchOverHttp(request, true)) return 0;
-  web_internal::AtomicFileWriter writer(request->output_file);
-  if (!writer.Write(request->buffer, static_cast<size_t>(request->bytes_received)) ||
-      !writer.Commit()) {
-    return FailWrite(request, writer.Reason());
+  request->bytes_received = 0;
+  const bool ask_time = request->last_modified == kAskLastModified;
+  std::unique_ptr<ResponseStream> stream;
+  if (!web_internal::OpenHttpRequest(request, &stream, true)) {
+    if (ask_time) request->last_modified = 0;
+    return 0;
   }
-  return request->bytes_received;
+  if (ask_time) request->last_modified = stream->LastModified();
+  return StreamToFile(request, stream.get());
 }
 
 int64_t QueryContentLength(WebRetrievalRequest* request) {
@@ -153,13 +192,9 @@ bool RetrievePage(WebRetrievalRequest* request) {
 void SplitServerAndObject(int32_t protocol, const std::string& url, std::string* server,
                           std::string* object) {
   std::string rest = url;
-  auto strip = [&rest](const char* scheme) {
-    size_t n = std::char_traits<char>::length(scheme);
-    if (rest.size() < n) return false;
-    for (size_t i = 0; i < n; ++i) {
-      if (std::tolower(static_cast<unsigned char>(rest[i])) != scheme[i]) return false;
-    }
-    rest.erase(0, n);
+  auto strip = [&rest](std::string_view scheme) {
+    if (!StartsWithNoCase(rest, scheme)) return false;
+    rest.erase(0, scheme.size());
     return true;
   };
   if (IsHttpProtocol(protocol)) {

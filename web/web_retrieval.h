@@ -63,14 +63,16 @@ namespace quarry {
 bool RetrieveData(WebRetrievalRequest* request);
 
 // Fetches the request's address and writes it to output_file, whole or not
-// at all (a temporary file beside it is renamed into place). The buffer is
-// reused when the server's length fits it, else allocated for that length
-// (2,000,000 bytes when the length is unknown); the data also stays in the
-// buffer. Returns the number of bytes written, 0 on failure. When the file
-// cannot be written: error_text = "Error Writing to Data File.  Reason:\n"
-// + reason, a message through the installed RetrievalUi when report_errors
-// is 1, and WM_DATAFILE_WRITE_FAILED posted to the notify window. FTP
-// addresses are downloaded straight to the file (bytes_received = 0).
+// at all (see platform/atomic_file.h: a link is followed, the old file's
+// permissions are kept, anything but a regular file is refused). The body
+// is streamed to the file as it arrives, so a download of any size needs
+// no more memory than one chunk; the buffer is left untouched
+// (bytes_received = 0). Returns the number of bytes written, 0 on failure
+// (the file is then unchanged). When the file cannot be written:
+// error_text = "Error Writing to Data File.  Reason:\n" + reason, a message
+// through the installed RetrievalUi when report_errors is 1, and
+// WM_DATAFILE_WRITE_FAILED posted to the notify window. FTP addresses are
+// downloaded straight to the file in the same way.
 int64_t RetrieveToFile(WebRetrievalRequest* request);
 
 // Asks the server for the length of the request's document (the GET is
@@ -80,11 +82,12 @@ int64_t RetrieveToFile(WebRetrievalRequest* request);
 // file:// address gives the file's size.
 int64_t QueryContentLength(WebRetrievalRequest* request);
 
-// Fetches a page for parsing: the whole page up to MaxPageSize() bytes. The
+// Fetches a page for parsing (FetchPage in page_fetch.h is the way the
+// programs call it): the whole page up to MaxPageSize() bytes. The
 // buffer gets that capacity (an owned buffer at least that large is reused,
 // anything else replaced by AllocateBuffer); a longer page is cut there and
 // succeeds with truncated = 1, so the caller can warn that later tables may
-// be missing. Otherwise as RetrieveData.
+// be missing. FTP pages are cut in the same way. Otherwise as RetrieveData.
 bool RetrievePage(WebRetrievalRequest* request);
 
 // Asks the maker's address-list page (UpdateSiteAddress() +

@@ -229,6 +229,24 @@ TEST_F(RetrieveDataTest, RefusedConnectionGivesAReadableReason) {
   EXPECT_EQ(window_.sent.size(), 1u);
 }
 
+TEST_F(RetrieveDataTest, AnAnswerThatIsNotHttpIsCalledThat) {
+  struct Case {
+    std::string answer;
+    const char* said;
+  };
+  for (const Case& c : {
+           Case{std::string("\0\1garbage\r\n\r\nmore", 20), "its answer is not HTTP"},
+           Case{"<html>no status line</html>", "its answer is not HTTP"},
+           Case{"HTTP/1.1 200 OK\r\nX-Big: " + std::string(1 << 20, 'a') + "\r\n\r\nhi",
+                "its answer holds a header too large to accept"},
+       }) {
+    TestHttpServer server([&c](const ReceivedRequest&) { return ScriptedResponse::Raw(c.answer); });
+    EXPECT_FALSE(Fetch(server.Url("/")));
+    EXPECT_EQ(request_.status_code, kErrorHttpInvalidServerResponse);
+    EXPECT_NE(request_.error_text.find(c.said), std::string::npos) << request_.error_text;
+  }
+}
+
 TEST_F(RetrieveDataTest, OtherSchemesAreRefused) {
   EXPECT_FALSE(Fetch("gopher://127.0.0.1/"));
   EXPECT_EQ(request_.status_code, kErrorInternetUnrecognizedScheme);

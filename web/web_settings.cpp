@@ -40,6 +40,11 @@ int32_t MaxPageSize() {
   return static_cast<int32_t>(size > kLargest ? kLargest : size);
 }
 
+uint32_t TransferTimeLimit() {
+  return WebSettingsStore().GetDword(kQuarrySettingsKey, kTransferTimeLimitValue,
+                                     kDefaultTransferTimeLimit);
+}
+
 std::string UpdateSiteAddress() { return SiteAddress(kUpdateSiteValue, kDefaultUpdateSite); }
 
 std::string ProductSiteAddress() {

@@ -31,11 +31,18 @@ inline constexpr char kGlobalsKey[] = "Software\\Zandor Tech\\Globals";
 inline constexpr char kOfflineModeValue[] = "OfflineMode";
 inline constexpr char kQuarrySettingsKey[] = "Software\\Zandor Tech\\Quarry\\Settings";
 inline constexpr char kMaxPageSizeValue[] = "MaxPageSize";
+inline constexpr char kTransferTimeLimitValue[] = "TransferTimeLimit";
+// The program's proxy settings, which every retrieval of a page copies.
+inline constexpr char kOnlineKey[] = "Software\\Zandor Tech\\Quarry\\Online";
+inline constexpr char kUseProxyValue[] = "UseProxy";
+inline constexpr char kProxyServerValue[] = "ProxyServer";
+inline constexpr char kProxyPortValue[] = "ProxyPort";
 inline constexpr char kServicesKey[] = "Software\\Zandor Tech\\Quarry\\Services";
 inline constexpr char kUpdateSiteValue[] = "UpdateSite";
 inline constexpr char kProductSiteValue[] = "ProductSite";
 
 inline constexpr uint32_t kDefaultMaxPageSize = 64u * 1024 * 1024;
+inline constexpr uint32_t kDefaultTransferTimeLimit = 300;  // seconds
 inline constexpr char kDefaultUpdateSite[] = "https://updates.quarry.example";
 inline constexpr char kDefaultProductSite[] = "https://www.quarry.example";
 
@@ -43,6 +50,11 @@ inline constexpr char kDefaultProductSite[] = "https://www.quarry.example";
 // "Settings" section, default 64 MiB. 0 reads as the default; values beyond
 // what a buffer can hold are clamped.
 int32_t MaxPageSize();
+
+// The most seconds one transfer may take: DWORD "TransferTimeLimit" in the
+// program's "Settings" section, default kDefaultTransferTimeLimit; 0 means
+// no limit.
+uint32_t TransferTimeLimit();
 
 // Base addresses of the maker's update site and product web site, without
 // a trailing "/". A stored value without a scheme gets "http://".

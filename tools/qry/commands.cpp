@@ -13,7 +13,7 @@
 #include "engine/table_data_reader.h"
 #include "engine/table_grid.h"
 #include "tools/qry/json_writer.h"
-#include "tools/qry/printable.h"
+#include "platform/ascii_text.h"
 #include "tools/qry/progress_line.h"
 #include "tools/qry/source.h"
 #include "tools/qry/version.h"
@@ -82,7 +82,7 @@ int RunTables(const Invocation& inv, const RunContext& context,
 
 std::string DescribeSelector(const TableSelector& selector) {
   if (selector.by_position) return "at position " + std::to_string(selector.position);
-  return "with id '" + Printable(selector.id) + "'";
+  return "with id '" + EscapeControlBytes(selector.id) + "'";
 }
 
 int RunExport(const Invocation& inv, const RunContext& context,
@@ -157,7 +157,7 @@ void WriteTableListing(const TableList& tables, std::ostream& out) {
   for (size_t i = 0; i < tables.size(); ++i) {
     TableDataReader reader;
     reader.Read(tables[i].data);
-    lines.push_back({std::to_string(i + 1), Printable(tables[i].id),
+    lines.push_back({std::to_string(i + 1), EscapeControlBytes(tables[i].id),
                      std::to_string(reader.LineCount()),
                      std::to_string(reader.ColumnCount())});
   }
@@ -202,7 +202,7 @@ int RunQry(const std::vector<std::string>& args, std::ostream& out,
   }
   if (inv.password_from_environment) {
     if (!context.password || context.password->empty()) {
-      err << "qry: --user " << Printable(inv.user_name)
+      err << "qry: --user " << EscapeControlBytes(inv.user_name)
           << ": no password (give NAME:PASSWORD, or set " << kPasswordVariable
           << ")\n";
       return kExitUsage;

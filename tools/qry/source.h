@@ -1,19 +1,18 @@
 // Reading the page that qry works on.
 //
 // A source names where a page comes from: a web address (http://, https://,
-// ftp:// or file://, the scheme in any case), fetched through the web
-// retrieval library exactly as the results view fetches a page to parse, or
+// ftp:// or file://, the scheme in any case), fetched through FetchPage
+// exactly as the results view of the window fetches a page to parse, or
 // else a local file path. ReadSource is the one place that reads a page.
 
 #ifndef QUARRY_TOOLS_QRY_SOURCE_H_
 #define QUARRY_TOOLS_QRY_SOURCE_H_
 
 #include <cstddef>
-#include <functional>
-#include <optional>
 #include <string>
-#include <string_view>
 
+#include "web/page_fetch.h"
+#include "web/web_address.h"
 #include "web/web_settings.h"
 
 namespace quarry::qry {
@@ -32,40 +31,27 @@ struct SourceText {
   std::size_t limit = 0;
 };
 
-// How web addresses are reached. Ignored for local files.
-struct WebAccess {
-  // "HOST[:PORT]" from --proxy: every address goes through that proxy.
-  // nullopt: the user's stored "Online" settings decide, as in the program.
-  std::optional<std::string> proxy;
-  // Credentials for the single retry after a 401 or 407 answer (Basic
-  // scheme), and the FTP log-on. Used only when both are non-empty.
-  std::string user_name;
-  std::string password;
-  // Called on the reading thread with the fraction of a download read so
-  // far (0.0 first, 1.0 last). Only downloads of known length report; may
-  // be empty.
-  std::function<void(double fraction)> progress;
-};
-
-// True when `source` begins with "http://", "https://", "ftp://" or
-// "file://", the scheme in any case.
-bool IsWebAddress(std::string_view source);
+// How web addresses are reached (proxy, credentials, progress); ignored for
+// local files.
+using WebAccess = PageFetchOptions;
 
 // The page size limit: "MaxPageSize" from the settings store the retrieval
 // code uses (0 or missing: kDefaultMaxSourceBytes).
 std::size_t PageSizeLimit();
 
 // Reads the page named by `source` into `*out`, replacing what it held: a
-// web address through FetchWebSource (web_fetch.h), anything else as a local
-// file through ReadFileSource, both cut at PageSizeLimit(). Returns true on
-// success; on failure returns false with a one-line reason in `*error` and
-// `*out` in an unspecified but valid state. A page cut at the limit is a
-// success with `out->truncated` set; warning about it is the caller's job.
+// web address through FetchPage, anything else as a local file through
+// ReadFileSource, both cut at PageSizeLimit(). Returns true on success; on
+// failure returns false with a one-line reason in `*error` and `*out` in an
+// unspecified but valid state. A page cut at the limit is a success with
+// `out->truncated` set; warning about it is the caller's job.
 bool ReadSource(const std::string& source, const WebAccess& access,
                 SourceText* out, std::string* error);
 
-// Reads at most `limit` bytes of the local file `path` into `*out`. On
-// failure returns false with a one-line reason naming the file.
+// Reads at most `limit` bytes of the local file `path` into `*out`. Only a
+// regular file is read: a folder, pipe or device is refused at once (a pipe
+// with no writer would otherwise block forever). On failure returns false
+// with a one-line reason naming the file.
 bool ReadFileSource(const std::string& path, SourceText* out,
                     std::string* error, std::size_t limit);
 

@@ -2,7 +2,7 @@
 // its own settings store (WebTest), so the offline switch, the page size
 // limit and the proxy settings are the test's own.
 
-#include "tools/qry/web_fetch.h"
+#include "web/page_fetch.h"
 
 #include <gtest/gtest.h>
 
@@ -267,19 +267,6 @@ TEST_F(QryWebTest, ProgressGoesToATerminalAndIsClearedBeforeTheWarning) {
   // Not a terminal: not a character of progress.
   ASSERT_EQ(Run({"tables", server.Url("/p.html")}), kExitOk);
   EXPECT_EQ(err_.str().find('\r'), std::string::npos) << err_.str();
-}
-
-TEST(FlattenReason, JoinsLinesKeepingEveryWord) {
-  EXPECT_EQ(FlattenReason("Working Offline\nSwitch Offline Mode Off and Try Again\n"),
-            "Working Offline; Switch Offline Mode Off and Try Again");
-  // A sentence broken for a message box is joined back with a blank.
-  EXPECT_EQ(FlattenReason("Caused By:\r\nThe request could not be completed due\nto a "
-                          "conflict\n\n  Error Code: 409  "),
-            "Caused By: The request could not be completed due to a conflict; Error Code: 409");
-  EXPECT_EQ(FlattenReason("Buffer overflow\n"), "Buffer overflow");
-  EXPECT_EQ(FlattenReason("\n \n"), "");
-  // A server's text cannot drive the terminal.
-  EXPECT_EQ(FlattenReason("550 \x1b]0;owned\x07 no\tfile"), "550 \\x1b]0;owned\\x07 no file");
 }
 
 }  // namespace

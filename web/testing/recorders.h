@@ -33,9 +33,10 @@ class RecordingWindow : public NotifyWindow {
 class RecordingUi : public RetrievalUi {
  public:
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  bool AskCredentials(const std::string& url, uint32_t status, std::string* user_name,
+  bool AskCredentials(const CredentialsQuestion& question, std::string* user_name,
                       std::string* password) override {
-    asked.emplace_back(url, status);
+    asked.emplace_back(question.url, question.status);
+    realms.push_back(question.realm);
     if (answer_user.empty()) return false;
     *user_name = answer_user;
     *password = answer_password;
@@ -44,6 +45,7 @@ class RecordingUi : public RetrievalUi {
 
   std::vector<std::string> messages;
   std::vector<std::pair<std::string, uint32_t>> asked;
+  std::vector<std::string> realms;
   std::string answer_user;
   std::string answer_password;
 };
