@@ -17,7 +17,17 @@ packages=(
   xvfb xauth dbus-x11 at-spi2-core python3-pyatspi
   # opening links, help pages and exported files with the desktop's programs
   xdg-utils
+  # a locale with a decimal comma, so tests can check numbers that others read
+  locales
 )
+
+# Generates the German locale the number-format tests switch to, once.
+ensure_test_locale() {
+  locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+  $sudo sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -25,10 +35,13 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+if [ ${#missing[@]} -eq 0 ]; then
+  ensure_test_locale
+  exit 0
+fi
+
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
@@ -36,3 +49,4 @@ DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recomme
 for svc in nginx tinyproxy vsftpd; do
   $sudo systemctl disable --now "$svc" >/dev/null 2>&1 || $sudo service "$svc" stop >/dev/null 2>&1 || true
 done
+ensure_test_locale

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 namespace quarry {
 namespace {
 
@@ -53,6 +56,23 @@ TEST(UsageQueryTest, AnAddressListRequestSendsOnlyWhatIsSet) {
   // A zero identity falls back to the text identity, escaped.
   EXPECT_EQ(BuildUsageQuery(record, {"a b&c", 0, -1}, nullptr).text, "pv=2.50&ui=a%20b%26c");
   EXPECT_EQ(BuildUsageQuery(FeedbackRecord{}, {}, nullptr).text, "");
+}
+
+TEST(UsageQueryTest, NumbersInTheAddressUseADecimalPointWhateverTheLocale) {
+  const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+    GTEST_SKIP() << "no locale with a decimal comma installed";
+  }
+  FeedbackRecord record;
+  record.version_number = 3.2;
+  record.send_version = true;
+  MachineFacts facts;
+  facts.os_version = 6.01;
+  record.first_report = true;
+  const std::string text = BuildUsageQuery(record, {}, &facts).text;
+  std::setlocale(LC_NUMERIC, saved.c_str());
+  EXPECT_EQ(text.substr(0, 8), "pv=3.20&");
+  EXPECT_NE(text.find("os=6.01"), std::string::npos) << text;
 }
 
 TEST(UsageQueryTest, OptionalTextAndCounters) {
