@@ -199,6 +199,15 @@ bool CListCtrlExt::DeleteItem(int row) { return model_->DeleteRow(row); }
 
 void CListCtrlExt::DeleteAllItems() { model_->DeleteAllRows(); }
 
+void CListCtrlExt::SetTableBytes(int columns, std::vector<std::string> titles,
+                                 std::vector<std::vector<std::string>> rows, int width) {
+  QHeaderView* header = horizontalHeader();
+  // Sections take the default size when the model resets: one setting for
+  // every column instead of one resize each.
+  header->setDefaultSectionSize(width > 0 ? width : kDefaultColumnWidth);
+  model_->SetTableBytes(columns, std::move(titles), std::move(rows));
+}
+
 int CListCtrlExt::GetItemCount() const { return model_->Rows(); }
 
 int CListCtrlExt::GetSelectedRow() const {
@@ -442,6 +451,40 @@ std::string CListCtrlExt::CellText(int row, int column) const {
 
 CellFormat CListCtrlExt::CellFormatAt(int row, int column) const {
   return GetCellFormat(row, column);
+}
+
+std::unique_ptr<MemoryGrid> CListCtrlExt::ExportSnapshot() const {
+  const int columns = ColumnCount();
+  const int rows = RowCount();
+  std::vector<std::string> titles;
+  bool readable = true;
+  for (int k = 0; k < columns; ++k) {
+    std::optional<std::string> title = HeaderText(k);
+    readable = readable && title.has_value();
+    titles.push_back(title.value_or(std::string()));
+  }
+  std::vector<std::vector<std::string>> cells(static_cast<size_t>(rows));
+  for (int r = 0; r < rows; ++r) {
+    cells[r].reserve(static_cast<size_t>(columns));
+    for (int k = 0; k < columns; ++k) cells[r].push_back(CellText(r, k));
+  }
+  auto grid = std::make_unique<MemoryGrid>(std::move(titles), std::move(cells));
+  grid->SetHeaderReadable(readable);
+  grid->SetDisplayOrder(DisplayOrder());
+  grid->SetBackgroundColour(BackgroundColour());
+  uint32_t header_background = 0, header_text = 0;
+  if (ExtendedHeaderColours(&header_background, &header_text)) {
+    grid->SetExtendedHeader(header_background, header_text);
+  }
+  const CellFormat plain;
+  for (int k = 0; k < columns; ++k) {
+    grid->SetHeaderAlignment(k, HeaderAlignment(k));
+    for (int r = 0; r < rows; ++r) {
+      const CellFormat format = CellFormatAt(r, k);
+      if (!(format == plain)) grid->SetCellFormat(r, k, format);
+    }
+  }
+  return grid;
 }
 
 }  // namespace quarry

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTableView>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -83,6 +84,18 @@ class CListCtrlExt : public QTableView, public ExportGrid {
   // Inserts a row before `row` (clamped to 0..row count) whose first cell
   // holds `text`. Returns the new row's index. Appending is amortised
   // constant time, so lists of many thousand rows fill quickly.
+  // A copy of everything the export writers read of this list (texts,
+  // formats, column order and colours), so an export can run on another
+  // thread while the list goes on changing. Costs one pass over the cells.
+  std::unique_ptr<MemoryGrid> ExportSnapshot() const;
+
+  // Replaces all columns and rows at once (see CListModel::SetTableBytes):
+  // `columns` columns of `width` pixels each, titled by `titles` (empty:
+  // untitled), filled with `rows`. Cheap for any width: no column is
+  // measured or inserted one by one.
+  void SetTableBytes(int columns, std::vector<std::string> titles,
+                     std::vector<std::vector<std::string>> rows, int width);
+
   int InsertItem(int row, const QString& text);
   // Cells outside the rows or columns are refused (false).
   bool SetItemText(int row, int column, const QString& text);

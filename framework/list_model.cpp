@@ -202,13 +202,30 @@ int CListModel::ColumnAlignment(int column) const {
   return columns_[column].alignment;
 }
 
+void CListModel::SetTableBytes(int columns, std::vector<std::string> titles,
+                               std::vector<std::vector<std::string>> rows) {
+  beginResetModel();
+  columns_.assign(static_cast<size_t>(std::max(columns, 0)), Column());
+  for (size_t k = 0; k < titles.size() && k < columns_.size(); ++k) {
+    columns_[k].title = TextFromBytes(titles[k]);
+    columns_[k].title_bytes = std::move(titles[k]);
+  }
+  rows_.clear();
+  rows_.resize(rows.size());
+  for (size_t r = 0; r < rows.size(); ++r) {
+    std::vector<Cell>& cells = rows_[r].cells;
+    cells.resize(rows[r].size());
+    for (size_t k = 0; k < cells.size(); ++k) cells[k].bytes = std::move(rows[r][k]);
+  }
+  endResetModel();
+}
+
 int CListModel::InsertRow(int row, const QString& text) {
   return InsertRowCell(row, Cell{text, std::nullopt});
 }
 
 int CListModel::InsertRowBytes(int row, std::string bytes) {
-  QString text = TextFromBytes(bytes);
-  return InsertRowCell(row, Cell{std::move(text), std::move(bytes)});
+  return InsertRowCell(row, Cell{QString(), std::move(bytes)});
 }
 
 int CListModel::InsertRowCell(int row, Cell first) {
@@ -236,8 +253,7 @@ bool CListModel::SetBytes(int row, int column, std::string bytes) {
   if (!InRange(row, column)) return false;
   auto& cells = rows_[row].cells;
   if (column >= static_cast<int>(cells.size())) cells.resize(column + 1);
-  cells[column].text = TextFromBytes(bytes);
-  cells[column].bytes = std::move(bytes);
+  cells[column] = Cell{QString(), std::move(bytes)};
   CellChanged(row, column);
   return true;
 }
@@ -246,7 +262,8 @@ QString CListModel::Text(int row, int column) const {
   if (!InRange(row, column)) return {};
   const auto& cells = rows_[row].cells;
   if (column >= static_cast<int>(cells.size())) return {};
-  return cells[column].text;
+  const Cell& cell = cells[column];
+  return cell.bytes ? TextFromBytes(*cell.bytes) : cell.text;
 }
 
 std::optional<std::string> CListModel::Bytes(int row, int column) const {

@@ -56,6 +56,14 @@ class CListModel : public QAbstractTableModel {
   std::optional<std::string> ColumnTitleBytes(int column) const;
   int ColumnAlignment(int column) const;
 
+  // Replaces every column and row in one reset, so that a table of any
+  // width or length costs one pass: `columns` left-aligned columns titled
+  // by `titles` (kept as bytes; missing titles are empty, an empty vector
+  // leaves the columns untitled), then `rows`, each cell kept as bytes and
+  // decoded only when shown. Formats are cleared.
+  void SetTableBytes(int columns, std::vector<std::string> titles,
+                     std::vector<std::vector<std::string>> rows);
+
   int InsertRow(int row, const QString& text);
   // As InsertRow, the first cell set as SetBytes sets it (kept also while
   // the list has no columns).
@@ -91,9 +99,11 @@ class CListModel : public QAbstractTableModel {
     int alignment = kAlignLeft;
     std::optional<std::string> title_bytes;
   };
+  // Set from a QString (`text`) or from bytes (`bytes`, decoded when
+  // shown, so a large table costs no decoding until it is looked at).
   struct Cell {
     QString text;
-    std::optional<std::string> bytes;  // what `text` was decoded from
+    std::optional<std::string> bytes;
   };
   struct CellExtra {
     CellFormat format;
