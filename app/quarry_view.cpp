@@ -14,6 +14,9 @@
 #include "app/main_frame.h"
 #include "app/quarry_doc.h"
 #include "app/sub_view_pages.h"
+#include "app/view_configurations.h"
+#include "app/view_table_results.h"
+#include "app/view_web_browser.h"
 #include "framework/caption_bar.h"
 #include "framework/command_ids.h"
 #include "framework/dialog_font.h"
@@ -343,14 +346,14 @@ void CQuarryView::OpenLink(const std::string& address) {
 }
 
 void CQuarryView::OpenExternally(const std::string& address) {
+  // The opener reports on its own thread; the reason travels by value to
+  // this view's thread and is freed unshown if the view is gone by then.
   const platform::WindowHandle self = Handle();
-  link_opener_.Open(address, [self](const OpenOutcome& outcome) {
+  link_opener_.Open(address, [this, self](const OpenOutcome& outcome) {
     if (outcome.ok) return;
-    auto* reason = new std::string(outcome.reason);
-    if (!platform::PostMessage(self, WM_OPEN_FAILED,
-                               reinterpret_cast<uintptr_t>(reason), 0)) {
-      delete reason;
-    }
+    platform::PostCall(self, [this, reason = QString::fromStdString(outcome.reason)] {
+      ShowMessage(reason);
+    });
   });
 }
 
@@ -456,11 +459,6 @@ intptr_t CQuarryView::WindowProc(uint32_t message, uintptr_t wparam,
       unsetCursor();
       settings_->Broadcast(message, wparam, lparam, true);
       return 0;
-    case WM_OPEN_FAILED: {
-      std::unique_ptr<std::string> reason(reinterpret_cast<std::string*>(wparam));
-      ShowMessage(QString::fromStdString(*reason));
-      return 0;
-    }
     default:
       return 0;
   }

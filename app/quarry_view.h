@@ -38,9 +38,6 @@ class CQuarryView : public QWidget, public platform::MessageWindow {
   // Timer 21: the first update check, 5 seconds after start-up.
   static constexpr uintptr_t kUpdateCheckTimer = 21;
   static constexpr unsigned kUpdateCheckDelayMs = 5000;
-  // The view's own message: an address could not be opened. wParam owns a
-  // heap-allocated std::string with the reason; the handler deletes it.
-  static constexpr uint32_t WM_OPEN_FAILED = platform::WM_APP + 0x3A0;
 
   enum class SubView { kNone, kWebBrowser, kTableResults, kConfigurations };
 

@@ -57,6 +57,7 @@ class MessageReceiver : public QObject {
   }
 
   bool InDispatch() const { return dispatch_depth_ > 0; }
+  bool Attached() const { return window_ != nullptr; }
 
   // Cuts the link to the window and stops its timers; from then on events
   // that still arrive are dropped.
@@ -316,6 +317,23 @@ bool PostMessage(WindowHandle window, uint32_t message, uintptr_t wparam, intptr
   if (it == table.windows.end()) return false;
   QCoreApplication::postEvent(it->second.receiver,
                               new WindowMessageEvent(message, wparam, lparam));
+  return true;
+}
+
+bool PostCall(WindowHandle window, std::function<void()> call) {
+  WindowTable& table = Table();
+  std::lock_guard<std::mutex> lock(table.mu);
+  auto it = table.windows.find(window);
+  if (it == table.windows.end()) return false;
+  MessageReceiver* receiver = it->second.receiver;
+  // Dropped with the receiver if it goes first; skipped if the window was
+  // detached from it meanwhile.
+  QMetaObject::invokeMethod(
+      receiver,
+      [receiver, call = std::move(call)] {
+        if (receiver->Attached()) call();
+      },
+      Qt::QueuedConnection);
   return true;
 }
 

@@ -129,6 +129,14 @@ bool IsWindow(WindowHandle window);
 bool PostMessage(WindowHandle window, uint32_t message, uintptr_t wparam = 0,
                  intptr_t lparam = 0);
 
+// Queues `call` to run on the window's thread, as a posted message would,
+// and returns without waiting; safe from any thread. This is how a value
+// travels with a message: the call owns what it captured, and when the
+// window is gone before the call can run, the call is destroyed unrun and
+// what it held is freed. False when the window does not exist (`call` is
+// then destroyed at once).
+bool PostCall(WindowHandle window, std::function<void()> call);
+
 // Has the window handle the message and returns the handler's result. On
 // the window's own thread the handler is called directly. From another
 // thread the call waits until the window's thread has handled it, meanwhile
