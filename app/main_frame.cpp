@@ -23,7 +23,11 @@
 #include "app/app_settings.h"
 #include "app/help_links.h"
 #include "app/quarry_view.h"
+#include "app/retrieval_prompts.h"
 #include "app/sub_view_pages.h"
+#include "app/view_configurations.h"
+#include "app/view_table_results.h"
+#include "app/view_web_browser.h"
 #include "app/system_tray.h"
 #include "framework/command_ids.h"
 #include "framework/menu_resources.h"
@@ -142,6 +146,12 @@ CMainFrame::CMainFrame(CAppSettings* settings, MainFrameOptions options)
                 AppIcon(), tray_menu_);
   tray_->Hide();
   tray_->SetLeftClickRestores(true);
+
+  // Retrievals that need the user (a password, a failure to show) ask
+  // over this window.
+  prompts_ = new CRetrievalPrompts(this);
+  prompts_->setParent(this);
+  prompts_->Install();
 }
 
 CMainFrame::~CMainFrame() {

@@ -28,6 +28,7 @@ namespace quarry {
 
 class CAppSettings;
 class CQuarryView;
+class CRetrievalPrompts;
 class CSystemTray;
 
 // Show commands, as ActivateFrame() takes them.
@@ -104,6 +105,9 @@ class CMainFrame : public CZtFrameWnd, public platform::MessageWindow {
   QToolBar* FrameToolBar() const { return toolbar_; }
   QStatusBar* FrameStatusBar() const { return status_bar_; }
   CSystemTray* Tray() const { return tray_.get(); }
+  // Answers the retrieval library's questions (passwords, failures) over
+  // this window; installed for the process while the frame lives.
+  CRetrievalPrompts* Prompts() const { return prompts_; }
   QMenu* TrayMenu() const { return tray_menu_; }
   // The status bar's text now, for the fault report.
   QString StatusText() const;
@@ -154,6 +158,7 @@ class CMainFrame : public CZtFrameWnd, public platform::MessageWindow {
   QLabel* idle_label_ = nullptr;
   QMenu* tray_menu_ = nullptr;
   std::unique_ptr<CSystemTray> tray_;
+  CRetrievalPrompts* prompts_ = nullptr;  // a child of this frame
   HelpKeys* help_keys_ = nullptr;
   bool help_mode_ = false;
   // Whether the frame has been on screen, and whether its place has been
