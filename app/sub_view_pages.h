@@ -3,10 +3,9 @@
 // content area; the main view shows one at a time and relays the hub's
 // messages to them.
 //
-// These pages carry what the main view relies on (initialisation, hub
-// registration, growing with the view, their captions) and show a plain
-// "coming" notice in place of their controls, which arrive with the views'
-// own work.
+// The base carries what the main view relies on (initialisation, hub
+// registration, growing with the view, their captions); each view builds
+// its own controls from its dialog template.
 
 #ifndef QUARRY_APP_SUB_VIEW_PAGES_H_
 #define QUARRY_APP_SUB_VIEW_PAGES_H_
@@ -18,8 +17,6 @@
 
 #include "framework/ks_dialog.h"
 #include "platform/window_message.h"
-
-class QLabel;
 
 namespace quarry {
 
@@ -61,35 +58,21 @@ class CSubViewPage : public CKsDialog, public platform::MessageWindow {
   void hubMessage(uint32_t message, quintptr wparam, qintptr lparam);
 
  protected:
-  CSubViewPage(const DialogTemplate& tpl, const QString& notice_title,
-               const QString& notice_text, int icon_command);
+  explicit CSubViewPage(const DialogTemplate& tpl);
 
   intptr_t WindowProc(uint32_t message, uintptr_t wparam,
                       intptr_t lparam) override;
   // Handles one hub message; the default handles none.
   virtual void OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t lparam);
 
-  void SetNoticeDetail(const QString& text);
-
   CQuarryView* view_ = nullptr;
   CAppSettings* settings_ = nullptr;
 
  private:
-  QLabel* detail_ = nullptr;
   bool initialised_ = false;
   bool registered_ = false;
 };
 
 }  // namespace quarry
-
-// The Web Browser view lives in a file of its own.
-#include "app/view_web_browser.h"
-
-// The Configurations view lives in a file of its own.
-#include "app/view_configurations.h"
-
-// The Table Results view lives in a file of its own. Included after the
-// page base, which it derives from.
-#include "app/view_table_results.h"
 
 #endif  // QUARRY_APP_SUB_VIEW_PAGES_H_

@@ -99,15 +99,8 @@ DialogTemplate CViewConfigurations::Template() {
 }
 
 CViewConfigurations::CViewConfigurations()
-    : CSubViewPage(Template(), QString(), QString(), cmd::kConfigurations),
+    : CSubViewPage(Template()),
       shower_(DefaultShower) {
-  // The page base lays a notice card over an empty page; this view has its
-  // own controls, so the card and its layout go.
-  delete layout();
-  for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (child->property(kControlIdProperty).isNull()) delete child;
-  }
-
   group_ = CKsGroupCtrl::FromTemplate(this, kIdGroup);
   mode_label_ = CKsStaticCtrl::FromTemplate(this, kIdModeLabel);
   days_label_ = CKsStaticCtrl::FromTemplate(this, kIdDaysLabel);

@@ -21,18 +21,18 @@
 
 #include "app/app_settings.h"
 #include "app/link_opener.h"
+#include "app/parse_progress.h"
 #include "engine/delimited_export.h"
 #include "engine/export_grid.h"
 #include "engine/grid_commands.h"
 #include "engine/page_parser.h"
-#include "engine/table_data_reader.h"
+#include "engine/table_grid.h"
 #include "framework/byte_text.h"
 #include "framework/command_ids.h"
 #include "framework/edit_label_dlg.h"
 #include "framework/ks_controls.h"
 #include "platform/window_message_ids.h"
-#include "web/offline_state.h"
-#include "web/web_retrieval.h"
+#include "web/web_address.h"
 
 namespace quarry {
 
@@ -87,39 +87,18 @@ void OpenExportedFile(const std::string& path) {
 
 // ---- Free helpers ----
 
-bool IsLocalAddress(const std::string& url) {
-  const QUrl parsed(QString::fromStdString(url));
-  if (parsed.isLocalFile() || parsed.scheme().compare("file", Qt::CaseInsensitive) == 0) {
-    return true;
-  }
-  const QString host = parsed.host().toLower();
-  return host == QLatin1String("localhost") || host == QLatin1String("::1") ||
-         host.startsWith(QLatin1String("127."));
-}
-
-ParseOutcome ParsePage(const std::string& url, const ParseProxy& proxy) {
+ParseOutcome ParsePage(const std::string& url, const PageFetchOptions& options) {
   ParseOutcome outcome;
-  // A machine without a network can still read its own files and servers.
-  if (!IsLocalAddress(url) && InternetAttemptConnect() != 0) {
-    outcome.error = "No network connection is available";
-    return outcome;
-  }
-  CWebDataRetrievalImp fresh;  // reloads the offline switch
-  WebRetrievalRequest request;
-  request.url = url;
-  request.use_proxy = proxy.use_proxy;
-  request.proxy_port = proxy.proxy_port;
-  request.proxy_server = proxy.proxy_server;
-  if (!RetrievePage(&request) || request.success != 1) {
-    outcome.error = request.error_text.empty() ? "The page could not be read"
-                                               : request.error_text;
+  PageFetch page = FetchPage(url, options);
+  outcome.limit = page.limit;
+  if (!page.ok) {
+    outcome.cancelled = page.cancelled;
+    outcome.error = std::move(page.reason);
     return outcome;
   }
   outcome.ok = true;
-  outcome.truncated = request.truncated != 0;
-  outcome.limit = request.capacity;
-  outcome.tables = ParsePageText(std::string_view(
-      request.buffer, static_cast<size_t>(std::max(0, request.bytes_received))));
+  outcome.truncated = page.truncated;
+  outcome.tables = ParsePageText(page.bytes);
   return outcome;
 }
 
@@ -153,14 +132,7 @@ QString ReplaceExtension(const QString& path, const QString& extension) {
 // ---- The view ----
 
 CViewTableResults::CViewTableResults()
-    : CSubViewPage(ResultsTemplate(), QString(), QString(), cmd::kTableResults) {
-  // The page base brings a notice card for views without controls; this
-  // view has its own.
-  delete layout();
-  for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (child->accessibleName() == QLatin1String("Notice")) delete child;
-  }
-
+    : CSubViewPage(ResultsTemplate()) {
   table_list_ = new CListCtrlExt(this);
   table_list_->setObjectName(ControlObjectName(kIdTableList));
   table_list_->setProperty(kControlIdProperty, kIdTableList);
@@ -235,9 +207,11 @@ CViewTableResults::CViewTableResults()
 }
 
 CViewTableResults::~CViewTableResults() {
-  // The worker hands its result to this object's thread by a queued call;
-  // once it has ended, destroying this object discards that call.
+  // The workers hand their results to this object's thread by queued
+  // calls; once they have ended, destroying this object discards those.
+  if (cancel_) cancel_->store(true);
   if (worker_.joinable()) worker_.join();
+  if (export_worker_.joinable()) export_worker_.join();
 }
 
 QString CViewTableResults::Caption() const {
@@ -259,35 +233,52 @@ void CViewTableResults::OnHubMessage(uint32_t message, uintptr_t wparam, intptr_
 
 bool CViewTableResults::StartParse(const QString& url) {
   if (busy_ || url.isEmpty()) return false;
-  tables_.clear();
-  selected_ = -1;
-  ForgetPositions();
-  table_list_->DeleteAllItems();
-  ClearGrid();
-  export_button_->SetEnabled(false);
   setCursor(Qt::WaitCursor);
   busy_ = true;
   url_ = url;
+  const std::string address = url.toStdString();
+  ShowStatus(QStringLiteral("Reading %1\u2026").arg(TextFromBytes(DisplayAddress(address))));
+  EnsureProgress();
+  if (progress_ != nullptr) progress_->Start();
 
-  ParseProxy proxy;
-  if (settings_ != nullptr) {
-    proxy.use_proxy = settings_->GetUseProxy();
-    proxy.proxy_port = settings_->GetProxyPort();
-    proxy.proxy_server = settings_->GetProxyServer();
-  }
+  cancel_ = std::make_shared<std::atomic<bool>>(false);
   if (worker_.joinable()) worker_.join();  // the last one has finished
-  worker_ = std::thread([this, address = url.toStdString(), proxy] {
-    auto outcome = std::make_shared<ParseOutcome>(ParsePage(address, proxy));
-    // Widgets belong to the user-interface thread: hand the result over.
+  worker_ = std::thread([this, address, cancel = cancel_] {
+    PageFetchOptions options;
+    options.cancel = cancel.get();
+    options.progress = [this](double fraction) {
+      // Widgets belong to the user-interface thread.
+      QMetaObject::invokeMethod(
+          this, [this, fraction] { if (busy_ && progress_) progress_->SetFraction(fraction); },
+          Qt::QueuedConnection);
+    };
+    auto outcome = std::make_shared<ParseOutcome>(ParsePage(address, options));
     QMetaObject::invokeMethod(
         this, [this, outcome] { FinishParse(outcome); }, Qt::QueuedConnection);
   });
   return true;
 }
 
+void CViewTableResults::StopParse() {
+  if (busy_ && cancel_) cancel_->store(true);
+}
+
+void CViewTableResults::EnsureProgress() {
+  if (progress_ != nullptr) return;
+  auto* frame = qobject_cast<QMainWindow*>(window());
+  if (frame == nullptr) return;
+  progress_ = new CParseProgress(frame);
+  connect(progress_, &CParseProgress::stopRequested, this, &CViewTableResults::StopParse);
+}
+
 void CViewTableResults::FinishParse(const std::shared_ptr<ParseOutcome>& outcome) {
   if (outcome->ok) {
+    // Only a page that was read replaces what the list held.
     tables_ = std::move(outcome->tables);
+    selected_ = -1;
+    ForgetPositions();
+    ClearGrid();
+    export_button_->SetEnabled(false);
     ListTables();
     if (outcome->truncated) {
       ShowStatus(QStringLiteral("Only the first %1 of the page were read; "
@@ -296,14 +287,17 @@ void CViewTableResults::FinishParse(const std::shared_ptr<ParseOutcome>& outcome
     } else {
       ShowStatus(QStringLiteral("%1 table(s) found").arg(tables_.size()));
     }
+  } else if (outcome->cancelled) {
+    ShowStatus(QStringLiteral("Stopped"));
   } else {
-    ShowStatus(QString::fromStdString(outcome->error).simplified());
+    ShowStatus(TextFromBytes(outcome->error));
   }
-  const bool found = !tables_.empty();
+  const bool found = outcome->ok && !tables_.empty();
   if (settings_ != nullptr) {
     settings_->PostToOwner(platform::WM_PARSE_DONE, found ? 1 : 0, 0);
   }
   busy_ = false;
+  if (progress_ != nullptr) progress_->Finish();
   unsetCursor();
   emit parseFinished(found);
 }
@@ -335,37 +329,25 @@ void CViewTableResults::ForgetPositions() {
 }
 
 void CViewTableResults::ShowTable(int row) {
-  ClearGrid();
-  if (row < 0 || row >= static_cast<int>(tables_.size())) return;
-  selected_ = row;
+  // Export writes what the grid shows: nothing to write, nothing to offer.
   export_button_->SetEnabled(false);
-
-  TableDataReader reader;
-  reader.Read(tables_[row].data);
-  const int columns = reader.ColumnCount();
-  const int lines = reader.LineCount();
-  shown_header_ = (header_check_->GetValue() != 0 && lines > 0) ? 1 : 0;
-  // A table with every line removed has no columns to divide the width by.
-  if (columns > 0) {
-    const int width = grid_->viewport()->width() / columns;
-    const std::string_view titles = reader.LineView(0);
-    // Cells keep the page's bytes so that an export writes them unchanged.
-    for (int k = 0; k < columns; ++k) {
-      if (shown_header_) {
-        grid_->InsertColumnBytes(k, std::string(reader.Field(titles, k)), width);
-      } else {
-        grid_->InsertColumn(k, QString(), width);
-      }
-    }
-    for (int r = 0; r + shown_header_ < lines; ++r) {
-      const std::string_view line = reader.LineView(r + shown_header_);
-      grid_->InsertItemBytes(r, std::string(reader.Field(line, 0)));
-      for (int k = 1; k < columns; ++k) {
-        grid_->SetItemBytes(r, k, std::string(reader.Field(line, k)));
-      }
-    }
+  if (row < 0 || row >= static_cast<int>(tables_.size())) {
+    ClearGrid();
+    return;
   }
-  export_button_->SetEnabled(true);
+  selected_ = row;
+  TableGrid grid = BuildTableGrid(tables_[row].data, header_check_->GetValue() != 0);
+  shown_header_ = grid.header ? 1 : 0;
+  // The width is shared out between the columns, but no column gets too
+  // narrow to show a few characters: a very wide table scrolls instead.
+  const int minimum = grid_->fontMetrics().averageCharWidth() * 4;
+  const int width =
+      grid.columns > 0 ? std::max(grid_->viewport()->width() / grid.columns, minimum) : 0;
+  // Cells keep the page's bytes so that an export writes them unchanged.
+  grid_->SetTableBytes(grid.columns, grid.header ? std::move(grid.titles)
+                                                 : std::vector<std::string>(),
+                       std::move(grid.rows), width);
+  export_button_->SetEnabled(!exporting_);
 }
 
 void CViewTableResults::RenameTable(int row) {
@@ -479,28 +461,30 @@ void CViewTableResults::ShowContextMenu(CListCtrlExt* list, const QPoint& global
 QString CViewTableResults::SuggestedExportPath() const {
   QString path = export_path_;
   if (path.isEmpty()) {
+    // Never a relative path: the save dialog could not use it.
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty()) folder = QDir::homePath();
+    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
     QString name = selected_ >= 0 ? TextFromBytes(TableName(tables_[selected_]))
                                   : QStringLiteral("Table");
     // A table id is page text: keep it a plain name inside the folder.
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    if (name.isEmpty()) name = QStringLiteral("Table");
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
+      name = QStringLiteral("Table");
+    }
     path = folder + QLatin1Char('/') + name;
   }
   return ReplaceExtension(path, QStringLiteral(".htm"));
 }
 
 void CViewTableResults::Export() {
-  const QString suggested = SuggestedExportPath();
-  if (export_path_.isEmpty()) export_path_ = suggested;
-  const QString chosen = save_prompt_ ? save_prompt_(suggested) : QString();
+  if (!export_button_->IsEnabled()) return;
+  const QString chosen = save_prompt_ ? save_prompt_(SuggestedExportPath()) : QString();
   if (chosen.isEmpty()) return;
   ExportTo(chosen);
 }
 
 bool CViewTableResults::ExportTo(const QString& path) {
-  export_path_ = path;
+  if (exporting_ || selected_ < 0 || grid_->GetColumnCount() == 0) return false;
   const std::string file = path.toStdString();
   ExportOptions options;
   options.heading_font_size = 4;
@@ -508,14 +492,38 @@ bool CViewTableResults::ExportTo(const QString& path) {
   options.data_font_size = 2;
   options.file_type = FileTypeFromExtension(file);
   options.open_after_export = true;
-  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  const bool written = ExportListToFile(*grid_, file, &options);
+  // The writers read a copy, so the grid may change while they work.
+  std::shared_ptr<MemoryGrid> snapshot = grid_->ExportSnapshot();
+  exporting_ = true;
+  export_button_->SetEnabled(false);
+  ShowStatus(QStringLiteral("Writing %1\u2026").arg(QDir::toNativeSeparators(path)));
+  QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+  if (export_worker_.joinable()) export_worker_.join();  // the last one has finished
+  export_worker_ = std::thread([this, snapshot, file, options, path] {
+    const bool written = ExportListToFile(*snapshot, file, &options);
+    QMetaObject::invokeMethod(
+        this, [this, written, path] { FinishExport(written, path, QString()); },
+        Qt::QueuedConnection);
+  });
+  return true;
+}
+
+void CViewTableResults::FinishExport(bool written, const QString& path, const QString& reason) {
+  exporting_ = false;
   QGuiApplication::restoreOverrideCursor();
-  // A file the user asked for and did not get must not pass unnoticed.
-  if (!written && error_sink_) {
-    error_sink_(QStringLiteral("Could not write %1").arg(QDir::toNativeSeparators(path)));
+  export_button_->SetEnabled(selected_ >= 0 && grid_->GetColumnCount() > 0);
+  if (written) {
+    export_path_ = path;  // remembered only once it was written
+    ShowStatus(QStringLiteral("Exported to %1").arg(QDir::toNativeSeparators(path)));
+  } else {
+    const QString text =
+        reason.isEmpty() ? QStringLiteral("Could not write %1").arg(QDir::toNativeSeparators(path))
+                         : reason;
+    ShowStatus(text);
+    // A file the user asked for and did not get must not pass unnoticed.
+    if (error_sink_) error_sink_(text);
   }
-  return written;
+  emit exportFinished(written, path);
 }
 
 // ---- Commands and layout ----

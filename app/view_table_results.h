@@ -14,6 +14,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -25,6 +26,7 @@
 #include "app/sub_view_pages.h"
 #include "engine/extracted_table.h"
 #include "framework/list_ctrl_ext.h"
+#include "web/page_fetch.h"
 
 class QMenu;
 
@@ -32,31 +34,22 @@ namespace quarry {
 
 class CKsButtonCtrl;
 class CKsCheckCtrl;
+class CParseProgress;
 
 // What one parse brought back from its worker.
 struct ParseOutcome {
-  bool ok = false;        // the page was read; `tables` holds what it had
-  TableList tables;       // named, in page order
-  bool truncated = false; // the page was cut at `limit` bytes
-  int64_t limit = 0;      // the most a page may have (bytes)
-  std::string error;      // why the page could not be read, when !ok
+  bool ok = false;         // the page was read; `tables` holds what it had
+  bool cancelled = false;  // the user stopped it
+  TableList tables;        // named, in page order
+  bool truncated = false;  // the page was cut at `limit` bytes
+  int64_t limit = 0;       // the most a page may have (bytes)
+  std::string error;       // why the page could not be read, when !ok
 };
 
-// Proxy values a parse copies from the program's settings.
-struct ParseProxy {
-  uint32_t use_proxy = 0;
-  uint32_t proxy_port = 80;
-  std::string proxy_server;
-};
-
-// Downloads `url` afresh (up to MaxPageSize bytes) and scans it into named
-// tables. Blocks; meant for a worker thread; touches no window. Addresses
-// on this machine (file://, localhost, 127.x, ::1) are read without first
-// asking whether a network connection can be attempted: they need none.
-ParseOutcome ParsePage(const std::string& url, const ParseProxy& proxy);
-
-// True for addresses that are served from this machine.
-bool IsLocalAddress(const std::string& url);
+// Fetches `url` afresh through FetchPage (up to MaxPageSize bytes; the
+// stored proxy settings apply) and scans it into named tables. Blocks;
+// meant for a worker thread; touches no window.
+ParseOutcome ParsePage(const std::string& url, const PageFetchOptions& options);
 
 // The save dialog's filter in Qt's form, from the "Desc|patterns|...||"
 // form the program's texts use: "HTML Files (*.htm *.html);;...".
@@ -97,7 +90,8 @@ class CViewTableResults : public CSubViewPage {
   using ErrorSink = std::function<void(const QString& text)>;
 
   CViewTableResults();
-  // Waits for a running parse's worker to end (its result is dropped).
+  // Stops a running parse and waits for its worker (its result is
+  // dropped), and waits for a running export to finish writing.
   ~CViewTableResults() override;
 
   QString Caption() const override;
@@ -105,16 +99,23 @@ class CViewTableResults : public CSubViewPage {
   std::vector<QWidget*> Panes() override;
 
   // ---- The parse.
-  // Starts parsing `url` as WM_PARSE_PAGE does: empties both lists, forgets
-  // the selection, and runs ParsePage on a worker. When it is done the
-  // tables are listed and WM_PARSE_DONE (wParam 1 when tables were found)
-  // is posted to the hub's owner. Returns false, changing nothing, while a
-  // parse runs or for an empty address.
+  // Starts parsing `url` as WM_PARSE_PAGE does: runs ParsePage on a worker,
+  // with the download's progress and a Stop command in the status bar.
+  // The tables listed so far stay until the page has been read: a parse
+  // that is stopped or fails leaves them as they were. When it is done the
+  // new tables are listed and WM_PARSE_DONE (wParam 1 when tables were
+  // found) is posted to the hub's owner. Returns false, changing nothing,
+  // while a parse runs or for an empty address.
   bool StartParse(const QString& url);
+  // Stops the running parse; it ends with "Stopped" in the status bar.
+  void StopParse();
   bool IsBusy() const { return busy_; }
   const QString& PageUrl() const { return url_; }
   // The last text this view put in the frame's status bar.
   const QString& StatusText() const { return status_text_; }
+  // The progress bar and Stop command, once a parse has started in a
+  // window with a status bar (null before).
+  CParseProgress* Progress() const { return progress_; }
 
   // ---- The tables.
   const TableList& Tables() const { return tables_; }
@@ -146,10 +147,16 @@ class CViewTableResults : public CSubViewPage {
   // The Export button: asks for a path (suggesting SuggestedExportPath())
   // and exports there.
   void Export();
-  // Writes the grid to `path` in the format its extension chooses and
-  // remembers the path. On failure the user is told; returns false.
+  // Starts writing the shown grid to `path`, in the format its extension
+  // chooses, on a worker (the window stays responsive however large the
+  // table). Returns false, starting nothing, while another export runs or
+  // when no table is shown. When done, emits exportFinished; on failure the
+  // user is told why. Only a path that was written is remembered.
   bool ExportTo(const QString& path);
-  // What the save dialog would suggest now.
+  bool IsExporting() const { return exporting_; }
+  // What the save dialog would suggest now: the remembered path, else the
+  // documents folder (the home folder when there is none) and the table's
+  // name, with ".htm".
   QString SuggestedExportPath() const;
 
   // ---- Seams for tests and for hosts.
@@ -167,6 +174,8 @@ class CViewTableResults : public CSubViewPage {
  signals:
   // The parse's worker has ended and its result is shown.
   void parseFinished(bool found);
+  // An export started by ExportTo has ended.
+  void exportFinished(bool written, const QString& path);
 
  protected:
   void OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
@@ -174,6 +183,8 @@ class CViewTableResults : public CSubViewPage {
 
  private:
   void FinishParse(const std::shared_ptr<ParseOutcome>& outcome);
+  void FinishExport(bool written, const QString& path, const QString& reason);
+  void EnsureProgress();
   void ListTables();
   void ClearGrid();
   void ForgetPositions();
@@ -197,8 +208,13 @@ class CViewTableResults : public CSubViewPage {
   QString url_;
   bool busy_ = false;
   std::thread worker_;
+  // The running parse's stop flag; each parse has its own.
+  std::shared_ptr<std::atomic<bool>> cancel_;
+  CParseProgress* progress_ = nullptr;  // owned by the window
   QString status_text_;
-  QString export_path_;  // remembered for the run once the first export starts
+  QString export_path_;  // the last path an export was written to
+  bool exporting_ = false;
+  std::thread export_worker_;
 
   LabelPrompt label_prompt_;
   SavePrompt save_prompt_;

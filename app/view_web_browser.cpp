@@ -70,14 +70,7 @@ DialogTemplate CViewWebBrowser::Template() {
 }
 
 CViewWebBrowser::CViewWebBrowser()
-    : CSubViewPage(Template(), QString(), QString(), cmd::kWebBrowser) {
-  // The page base brings a notice card for views without controls; this
-  // view has its own.
-  delete layout();
-  for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (child->accessibleName() == QLatin1String("Notice")) delete child;
-  }
-
+    : CSubViewPage(Template()) {
   tree_ = new CTreeCtrlExt(this);
   tree_->setObjectName(ControlObjectName(kIdTree));
   tree_->setProperty(kControlIdProperty, kIdTree);

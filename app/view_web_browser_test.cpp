@@ -3,6 +3,7 @@
 // environment must be set before the application object exists.
 
 #include "app/view_web_browser.h"
+#include "app/view_table_results.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
