@@ -49,9 +49,12 @@ COLORREF Scale(COLORREF c, const ChannelFactors& f) {
              ScaleChannel(BlueOf(c), f.blue));
 }
 
+// The step from a towards b is truncated towards zero, not the sum: a
+// darkening blend therefore stops one short of the floor, as the stored
+// shades were made.
 std::uint8_t BlendChannel(int a, int b, int hundredths) {
-  const double value = a + (b - a) / 100.0 * hundredths;
-  return static_cast<std::uint8_t>(std::clamp(static_cast<int>(value), 0, 255));
+  const int step = static_cast<int>((b - a) / 100.0 * hundredths);
+  return static_cast<std::uint8_t>(std::clamp(a + step, 0, 255));
 }
 
 bool WithinOf(COLORREF c, int centre, int tolerance) {

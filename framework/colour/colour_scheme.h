@@ -68,8 +68,9 @@ class CColourScheme {
 
   // Moves from a towards b by the fraction t, in whole hundredths: t <= 0
   // gives a, t >= 1 gives b; otherwise each channel is
-  // a + (b - a) / 100 * floor(t * 100), truncated towards zero, so
-  // Blend(black, white, 0.5) is 0x7F7F7F (and the top byte is 0).
+  // a + trunc((b - a) / 100 * floor(t * 100)): the step is truncated
+  // towards zero, not the sum, so Blend(black, white, 0.5) is 0x7F7F7F,
+  // Blend(white, black, 0.5) is 0x808080 (and the top byte is 0).
   static COLORREF Blend(COLORREF a, COLORREF b, double t);
 
   // Whether each channel lies within 2 of the colour's grey value; grey

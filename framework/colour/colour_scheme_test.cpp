@@ -75,8 +75,8 @@ TEST(ColourSchemeTest, GreyBaseIsShadedByBlending) {
   EXPECT_EQ(s.Light1(), CColourScheme::Blend(grey, kWhite, 0.1385));
   EXPECT_EQ(s.Light2(), CColourScheme::Blend(grey, kWhite, 0.2434));
   EXPECT_EQ(s.Light3(), CColourScheme::Blend(grey, kWhite, 0.347));
-  // 128 - 1.28 * 83 = 21.76: blending, not the per-channel factor (22).
-  EXPECT_EQ(s.Dark1(), Rgb(21, 21, 21));
+  // 128 + trunc(-1.28 * 83) = 128 - 106: the step is truncated.
+  EXPECT_EQ(s.Dark1(), Rgb(22, 22, 22));
   // A grey shade stays grey.
   EXPECT_TRUE(CColourScheme::IsGrey(s.Light3()));
 }
@@ -120,6 +120,21 @@ TEST(ColourSchemeTest, DerivingAgainReplacesEveryShade) {
   EXPECT_EQ(s.Face(), 0x123456u);
 }
 
+TEST(ColourSchemeTest, BlendTruncatesTheStepNotTheSum) {
+  struct Case {
+    COLORREF a, b;
+    double t;
+    COLORREF expected;
+  };
+  for (const Case& c : {Case{kBlack, kWhite, 0.5, 0x7F7F7F}, Case{kWhite, kBlack, 0.5, 0x808080},
+                        // 0x33 - 0x33 * 0.25 = 38.25: darkening stops at 39
+                        Case{0x333333, kBlack, 0.25, 0x272727},
+                        Case{0x333333, kWhite, 0.25, 0x666666}}) {
+    EXPECT_EQ(CColourScheme::Blend(c.a, c.b, c.t), c.expected)
+        << std::hex << c.a << " to " << c.b << " by " << c.t;
+  }
+}
+
 TEST(ColourSchemeTest, BlendEndpointsReturnTheEndsUnchanged) {
   const std::vector<COLORREF> colours = {0x000000, 0xFFFFFF, 0x339ADF,
                                          0x808080, 0x010203, 0xFF000000};
@@ -135,14 +150,14 @@ TEST(ColourSchemeTest, BlendEndpointsReturnTheEndsUnchanged) {
 
 TEST(ColourSchemeTest, BlendMovesInWholeHundredthsAndTruncates) {
   EXPECT_EQ(CColourScheme::Blend(kBlack, kWhite, 0.5), 0x7F7F7Fu);
-  EXPECT_EQ(CColourScheme::Blend(kWhite, kBlack, 0.5), 0x7F7F7Fu);
+  EXPECT_EQ(CColourScheme::Blend(kWhite, kBlack, 0.5), 0x808080u);
   // 0.999 is 99 hundredths: 2.55 * 99 = 252.45.
   EXPECT_EQ(CColourScheme::Blend(kBlack, kWhite, 0.999), Rgb(252, 252, 252));
   // 0.004 is no hundredth at all.
   EXPECT_EQ(CColourScheme::Blend(kBlack, kWhite, 0.004), kBlack);
-  // The whole channel is truncated: 201 - 100.5 gives 100, not 101.
+  // The step is truncated, not the sum: 201 + trunc(-100.5) gives 101.
   EXPECT_EQ(CColourScheme::Blend(Rgb(201, 201, 201), kBlack, 0.5),
-            Rgb(100, 100, 100));
+            Rgb(101, 101, 101));
   // Channels move independently, each its own way.
   EXPECT_EQ(CColourScheme::Blend(Rgb(0, 200, 100), Rgb(100, 0, 100), 0.25),
             Rgb(25, 150, 100));
