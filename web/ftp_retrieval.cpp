@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/ascii_text.h"
 #include "platform/atomic_file.h"
 #include "web/retrieval_error.h"
 #include "web/retrieval_steps.h"
@@ -81,9 +82,7 @@ size_t ToFile(char* data, size_t size, size_t count, void* context) {
 }
 
 TransferFailure CurlFailure(CURLcode result, const char* error_buffer) {
-  std::string detail(error_buffer);
-  while (!detail.empty() && (detail.back() == '\n' || detail.back() == '\r')) detail.pop_back();
-  return DescribeCurlFailure(result, detail);
+  return DescribeCurlFailure(result, std::string(Trimmed(error_buffer)));
 }
 
 }  // namespace

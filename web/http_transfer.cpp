@@ -9,14 +9,6 @@ namespace quarry::web_internal {
 
 namespace {
 
-std::string TrimDetail(const char* text) {
-  std::string_view view(text);
-  while (!view.empty() && (view.back() == '\n' || view.back() == '\r' || view.back() == ' ')) {
-    view.remove_suffix(1);
-  }
-  return std::string(view);
-}
-
 // The realm of a "WWW-Authenticate: Basic realm="Staff"" header's value;
 // "" when it names none. Only the first realm counts.
 std::string RealmOf(std::string_view value) {
@@ -194,7 +186,7 @@ void HttpTransfer::Finish(CURLcode result) {
     return;
   }
   failed_ = true;
-  failure_ = DescribeCurlFailure(result, TrimDetail(error_buffer_));
+  failure_ = DescribeCurlFailure(result, std::string(Trimmed(error_buffer_)));
 }
 
 }  // namespace quarry::web_internal

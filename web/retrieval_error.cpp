@@ -1,4 +1,5 @@
 #include "web/retrieval_error.h"
+#include "platform/ascii_text.h"
 
 #include <algorithm>
 #include <span>
@@ -153,13 +154,7 @@ const char* Find(std::span<const CodeText> table, uint32_t code) {
   return it == table.end() ? nullptr : it->text;
 }
 
-std::string Trim(std::string_view text) {
-  constexpr std::string_view kSpace = " \t\r\n";
-  size_t first = text.find_first_not_of(kSpace);
-  if (first == std::string_view::npos) return {};
-  size_t last = text.find_last_not_of(kSpace);
-  return std::string(text.substr(first, last - first + 1));
-}
+std::string Trim(std::string_view text) { return std::string(Trimmed(text)); }
 
 std::string FromTableOrSystem(std::span<const CodeText> table, uint32_t code,
                               const char* fallback) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii_text.h"
 #include "web/curl_support.h"
 #include "web/retrieval_steps.h"
 #include "web/usage_query.h"
@@ -15,30 +16,14 @@ namespace quarry {
 
 namespace {
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string Trim(std::string_view text) {
-  constexpr std::string_view kSpace = " \t\r\n";
-  size_t first = text.find_first_not_of(kSpace);
-  if (first == std::string_view::npos) return {};
-  size_t last = text.find_last_not_of(kSpace);
-  return std::string(text.substr(first, last - first + 1));
-}
-
-bool ContainsNoCase(std::string_view text, std::string_view part) {
-  return Lower(text).find(part) != std::string::npos;
-}
+std::string Trim(std::string_view text) { return std::string(Trimmed(text)); }
 
 // The address of the page the frame set names, resolved against the frame
 // set's own address; "" when the frame set names none.
 std::string FrameSource(const std::string& page, const std::string& base) {
   static constexpr std::string_view kStart = "frame src=\"";
   static constexpr std::string_view kEnd = "\" name=";
-  std::string lower = Lower(page);
+  std::string lower = AsciiLowered(page);
   size_t start = lower.find(kStart);
   if (start == std::string::npos) return {};
   start += kStart.size();

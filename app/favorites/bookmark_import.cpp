@@ -1,5 +1,8 @@
 #include "app/favorites/bookmark_import.h"
 
+#include "platform/ascii_text.h"
+#include "platform/atomic_file.h"
+
 #include <sqlite3.h>
 #include <stdlib.h>
 
@@ -16,6 +19,8 @@
 #include <system_error>
 
 #include "app/favorites/url_shortcut.h"
+#include "platform/ascii_text.h"
+#include "platform/atomic_file.h"
 
 namespace quarry::favorites {
 
@@ -28,12 +33,7 @@ namespace {
 constexpr int kMaxFolderDepth = 32;
 constexpr size_t kMaxNameBytes = 150;
 
-std::string Trim(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(" \t\r\n");
-  return std::string(text.substr(first, last - first + 1));
-}
+std::string Trim(std::string_view text) { return std::string(Trimmed(text)); }
 
 // A tiny reader for profiles.ini: section -> key -> value.
 using IniFile = std::map<std::string, std::map<std::string, std::string>>;
@@ -330,9 +330,10 @@ int WriteBookmarksAsShortcuts(const std::vector<Bookmark>& bookmarks, const fs::
       const fs::path file = dir / (n == 1 ? base + ".url" : base + " (" + std::to_string(n) + ").url");
       if (used.count(file) || fs::exists(file, ec)) continue;
       used.insert(file);
-      std::ofstream out(file, std::ios::binary | std::ios::trunc);
-      out << MakeShortcutText(bookmark.address);
-      if (out.flush()) ++written;
+      // Never a half-written shortcut, even when the disk fills up.
+      if (platform::WriteFileAtomically(file.string(), MakeShortcutText(bookmark.address))) {
+        ++written;
+      }
       break;
     }
   }

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/ascii_text.h"
+
 namespace quarry::peers {
 namespace {
 
@@ -26,12 +28,7 @@ bool MakeDir(const fs::path& path, fs::perms perms, std::string* error) {
   return true;
 }
 
-std::string Trim(std::string text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
-}
+std::string Trim(const std::string& text) { return std::string(Trimmed(text)); }
 
 std::vector<std::string> SplitTabs(const std::string& line) {
   std::vector<std::string> fields;
