@@ -5,8 +5,6 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "framework/dialog_font.h"
-#include "framework/dialog_units.h"
 
 namespace quarry {
 
@@ -47,14 +45,7 @@ QString CCredentialsDlg::Message(const QString& address, bool proxy, const QStri
 CCredentialsDlg::CCredentialsDlg(const QString& address, bool proxy, const QString& realm,
                                  QWidget* parent)
     : QDialog(parent) {
-  const DialogTemplate& tpl = Template();
-  setFont(DialogFont());
-  const DialogBaseUnits base = BaseUnitsOf(font());
-  setObjectName(QStringLiteral("dlg%1").arg(tpl.id));
-  setWindowTitle(tpl.title);
-  setAccessibleName(tpl.title);
-  setFixedSize(MapDialogSize(QSize(tpl.width, tpl.height), base));
-  CreateDialogControls(tpl, this, base);
+  BuildDialogFromTemplate(this, Template());
 
   auto* message = FindControl<QLabel>(this, kIdMessage);
   message->setWordWrap(true);

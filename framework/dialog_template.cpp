@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "framework/caption_bar.h"
+#include "framework/dialog_font.h"
 
 namespace quarry {
 
@@ -156,6 +157,16 @@ std::vector<QWidget*> CreateDialogControls(const DialogTemplate& tpl,
     previous = &item;
   }
   return widgets;
+}
+
+void BuildDialogFromTemplate(QWidget* dialog, const DialogTemplate& tpl) {
+  dialog->setFont(DialogFont());
+  const DialogBaseUnits base = BaseUnitsOf(dialog->font());
+  dialog->setObjectName(QStringLiteral("dlg%1").arg(tpl.id));
+  dialog->setWindowTitle(tpl.title);
+  dialog->setAccessibleName(tpl.title);
+  dialog->setFixedSize(MapDialogSize(QSize(tpl.width, tpl.height), base));
+  CreateDialogControls(tpl, dialog, base);
 }
 
 }  // namespace quarry

@@ -64,6 +64,12 @@ std::vector<QWidget*> CreateDialogControls(const DialogTemplate& tpl,
                                            QWidget* parent,
                                            const DialogBaseUnits& base);
 
+// Makes `dialog` the fixed-size modal dialog of `tpl`: the dialog font,
+// the template's title (also its accessible name), the object name
+// "dlg<ID>", the size in dialog units of that font, and its controls
+// (CreateDialogControls).
+void BuildDialogFromTemplate(QWidget* dialog, const DialogTemplate& tpl);
+
 // The direct child of `parent` created for control `id` (the first one when
 // several share an id), or null when there is none or it is not a T.
 template <typename T = QWidget>

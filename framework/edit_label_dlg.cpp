@@ -3,8 +3,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "framework/dialog_font.h"
-#include "framework/dialog_units.h"
 
 namespace quarry {
 
@@ -31,14 +29,7 @@ const DialogTemplate& CEditLabelDlg::Template() {
 
 CEditLabelDlg::CEditLabelDlg(const QString& label, QWidget* parent)
     : QDialog(parent) {
-  const DialogTemplate& tpl = Template();
-  setFont(DialogFont());
-  const DialogBaseUnits base = BaseUnitsOf(font());
-  setObjectName(QStringLiteral("dlg%1").arg(tpl.id));
-  setWindowTitle(tpl.title);
-  setAccessibleName(tpl.title);
-  setFixedSize(MapDialogSize(QSize(tpl.width, tpl.height), base));
-  CreateDialogControls(tpl, this, base);
+  BuildDialogFromTemplate(this, Template());
 
   auto* current = FindControl<QLineEdit>(this, kIdCurrentLabel);
   current->setReadOnly(true);
