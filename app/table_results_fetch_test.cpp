@@ -160,6 +160,24 @@ TEST_F(TableResultsFetchTest, StoppingAParseKeepsTheListAndClosesItsQuestion) {
   EXPECT_EQ(view_->StatusText(), "Stopped");
 }
 
+TEST(TableResultsCloseTest, ClosingDuringAStalledParseEndsAtOnce) {
+  TestHttpServer stalled([](const ReceivedRequest&) {
+    ScriptedResponse response =
+        ScriptedResponse::Raw("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<t");
+    for (int i = 0; i < 100; ++i) response.Then("x", 500);  // a trickle
+    return response;
+  });
+  CAppSettings settings;
+  auto view = std::make_unique<CViewTableResults>();
+  view->Init(nullptr, nullptr, &settings);
+  ASSERT_TRUE(view->StartParse(QString::fromStdString(stalled.Url("/"))));
+  ASSERT_TRUE(WaitFor([&] { return stalled.Connections() > 0; }));
+  quarry::testing::Pump(200);
+  const auto start = std::chrono::steady_clock::now();
+  view.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
 TEST_F(TableResultsFetchTest, FailuresReadTheSameAsInQry) {
   TestHttpServer server([](const ReceivedRequest&) { return ScriptedResponse::Make(404, "x"); });
   int closed_port;

@@ -212,6 +212,7 @@ CViewTableResults::~CViewTableResults() {
   if (cancel_) cancel_->store(true);
   if (worker_.joinable()) worker_.join();
   if (export_worker_.joinable()) export_worker_.join();
+  if (grid_worker_.joinable()) grid_worker_.join();
 }
 
 QString CViewTableResults::Caption() const {
@@ -275,6 +276,7 @@ void CViewTableResults::FinishParse(const std::shared_ptr<ParseOutcome>& outcome
   if (outcome->ok) {
     // Only a page that was read replaces what the list held.
     tables_ = std::move(outcome->tables);
+    ++grid_request_;
     selected_ = -1;
     ForgetPositions();
     ClearGrid();
@@ -331,12 +333,34 @@ void CViewTableResults::ForgetPositions() {
 void CViewTableResults::ShowTable(int row) {
   // Export writes what the grid shows: nothing to write, nothing to offer.
   export_button_->SetEnabled(false);
+  const int request = ++grid_request_;
   if (row < 0 || row >= static_cast<int>(tables_.size())) {
     ClearGrid();
     return;
   }
   selected_ = row;
-  TableGrid grid = BuildTableGrid(tables_[row].data, header_check_->GetValue() != 0);
+  const bool header = header_check_->GetValue() != 0;
+  const std::string& data = tables_[row].data;
+  if (data.size() < kLayOutOnWorkerBytes) {
+    ApplyGrid(row, BuildTableGrid(data, header));
+    return;
+  }
+  ClearGrid();
+  ShowStatus(QStringLiteral("Preparing the table\u2026"));
+  if (grid_worker_.joinable()) grid_worker_.join();
+  grid_worker_ = std::thread([this, row, header, request, data = std::string(data)] {
+    auto grid = std::make_shared<TableGrid>(BuildTableGrid(data, header));
+    QMetaObject::invokeMethod(
+        this,
+        [this, row, request, grid] {
+          // A later click (or a new parse) has asked for something else.
+          if (request == grid_request_) ApplyGrid(row, std::move(*grid));
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void CViewTableResults::ApplyGrid(int row, TableGrid grid) {
   shown_header_ = grid.header ? 1 : 0;
   // The width is shared out between the columns, but no column gets too
   // narrow to show a few characters: a very wide table scrolls instead.
@@ -348,6 +372,13 @@ void CViewTableResults::ShowTable(int row) {
                                                  : std::vector<std::string>(),
                        std::move(grid.rows), width);
   export_button_->SetEnabled(!exporting_);
+  if (row >= 0 && static_cast<size_t>(row) < tables_.size() &&
+      tables_[row].data.size() >= kLayOutOnWorkerBytes) {
+    ShowStatus(QStringLiteral("%1 rows \u00d7 %2 columns")
+                   .arg(grid_->GetItemCount())
+                   .arg(grid_->GetColumnCount()));
+  }
+  emit tableShown(row);
 }
 
 void CViewTableResults::RenameTable(int row) {
@@ -370,6 +401,7 @@ void CViewTableResults::DeleteSelectedTables() {
   DeleteTables(tables_, {row});
   table_list_->DeleteItem(row);
   if (selected_ == row) {
+    ++grid_request_;  // a layout still on its way is for a table now gone
     selected_ = -1;
     ForgetPositions();
     ClearGrid();

@@ -25,6 +25,7 @@
 
 #include "app/sub_view_pages.h"
 #include "engine/extracted_table.h"
+#include "engine/table_grid.h"
 #include "framework/list_ctrl_ext.h"
 #include "web/page_fetch.h"
 
@@ -122,8 +123,12 @@ class CViewTableResults : public CSubViewPage {
   // The shown table's position, or -1.
   int SelectedTable() const { return selected_; }
   // Shows table `row` in the grid as a click on its list row does; a row
-  // outside the list only empties the grid.
+  // outside the list only empties the grid. A small table is shown at once;
+  // a large one is laid out on a worker and shown when ready (tableShown),
+  // so that the window never waits for it.
   void ShowTable(int row);
+  // Tables whose data text is at least this long are laid out on a worker.
+  static constexpr size_t kLayOutOnWorkerBytes = 256 * 1024;
   // Renames table `row` through the label prompt.
   void RenameTable(int row);
   // Deletes the tables selected in the list. When the shown table goes, the
@@ -174,6 +179,8 @@ class CViewTableResults : public CSubViewPage {
  signals:
   // The parse's worker has ended and its result is shown.
   void parseFinished(bool found);
+  // Table `row` is now shown in the grid.
+  void tableShown(int row);
   // An export started by ExportTo has ended.
   void exportFinished(bool written, const QString& path);
 
@@ -184,6 +191,7 @@ class CViewTableResults : public CSubViewPage {
  private:
   void FinishParse(const std::shared_ptr<ParseOutcome>& outcome);
   void FinishExport(bool written, const QString& path, const QString& reason);
+  void ApplyGrid(int row, TableGrid grid);
   void EnsureProgress();
   void ListTables();
   void ClearGrid();
@@ -215,6 +223,8 @@ class CViewTableResults : public CSubViewPage {
   QString export_path_;  // the last path an export was written to
   bool exporting_ = false;
   std::thread export_worker_;
+  std::thread grid_worker_;
+  int grid_request_ = 0;  // the newest table layout asked for
 
   LabelPrompt label_prompt_;
   SavePrompt save_prompt_;

@@ -521,6 +521,32 @@ TEST(TableResultsInFrame, ParseRequestThroughMainViewListsSamplePage) {
   }
 }
 
+TEST_F(TableResultsTest, ALargeTableIsLaidOutOnAWorkerAndShownWhenReady) {
+  std::string page = "<table id=\"big\">";
+  // Each row's data text "rN,x" CR LF is at least 7 bytes.
+  for (size_t r = 0; r < CViewTableResults::kLayOutOnWorkerBytes / 7 + 1; ++r) {
+    page += "<tr><td>r" + std::to_string(r) + "</td><td>x</td></tr>";
+  }
+  page += "</table><table id=\"small\"><tr><td>s</td></tr></table>";
+  ASSERT_TRUE(Parse(PageFile(page)));
+  int shown = -1;
+  QObject::connect(view_.get(), &CViewTableResults::tableShown, [&](int row) { shown = row; });
+  view_->ShowTable(0);
+  EXPECT_FALSE(view_->ExportButton()->IsEnabled());  // nothing to export yet
+  ASSERT_TRUE(WaitFor([&] { return shown == 0; }));
+  EXPECT_EQ(view_->Grid()->GetItemText(0, 0), "r0");
+  EXPECT_TRUE(view_->ExportButton()->IsEnabled());
+
+  // A click on another table before the layout arrives wins.
+  shown = -1;
+  view_->ShowTable(0);
+  view_->ShowTable(1);
+  EXPECT_EQ(GridRows(), QStringList({"s"}));
+  quarry::testing::Pump(300);
+  EXPECT_EQ(GridRows(), QStringList({"s"}));
+  EXPECT_EQ(view_->SelectedTable(), 1);
+}
+
 TEST(TableResultsHelpers, FilterPathAndAddressRules) {
   EXPECT_EQ(ConvertFileFilter(QString::fromLatin1(CViewTableResults::kExportFilter)),
             "HTML Files (*.htm *.html);;Data Files (*.csv);;Text Files (*.txt);;"

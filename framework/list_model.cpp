@@ -24,6 +24,36 @@ Qt::Alignment ToQtAlignment(int alignment) {
 
 }  // namespace
 
+CListModel::CellKind CListModel::Row::KindOf(size_t column) const {
+  if (column >= cells.size()) return CellKind::kUnset;
+  return kinds.empty() ? CellKind::kBytes : kinds[column];
+}
+
+void CListModel::Row::Put(size_t column, std::string value, CellKind kind) {
+  if (kinds.empty() && (kind != CellKind::kBytes || column > cells.size())) {
+    kinds.assign(cells.size(), CellKind::kBytes);
+  }
+  if (column >= cells.size()) {
+    cells.resize(column + 1);
+    if (!kinds.empty()) kinds.resize(column + 1, CellKind::kUnset);
+  }
+  cells[column] = std::move(value);
+  if (!kinds.empty()) kinds[column] = kind;
+}
+
+void CListModel::Row::InsertUnset(size_t column) {
+  if (column > cells.size()) return;
+  if (kinds.empty()) kinds.assign(cells.size(), CellKind::kBytes);
+  cells.insert(cells.begin() + static_cast<ptrdiff_t>(column), std::string());
+  kinds.insert(kinds.begin() + static_cast<ptrdiff_t>(column), CellKind::kUnset);
+}
+
+void CListModel::Row::Erase(size_t column) {
+  if (column >= cells.size()) return;
+  cells.erase(cells.begin() + static_cast<ptrdiff_t>(column));
+  if (!kinds.empty()) kinds.erase(kinds.begin() + static_cast<ptrdiff_t>(column));
+}
+
 CListModel::CListModel(QObject* parent) : QAbstractTableModel(parent) {}
 CListModel::~CListModel() = default;
 
@@ -135,7 +165,7 @@ int CListModel::InsertColumn(int index, const QString& title, int alignment) {
   columns_.insert(columns_.begin() + index, Column{title, alignment, std::nullopt});
   for (Row& row : rows_) {
     if (index < old_columns && index < static_cast<int>(row.cells.size())) {
-      row.cells.insert(row.cells.begin() + index, Cell());
+      row.InsertUnset(static_cast<size_t>(index));
     }
     if (row.extras && index < static_cast<int>(row.extras->size())) {
       row.extras->insert(row.extras->begin() + index, CellExtra());
@@ -150,9 +180,7 @@ bool CListModel::DeleteColumn(int index) {
   beginRemoveColumns(QModelIndex(), index, index);
   columns_.erase(columns_.begin() + index);
   for (Row& row : rows_) {
-    if (index < static_cast<int>(row.cells.size())) {
-      row.cells.erase(row.cells.begin() + index);
-    }
+    row.Erase(static_cast<size_t>(index));
     if (row.extras && index < static_cast<int>(row.extras->size())) {
       row.extras->erase(row.extras->begin() + index);
     }
@@ -166,6 +194,7 @@ void CListModel::DeleteAllColumns() {
   columns_.clear();
   for (Row& row : rows_) {
     row.cells.clear();
+    row.kinds.clear();
     row.extras.reset();
   }
   endResetModel();
@@ -212,29 +241,25 @@ void CListModel::SetTableBytes(int columns, std::vector<std::string> titles,
   }
   rows_.clear();
   rows_.resize(rows.size());
-  for (size_t r = 0; r < rows.size(); ++r) {
-    std::vector<Cell>& cells = rows_[r].cells;
-    cells.resize(rows[r].size());
-    for (size_t k = 0; k < cells.size(); ++k) cells[k].bytes = std::move(rows[r][k]);
-  }
+  for (size_t r = 0; r < rows.size(); ++r) rows_[r].cells = std::move(rows[r]);
   endResetModel();
 }
 
 int CListModel::InsertRow(int row, const QString& text) {
-  return InsertRowCell(row, Cell{text, std::nullopt});
+  return InsertRowCell(row, BytesFromText(text), CellKind::kText);
 }
 
 int CListModel::InsertRowBytes(int row, std::string bytes) {
-  return InsertRowCell(row, Cell{QString(), std::move(bytes)});
+  return InsertRowCell(row, std::move(bytes), CellKind::kBytes);
 }
 
-int CListModel::InsertRowCell(int row, Cell first) {
+int CListModel::InsertRowCell(int row, std::string first, CellKind kind) {
   row = std::clamp(row, 0, Rows());
   beginInsertRows(QModelIndex(), row, row);
   Row fresh;
   // A row keeps its first text even while the list has no columns yet, as
   // an item does; it shows once a column exists.
-  fresh.cells.push_back(std::move(first));
+  fresh.Put(0, std::move(first), kind);
   rows_.insert(rows_.begin() + row, std::move(fresh));
   endInsertRows();
   return row;
@@ -242,35 +267,30 @@ int CListModel::InsertRowCell(int row, Cell first) {
 
 bool CListModel::SetText(int row, int column, const QString& text) {
   if (!InRange(row, column)) return false;
-  auto& cells = rows_[row].cells;
-  if (column >= static_cast<int>(cells.size())) cells.resize(column + 1);
-  cells[column] = Cell{text, std::nullopt};
+  rows_[row].Put(static_cast<size_t>(column), BytesFromText(text), CellKind::kText);
   CellChanged(row, column);
   return true;
 }
 
 bool CListModel::SetBytes(int row, int column, std::string bytes) {
   if (!InRange(row, column)) return false;
-  auto& cells = rows_[row].cells;
-  if (column >= static_cast<int>(cells.size())) cells.resize(column + 1);
-  cells[column] = Cell{QString(), std::move(bytes)};
+  rows_[row].Put(static_cast<size_t>(column), std::move(bytes), CellKind::kBytes);
   CellChanged(row, column);
   return true;
 }
 
 QString CListModel::Text(int row, int column) const {
   if (!InRange(row, column)) return {};
-  const auto& cells = rows_[row].cells;
-  if (column >= static_cast<int>(cells.size())) return {};
-  const Cell& cell = cells[column];
-  return cell.bytes ? TextFromBytes(*cell.bytes) : cell.text;
+  const Row& cells = rows_[row];
+  if (cells.KindOf(static_cast<size_t>(column)) == CellKind::kUnset) return {};
+  return TextFromBytes(cells.cells[column]);
 }
 
 std::optional<std::string> CListModel::Bytes(int row, int column) const {
   if (!InRange(row, column)) return std::nullopt;
-  const auto& cells = rows_[row].cells;
-  if (column >= static_cast<int>(cells.size())) return std::nullopt;
-  return cells[column].bytes;
+  const Row& cells = rows_[row];
+  if (cells.KindOf(static_cast<size_t>(column)) != CellKind::kBytes) return std::nullopt;
+  return cells.cells[column];
 }
 
 bool CListModel::DeleteRow(int row) {

@@ -14,6 +14,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -99,26 +100,34 @@ class CListModel : public QAbstractTableModel {
     int alignment = kAlignLeft;
     std::optional<std::string> title_bytes;
   };
-  // Set from a QString (`text`) or from bytes (`bytes`, decoded when
-  // shown, so a large table costs no decoding until it is looked at).
-  struct Cell {
-    QString text;
-    std::optional<std::string> bytes;
-  };
   struct CellExtra {
     CellFormat format;
     QStringList entries;  // drop-down entries
   };
+  // How a cell got its value. Every value is kept as bytes: page text as
+  // given, a QString as UTF-8 (TextFromBytes gives it back unchanged).
+  enum class CellKind : uint8_t { kUnset, kText, kBytes };
   struct Row {
-    std::vector<Cell> cells;  // may be shorter than the column count
+    // May be shorter than the column count. Decoded only when shown, so a
+    // large table costs nothing until it is looked at.
+    std::vector<std::string> cells;
+    // One per cell; empty means every cell in `cells` holds bytes (a table
+    // set whole), so such rows move in without touching their cells.
+    std::vector<CellKind> kinds;
     // One per column once any cell of the row has a format.
     std::unique_ptr<std::vector<CellExtra>> extras;
+
+    CellKind KindOf(size_t column) const;
+    // Makes room for `column` (new cells unset) and sets its kind.
+    void Put(size_t column, std::string value, CellKind kind);
+    void InsertUnset(size_t column);
+    void Erase(size_t column);
   };
 
   const CellExtra* Extra(int row, int column) const;
   CellExtra* MutableExtra(int row, int column);
   void CellChanged(int row, int column);
-  int InsertRowCell(int row, Cell first);
+  int InsertRowCell(int row, std::string first, CellKind kind);
 
   std::vector<Column> columns_;
   std::vector<Row> rows_;
