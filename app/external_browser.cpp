@@ -35,8 +35,8 @@ std::string Trim(std::string_view text) {
   return std::string(text.substr(first, last - first + 1));
 }
 
-// The desktop entry that the desktop calls the default web browser; empty
-// when it cannot say.
+}  // namespace
+
 std::string DefaultBrowserEntry() {
   if (!ProgramExists("xdg-settings")) return {};
   QProcess process;
@@ -50,8 +50,6 @@ std::string DefaultBrowserEntry() {
   if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) return {};
   return Trim(process.readAllStandardOutput().toStdString());
 }
-
-}  // namespace
 
 std::optional<std::string> DesktopEntryExec(std::string_view text) {
   std::istringstream in{std::string(text)};
@@ -156,15 +154,6 @@ std::optional<fs::path> FindDesktopEntry(const std::string& id) {
   return std::nullopt;
 }
 
-ExternalBrowser::~ExternalBrowser() {
-  std::list<std::unique_ptr<Worker>> workers;
-  {
-    std::lock_guard<std::mutex> lock(workers_mu_);
-    workers.swap(workers_);
-  }
-  workers.clear();  // each jthread asks its opener to stop waiting, then joins
-}
-
 ExternalBrowser& ExternalBrowser::Shared() {
   static ExternalBrowser* shared = new ExternalBrowser();
   return *shared;
@@ -175,7 +164,7 @@ std::vector<std::string> ExternalBrowser::CommandFor(const std::string& address)
     std::lock_guard<std::mutex> lock(lookup_mu_);
     if (!looked_up_) {
       looked_up_ = true;
-      if (std::optional<fs::path> entry = FindDesktopEntry(DefaultBrowserEntry())) {
+      if (std::optional<fs::path> entry = FindDesktopEntry(default_entry_())) {
         std::ifstream in(*entry, std::ios::binary);
         std::ostringstream text;
         text << in.rdbuf();
@@ -188,24 +177,6 @@ std::vector<std::string> ExternalBrowser::CommandFor(const std::string& address)
     }
   }
   return {"xdg-open", address};
-}
-
-OpenOutcome ExternalBrowser::Open(const std::string& address, std::chrono::milliseconds settle) {
-  return RunOpener(CommandFor(address), address, settle);
-}
-
-void ExternalBrowser::OpenAsync(const std::string& address,
-                                std::function<void(const OpenOutcome&)> done) {
-  std::lock_guard<std::mutex> lock(workers_mu_);
-  workers_.remove_if([](const std::unique_ptr<Worker>& w) { return w->finished.load(); });
-  auto worker = std::make_unique<Worker>();
-  Worker* raw = worker.get();
-  raw->thread = std::jthread([this, raw, address, done = std::move(done)](std::stop_token stop) {
-    OpenOutcome outcome = RunOpener(CommandFor(address), address, kOpenerSettleTime, stop);
-    if (!stop.stop_requested() && done) done(outcome);
-    raw->finished.store(true);
-  });
-  workers_.push_back(std::move(worker));
 }
 
 }  // namespace quarry
