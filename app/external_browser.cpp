@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/child_process.h"
+#include "platform/ascii_text.h"
 
 namespace quarry {
 
@@ -18,22 +19,6 @@ namespace {
 
 // How long the desktop gets to name its default browser.
 constexpr int kLookupTimeoutMs = 5000;
-
-bool StartsWithHttp(std::string_view address) {
-  if (address.size() < 4) return false;
-  static constexpr char kHttp[] = "http";
-  for (size_t i = 0; i < 4; ++i) {
-    if (std::tolower(static_cast<unsigned char>(address[i])) != kHttp[i]) return false;
-  }
-  return true;
-}
-
-std::string Trim(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(" \t\r\n");
-  return std::string(text.substr(first, last - first + 1));
-}
 
 }  // namespace
 
@@ -48,7 +33,7 @@ std::string DefaultBrowserEntry() {
     return {};
   }
   if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) return {};
-  return Trim(process.readAllStandardOutput().toStdString());
+  return std::string(Trimmed(process.readAllStandardOutput().toStdString()));
 }
 
 std::optional<std::string> DesktopEntryExec(std::string_view text) {
@@ -56,7 +41,7 @@ std::optional<std::string> DesktopEntryExec(std::string_view text) {
   std::string line;
   bool in_entry = false;
   while (std::getline(in, line)) {
-    line = Trim(line);
+    line = std::string(Trimmed(line));
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '[') {
       in_entry = line == "[Desktop Entry]";
@@ -64,8 +49,8 @@ std::optional<std::string> DesktopEntryExec(std::string_view text) {
     }
     if (!in_entry) continue;
     const size_t eq = line.find('=');
-    if (eq != std::string::npos && Trim(line.substr(0, eq)) == "Exec") {
-      return Trim(line.substr(eq + 1));
+    if (eq != std::string::npos && Trimmed(std::string_view(line).substr(0, eq)) == "Exec") {
+      return std::string(Trimmed(std::string_view(line).substr(eq + 1)));
     }
   }
   return std::nullopt;
@@ -160,7 +145,7 @@ ExternalBrowser& ExternalBrowser::Shared() {
 }
 
 std::vector<std::string> ExternalBrowser::CommandFor(const std::string& address) {
-  if (StartsWithHttp(address)) {
+  if (StartsWithNoCase(address, "http")) {
     std::lock_guard<std::mutex> lock(lookup_mu_);
     if (!looked_up_) {
       looked_up_ = true;

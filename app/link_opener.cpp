@@ -4,6 +4,7 @@
 
 #include "app/child_process.h"
 #include "app/external_browser.h"
+#include "platform/ascii_text.h"
 
 namespace quarry {
 
@@ -11,7 +12,7 @@ std::vector<std::string> OpenerCommand(const std::string& address, ExternalBrows
   if (const char* custom = std::getenv("QUARRY_OPENER"); custom && *custom) {
     return {custom, address};
   }
-  if (address.rfind("mailto:", 0) == 0 && ProgramExists("xdg-email")) {
+  if (StartsWithNoCase(address, "mailto:") && ProgramExists("xdg-email")) {
     return {"xdg-email", address};
   }
   return browser.CommandFor(address);

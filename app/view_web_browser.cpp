@@ -183,8 +183,7 @@ CViewWebBrowser::CViewWebBrowser()
   // Whatever a notice said is about the page before.
   connect(explorer_, &QWebEngineView::loadStarted, this, [this] {
     notice_->hide();
-    ClearStatusMessage(this, status_text_);
-    status_text_.clear();
+    ClearStatus();
   });
   connect(explorer_, &CExplorer::newWindowRequested, this, [this](bool* cancel) {
     const bool shift =
@@ -242,8 +241,7 @@ void CViewWebBrowser::Open(const QString& address, bool any_size) {
   if (usage_feedback_) usage_feedback_();
   current_address_ = address.toStdString();
   notice_->hide();
-  ClearStatusMessage(this, status_text_);
-  status_text_.clear();
+  ClearStatus();
 
   const int64_t size = any_size ? -1 : LocalPageSize(address);
   if (size > largest_shown_page_) {
@@ -294,20 +292,32 @@ void CViewWebBrowser::Parse() {
 void CViewWebBrowser::EndNavigation(const QString& shown) {
   loading_ = false;
   patience_->stop();
-  if (navigation_ok_ && !parsing_) parse_->SetEnabled(true);
-  if (!shown.isEmpty()) {
-    current_address_ = shown.toStdString();
-    address_box_->setText(shown);
-  }
+  OfferParse(shown);
   progress_->setValue(0);
   emit pageLoaded(shown);
-  if (parse_when_loaded_) {
-    parse_when_loaded_ = false;
-    Parse();  // does nothing when the page cannot be parsed
+  PressPendingParse();
+}
+
+void CViewWebBrowser::OfferParse(const QString& address) {
+  if (!address.isEmpty()) {
+    current_address_ = address.toStdString();
+    address_box_->setText(address);
   }
+  if (navigation_ok_ && !parsing_) parse_->SetEnabled(true);
+}
+
+void CViewWebBrowser::PressPendingParse() {
+  if (!parse_when_loaded_) return;
+  parse_when_loaded_ = false;
+  Parse();  // does nothing when the page cannot be parsed
+}
+
+QString CViewWebBrowser::LoadingAddress() const {
+  return committed_address_.isEmpty() ? requested_address_ : committed_address_;
 }
 
 void CViewWebBrowser::OnDocumentComplete(const QString& location) {
+  ClearStatus();  // "still loading" is over
   EndNavigation(location.isEmpty() ? explorer_->LocationURL() : location);
 }
 
@@ -324,8 +334,7 @@ void CViewWebBrowser::OnRendererTerminated() {
   // The page was not at fault as far as anyone knows; the parse downloads
   // it afresh and may well read it.
   navigation_ok_ = true;
-  QString shown = explorer_->LocationURL();
-  if (loading_) shown = committed_address_.isEmpty() ? requested_address_ : committed_address_;
+  const QString shown = loading_ ? LoadingAddress() : explorer_->LocationURL();
   Explain(QStringLiteral("The browser stopped showing this page: its page process ended "
                          "unexpectedly (it may have run out of memory). Parse can still "
                          "read its tables."),
@@ -336,15 +345,9 @@ void CViewWebBrowser::OnRendererTerminated() {
 void CViewWebBrowser::OnLoadOutlastsPatience() {
   if (!loading_) return;
   // The browser goes on loading; the parse need not wait for it.
-  const QString address = committed_address_.isEmpty() ? requested_address_ : committed_address_;
-  current_address_ = address.toStdString();
-  address_box_->setText(address);
-  if (navigation_ok_ && !parsing_) parse_->SetEnabled(true);
+  OfferParse(LoadingAddress());
   ShowStatus(QStringLiteral("The page is still loading. Parse can read its tables already."));
-  if (parse_when_loaded_) {
-    parse_when_loaded_ = false;
-    Parse();
-  }
+  PressPendingParse();
 }
 
 void CViewWebBrowser::Explain(const QString& text, const QString& action) {
@@ -357,6 +360,11 @@ void CViewWebBrowser::Explain(const QString& text, const QString& action) {
 void CViewWebBrowser::ShowStatus(const QString& text) {
   status_text_ = text;
   ShowStatusMessage(this, text);
+}
+
+void CViewWebBrowser::ClearStatus() {
+  ClearStatusMessage(this, status_text_);
+  status_text_.clear();
 }
 
 void CViewWebBrowser::PlaceNotice() {

@@ -177,6 +177,13 @@ class CViewWebBrowser : public CSubViewPage {
   // Ends the navigation under way: Parse enabled when it can be parsed,
   // the address box showing `shown` (when known), a pending parse pressed.
   void EndNavigation(const QString& shown);
+  // Makes `address` (when not empty) the page to parse, and Parse usable
+  // unless the navigation failed or a parse runs.
+  void OfferParse(const QString& address);
+  // Presses Parse when ParseWhenLoaded() asked for it.
+  void PressPendingParse();
+  // The address the navigation under way has reached, else asked for.
+  QString LoadingAddress() const;
   void OnDocumentComplete(const QString& location);
   void OnAddressNotShown(const QUrl& url);
   void OnRendererTerminated();
@@ -187,6 +194,7 @@ class CViewWebBrowser : public CSubViewPage {
   void OnTreeEnter();
   void Explain(const QString& text, const QString& action = QString());
   void ShowStatus(const QString& text);
+  void ClearStatus();
   void PlaceNotice();
   void ApplyGrowth(int dx, int dy);
 

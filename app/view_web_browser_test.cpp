@@ -35,6 +35,7 @@
 #include "framework/ks_controls.h"
 #include "framework/tree_ctrl_ext.h"
 #include "platform/window_message.h"
+#include "web/peers/peer_harness.h"
 #include "web/testing/test_http_server.h"
 
 namespace quarry {
@@ -337,6 +338,7 @@ TEST_F(WebBrowserTest, ASlowPageCanBeParsedBeforeItFinishes) {
   EXPECT_FALSE(view_->StatusText().isEmpty());
   EXPECT_EQ(view_->AddressBox()->text().toStdString(), server_.Url("/slow"));
   ASSERT_TRUE(WaitFor([&] { return !view_->IsLoading(); }, kLoadLimitMs));
+  EXPECT_TRUE(view_->StatusText().isEmpty());  // loaded after all
 
   view_->Navigate(QString::fromStdString(server_.Url("/slow?again")));
   view_->ParseWhenLoaded();
@@ -508,6 +510,68 @@ TEST(WebBrowserInFrame, ParseOnStartAndFavourites) {
     testing::Pump(300);
     EXPECT_TRUE(app.MainFrame()->grab().save(QString::fromLocal8Bit(shot)));
   }
+}
+
+// Pages the browser cannot show, in the program: "--parse ftp://..." parses
+// a page on an FTP server at once, and a page whose renderer dies says so
+// in the frame's status bar and stays parseable. With
+// $QUARRY_SCREENSHOT_DIR set, both states are saved there as images.
+TEST(WebBrowserInFrame, PagesTheBrowserCannotShowAreParsedAndExplained) {
+  peers::VsftpdPeer ftp;
+  const peers::PeerState state = ftp.Start();
+  if (state == peers::PeerState::kMissing) GTEST_SKIP() << ftp.reason();
+  ASSERT_EQ(state, peers::PeerState::kRunning) << ftp.reason();
+  std::filesystem::copy_file(QUARRY_SAMPLE_PAGE, ftp.root() / "sample.html");
+  const std::string page = ftp.Url("sample.html");
+  const char* shots = std::getenv("QUARRY_SCREENSHOT_DIR");
+  auto shoot = [&](CQuarryApp& app, const char* name) {
+    if (shots == nullptr) return;
+    testing::Pump(300);
+    const QString path = QString::fromLocal8Bit(shots) + QLatin1Char('/') + QLatin1String(name);
+    EXPECT_TRUE(app.MainFrame()->grab().save(path)) << path.toStdString();
+  };
+
+  testing::AppFixture fixture;
+  CQuarryApp& app = fixture.Start({"--parse", page});
+  CQuarryView* main_view = app.View();
+  CViewWebBrowser* browser = main_view->WebBrowser();
+  ASSERT_NE(browser, nullptr);
+  browser->ParseWhenLoaded();
+  app.MainFrame()->resize(1000, 640);
+  app.MainFrame()->show();
+  CViewTableResults* results = main_view->TableResults();
+  ASSERT_TRUE(WaitFor([&] { return results->PageUrl().toStdString() == page; }, kLoadLimitMs));
+  EXPECT_EQ(main_view->CurrentSubView(), CQuarryView::SubView::kTableResults);
+  ASSERT_TRUE(WaitFor([&] { return !results->IsBusy() && browser->GoButton()->IsEnabled(); },
+                      kLoadLimitMs));
+  EXPECT_TRUE(browser->ParseButton()->IsEnabled());
+  EXPECT_TRUE(browser->Notice()->isVisibleTo(browser));
+
+  // Typed in the window, the same address leaves the page before shown,
+  // and Parse usable; the status bar says why.
+  main_view->ShowSubView(CQuarryView::SubView::kWebBrowser);
+  browser->Navigate(QStringLiteral("about:blank"));
+  ASSERT_TRUE(WaitFor([&] { return !browser->IsLoading(); }, kLoadLimitMs));
+  browser->Navigate(QString::fromStdString(page));
+  ASSERT_TRUE(WaitFor([&] { return browser->Notice()->isVisible(); }, kLoadLimitMs));
+  EXPECT_TRUE(browser->ParseButton()->IsEnabled());
+  EXPECT_EQ(app.MainFrame()->StatusText(), browser->StatusText());
+  shoot(app, "ftp-not-shown.png");
+
+  // The sample page from a file, then its renderer gone.
+  const std::string sample =
+      QUrl::fromLocalFile(QStringLiteral(QUARRY_SAMPLE_PAGE)).toString().toStdString();
+  browser->Navigate(QString::fromStdString(sample));
+  ASSERT_TRUE(WaitFor([&] { return !browser->IsLoading(); }, kLoadLimitMs));
+  ASSERT_FALSE(browser->Notice()->isVisible());
+  const qint64 renderer = browser->Explorer()->page()->renderProcessPid();
+  ASSERT_GT(renderer, 0);
+  ASSERT_EQ(kill(static_cast<pid_t>(renderer), SIGKILL), 0);
+  ASSERT_TRUE(WaitFor([&] { return browser->Notice()->isVisible(); }, kLoadLimitMs));
+  EXPECT_EQ(app.MainFrame()->StatusText(), browser->StatusText());
+  EXPECT_TRUE(browser->ParseButton()->IsEnabled());
+  EXPECT_EQ(browser->CurrentAddress().toStdString(), sample);
+  shoot(app, "renderer-ended.png");
 }
 
 }  // namespace
