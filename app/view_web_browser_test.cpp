@@ -465,6 +465,17 @@ TEST_F(WebBrowserTest, GrowingAndHidingTheTreeMoveTheRightControls) {
   EXPECT_EQ(view_->Explorer()->geometry(), grown);
 }
 
+// The program as "Quarry --parse ADDRESS" starts it, its frame shown.
+CQuarryApp& StartParsing(testing::AppFixture& fixture, const std::string& address) {
+  CQuarryApp& app = fixture.Start({"--parse", address});
+  if (app.View() != nullptr && app.View()->WebBrowser() != nullptr) {
+    app.View()->WebBrowser()->ParseWhenLoaded();
+  }
+  app.MainFrame()->resize(1000, 640);
+  app.MainFrame()->show();
+  return app;
+}
+
 // The program as started with --parse: the sample page's tables are listed
 // without a click. Favourites from a folder reach the tree and the menu,
 // and their commands open them in the browser.
@@ -480,13 +491,10 @@ TEST(WebBrowserInFrame, ParseOnStartAndFavourites) {
 
   testing::AppFixture fixture;
   fixture.store().SetDword("Software\\Zandor Tech\\Quarry\\Settings", "FavoritesFillMode", 2);
-  CQuarryApp& app = fixture.Start({"--parse", sample});
+  CQuarryApp& app = StartParsing(fixture, sample);
   CQuarryView* main_view = app.View();
   CViewWebBrowser* browser = main_view->WebBrowser();
   ASSERT_NE(browser, nullptr);
-  browser->ParseWhenLoaded();
-  app.MainFrame()->resize(1000, 640);
-  app.MainFrame()->show();
 
   CViewTableResults* results = main_view->TableResults();
   ASSERT_TRUE(WaitFor([&] { return !results->Tables().empty() && !results->IsBusy(); },
@@ -532,13 +540,10 @@ TEST(WebBrowserInFrame, PagesTheBrowserCannotShowAreParsedAndExplained) {
   };
 
   testing::AppFixture fixture;
-  CQuarryApp& app = fixture.Start({"--parse", page});
+  CQuarryApp& app = StartParsing(fixture, page);
   CQuarryView* main_view = app.View();
   CViewWebBrowser* browser = main_view->WebBrowser();
   ASSERT_NE(browser, nullptr);
-  browser->ParseWhenLoaded();
-  app.MainFrame()->resize(1000, 640);
-  app.MainFrame()->show();
   CViewTableResults* results = main_view->TableResults();
   ASSERT_TRUE(WaitFor([&] { return results->PageUrl().toStdString() == page; }, kLoadLimitMs));
   EXPECT_EQ(main_view->CurrentSubView(), CQuarryView::SubView::kTableResults);
