@@ -44,6 +44,7 @@ CBrowserNotice::CBrowserNotice(QWidget* parent) : QFrame(parent) {
   text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   action_ = new QPushButton(this);
+  action_->setAccessibleName(QStringLiteral("Notice action"));  // until Show() names it
   action_->setAutoDefault(true);  // Enter presses it, as Space does
   connect(action_, &QPushButton::clicked, this, &CBrowserNotice::actionTriggered);
 
@@ -72,7 +73,7 @@ void CBrowserNotice::Show(const QString& text, const QString& action) {
   text_->setAccessibleName(text);
   setAccessibleDescription(text);
   action_->setText(action);
-  action_->setAccessibleName(action);
+  if (!action.isEmpty()) action_->setAccessibleName(action);
   action_->setVisible(!action.isEmpty());
   show();
   raise();

@@ -138,7 +138,8 @@ class CViewWebBrowser : public CSubViewPage {
   // Whether a navigation started by Go has not ended yet.
   bool IsLoading() const { return loading_; }
 
-  // For tests: shorter patience and a smaller size limit.
+  // For tests: shorter patience and a smaller size limit. A load under
+  // way waits the new patience from now.
   void SetLoadPatience(int ms);
   void SetLargestShownPage(int64_t bytes) { largest_shown_page_ = bytes; }
 

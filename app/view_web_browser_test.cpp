@@ -330,9 +330,10 @@ TEST_F(WebBrowserTest, TheNoticeReloadsShowsAnywayAndCloses) {
 // A page that takes long can be parsed before the browser is done with
 // it; with a parse asked for on start, it is.
 TEST_F(WebBrowserTest, ASlowPageCanBeParsedBeforeItFinishes) {
-  view_->SetLoadPatience(200);
+  view_->SetLoadPatience(60000);
   StartSlowPage();
   EXPECT_FALSE(ParseEnabled());
+  view_->SetLoadPatience(200);
   ASSERT_TRUE(WaitFor([&] { return ParseEnabled(); }, kLoadLimitMs));
   EXPECT_TRUE(view_->IsLoading());
   EXPECT_FALSE(view_->StatusText().isEmpty());
