@@ -550,6 +550,7 @@ TEST(WebBrowserInFrame, PagesTheBrowserCannotShowAreParsedAndExplained) {
   EXPECT_EQ(main_view->CurrentSubView(), CQuarryView::SubView::kTableResults);
   ASSERT_TRUE(WaitFor([&] { return !results->IsBusy() && browser->GoButton()->IsEnabled(); },
                       kLoadLimitMs));
+  EXPECT_FALSE(results->Tables().empty()) << results->StatusText().toStdString();
   EXPECT_TRUE(browser->ParseButton()->IsEnabled());
   EXPECT_TRUE(browser->Notice()->isVisibleTo(browser));
 
