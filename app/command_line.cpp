@@ -41,7 +41,8 @@ std::string CommandLineUsage() {
          "Pulls the tables out of web pages.\n"
          "\n"
          "  ADDRESS        a web address to open in the Web Browser view\n"
-         "  --parse        also parse that page once it has loaded\n"
+         "  --parse        also parse that page: once it has loaded, or at once\n"
+         "                 when the browser cannot show it or is slow to\n"
          "  -h, --help     show this help and exit\n"
          "  -v, --version  show the version and exit\n";
 }

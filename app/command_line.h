@@ -2,6 +2,8 @@
 //
 //   Quarry [ADDRESS]        start, and open ADDRESS in the Web Browser view
 //   Quarry --parse ADDRESS  the same, and press Parse once the page has loaded
+//                           (or at once, when the browser cannot show it or
+//                           is slow to: the parse reads the page itself)
 //   Quarry --help | -h      print the usage and exit
 //   Quarry --version | -v   print the version and exit
 //

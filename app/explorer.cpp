@@ -23,6 +23,8 @@ CExplorer::CExplorer(QWidget* parent) : QWebEngineView(parent) {
   connect(this, &QWebEngineView::loadProgress, this,
           [this](int progress) { emit progressChanged(progress, 100); });
   connect(page(), &QWebEnginePage::loadingChanged, this, &CExplorer::OnLoadingChanged);
+  connect(page(), &QWebEnginePage::renderProcessTerminated, this,
+          &CExplorer::OnRendererTerminated);
   // The page is drawn by a child widget that the view makes itself; it
   // gets the mouse events, so it is the one to watch.
   for (QObject* child : children()) WatchChild(child);
@@ -38,6 +40,10 @@ QString CExplorer::LocationURL() const {
   return url().toString();
 }
 
+bool CExplorer::CanShow(const QUrl& url) {
+  return url.scheme().compare(QLatin1String("ftp"), Qt::CaseInsensitive) != 0;
+}
+
 QList<CExplorer*> CExplorer::PopupWindows() const {
   QList<CExplorer*> open;
   for (const QPointer<CExplorer>& popup : popups_) {
@@ -47,11 +53,20 @@ QList<CExplorer*> CExplorer::PopupWindows() const {
 }
 
 void CExplorer::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
+  // The engine stops an ftp:// navigation (ERR_ABORTED) as if the user had
+  // stopped it: there is no error to go by, only the address.
+  if (info.status() != QWebEngineLoadingInfo::LoadStartedStatus && !CanShow(info.url())) {
+    emit addressNotShown(info.url());
+    return;
+  }
   switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
+      renderer_died_ = false;
+      return;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
       return;
     case QWebEngineLoadingInfo::LoadFailedStatus: {
+      if (renderer_died_) return;  // said by rendererTerminated()
       int code = info.errorCode();
       if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain) {
         // Network and internal errors are negative; keep them apart from
@@ -65,6 +80,14 @@ void CExplorer::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
       break;
   }
   emit documentComplete(LocationURL());
+}
+
+void CExplorer::OnRendererTerminated(QWebEnginePage::RenderProcessTerminationStatus status,
+                                     int exit_code) {
+  // A normal end is the engine closing a page it no longer needs.
+  if (status == QWebEnginePage::NormalTerminationStatus) return;
+  renderer_died_ = true;
+  emit rendererTerminated(status, exit_code);
 }
 
 QWebEngineView* CExplorer::createWindow(QWebEnginePage::WebWindowType type) {

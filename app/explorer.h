@@ -3,6 +3,11 @@
 // errors with their HTTP status, completion with the final address), lets
 // the view refuse or allow new windows, and can swallow the clicks that
 // would open the browser's own menu or act on a double-click.
+//
+// Two endings the engine would otherwise leave unsaid are reported too: an
+// ftp:// address, which the engine cannot show at all (it stops such a
+// navigation without an error), and the end of the process that draws the
+// page (out of memory, a fault, killed), after which the view stays blank.
 
 #ifndef QUARRY_APP_EXPLORER_H_
 #define QUARRY_APP_EXPLORER_H_
@@ -10,6 +15,7 @@
 #include <QPointer>
 #include <QString>
 #include <QUrl>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 class QWebEngineLoadingInfo;
@@ -36,6 +42,10 @@ class CExplorer : public QWebEngineView {
 
   // The address of the page shown (after redirects); empty before any.
   QString LocationURL() const;
+
+  // Whether the engine can show pages at `url` at all: false for ftp://,
+  // whose support it dropped (other tools may still read such pages).
+  static bool CanShow(const QUrl& url);
 
   // While set, right-button presses and double-clicks (either button) are
   // swallowed before they reach the page. Off by default.
@@ -68,6 +78,17 @@ class CExplorer : public QWebEngineView {
   // A navigation ended, successfully or not (after navigationError), with
   // the address shown.
   void documentComplete(const QString& location);
+  // A navigation to `url`, an address CanShow() refuses, ended without
+  // showing anything; the page shown before stays. Neither
+  // navigationError nor documentComplete follows. Typed addresses and
+  // links in pages both end here.
+  void addressNotShown(const QUrl& url);
+  // The process that draws the page ended unexpectedly (it crashed, ran
+  // out of memory or was killed); the view shows nothing until the next
+  // navigation. A load that was running ends here: neither navigationError
+  // nor documentComplete follows (the page itself was not at fault).
+  void rendererTerminated(QWebEnginePage::RenderProcessTerminationStatus status,
+                          int exit_code);
   // The page asks for a new window. `*cancel` arrives set unless new
   // windows are allowed or Shift is held; a handler connected directly may
   // change it. When it stays false the page opens in a new window.
@@ -84,7 +105,13 @@ class CExplorer : public QWebEngineView {
   void OnLoadingChanged(const QWebEngineLoadingInfo& info);
   void WatchChild(QObject* child);
 
+  void OnRendererTerminated(QWebEnginePage::RenderProcessTerminationStatus status,
+                            int exit_code);
+
   bool block_clicks_ = false;
+  // The renderer died since the current load started; its failure is
+  // then no navigation error.
+  bool renderer_died_ = false;
   bool allow_new_windows_ = false;
   QList<QPointer<CExplorer>> popups_;
 };

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/child_process.h"
+#include "platform/ascii_text.h"
 
 namespace quarry {
 
@@ -19,24 +20,8 @@ namespace {
 // How long the desktop gets to name its default browser.
 constexpr int kLookupTimeoutMs = 5000;
 
-bool StartsWithHttp(std::string_view address) {
-  if (address.size() < 4) return false;
-  static constexpr char kHttp[] = "http";
-  for (size_t i = 0; i < 4; ++i) {
-    if (std::tolower(static_cast<unsigned char>(address[i])) != kHttp[i]) return false;
-  }
-  return true;
-}
+}  // namespace
 
-std::string Trim(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(" \t\r\n");
-  return std::string(text.substr(first, last - first + 1));
-}
-
-// The desktop entry that the desktop calls the default web browser; empty
-// when it cannot say.
 std::string DefaultBrowserEntry() {
   if (!ProgramExists("xdg-settings")) return {};
   QProcess process;
@@ -48,17 +33,15 @@ std::string DefaultBrowserEntry() {
     return {};
   }
   if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) return {};
-  return Trim(process.readAllStandardOutput().toStdString());
+  return std::string(Trimmed(process.readAllStandardOutput().toStdString()));
 }
-
-}  // namespace
 
 std::optional<std::string> DesktopEntryExec(std::string_view text) {
   std::istringstream in{std::string(text)};
   std::string line;
   bool in_entry = false;
   while (std::getline(in, line)) {
-    line = Trim(line);
+    line = std::string(Trimmed(line));
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '[') {
       in_entry = line == "[Desktop Entry]";
@@ -66,8 +49,8 @@ std::optional<std::string> DesktopEntryExec(std::string_view text) {
     }
     if (!in_entry) continue;
     const size_t eq = line.find('=');
-    if (eq != std::string::npos && Trim(line.substr(0, eq)) == "Exec") {
-      return Trim(line.substr(eq + 1));
+    if (eq != std::string::npos && Trimmed(std::string_view(line).substr(0, eq)) == "Exec") {
+      return std::string(Trimmed(std::string_view(line).substr(eq + 1)));
     }
   }
   return std::nullopt;
@@ -156,26 +139,17 @@ std::optional<fs::path> FindDesktopEntry(const std::string& id) {
   return std::nullopt;
 }
 
-ExternalBrowser::~ExternalBrowser() {
-  std::list<std::unique_ptr<Worker>> workers;
-  {
-    std::lock_guard<std::mutex> lock(workers_mu_);
-    workers.swap(workers_);
-  }
-  workers.clear();  // each jthread asks its opener to stop waiting, then joins
-}
-
 ExternalBrowser& ExternalBrowser::Shared() {
   static ExternalBrowser* shared = new ExternalBrowser();
   return *shared;
 }
 
 std::vector<std::string> ExternalBrowser::CommandFor(const std::string& address) {
-  if (StartsWithHttp(address)) {
+  if (StartsWithNoCase(address, "http")) {
     std::lock_guard<std::mutex> lock(lookup_mu_);
     if (!looked_up_) {
       looked_up_ = true;
-      if (std::optional<fs::path> entry = FindDesktopEntry(DefaultBrowserEntry())) {
+      if (std::optional<fs::path> entry = FindDesktopEntry(default_entry_())) {
         std::ifstream in(*entry, std::ios::binary);
         std::ostringstream text;
         text << in.rdbuf();
@@ -188,24 +162,6 @@ std::vector<std::string> ExternalBrowser::CommandFor(const std::string& address)
     }
   }
   return {"xdg-open", address};
-}
-
-OpenOutcome ExternalBrowser::Open(const std::string& address, std::chrono::milliseconds settle) {
-  return RunOpener(CommandFor(address), address, settle);
-}
-
-void ExternalBrowser::OpenAsync(const std::string& address,
-                                std::function<void(const OpenOutcome&)> done) {
-  std::lock_guard<std::mutex> lock(workers_mu_);
-  workers_.remove_if([](const std::unique_ptr<Worker>& w) { return w->finished.load(); });
-  auto worker = std::make_unique<Worker>();
-  Worker* raw = worker.get();
-  raw->thread = std::jthread([this, raw, address, done = std::move(done)](std::stop_token stop) {
-    OpenOutcome outcome = RunOpener(CommandFor(address), address, kOpenerSettleTime, stop);
-    if (!stop.stop_requested() && done) done(outcome);
-    raw->finished.store(true);
-  });
-  workers_.push_back(std::move(worker));
 }
 
 }  // namespace quarry

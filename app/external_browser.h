@@ -1,28 +1,21 @@
-// Opening an address in the user's own browser rather than the embedded
-// one. Web addresses ("http..." in any case) go straight to the default
+// The user's default web browser, for opening addresses outside the
+// program. Web addresses ("http..." in any case) go straight to the default
 // browser program, found once per run from the desktop's settings
 // ("xdg-settings get default-web-browser" and that entry's Exec line);
 // without one, and for any other address, the desktop's opener
-// ("xdg-open") decides. Nothing is shown on failure: the caller gets the
-// outcome and decides.
+// ("xdg-open") decides. LinkOpener (link_opener.h) runs the command this
+// gives and reports the outcome.
 
 #ifndef QUARRY_APP_EXTERNAL_BROWSER_H_
 #define QUARRY_APP_EXTERNAL_BROWSER_H_
 
-#include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <functional>
-#include <list>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
-
-#include "app/link_opener.h"
 
 namespace quarry {
 
@@ -42,45 +35,36 @@ std::vector<std::string> ExecCommand(std::string_view exec, const std::string& a
 // order, with the usual defaults); nullopt when none exists.
 std::optional<std::filesystem::path> FindDesktopEntry(const std::string& id);
 
-// Opens addresses outside the program. Thread-safe: the default browser
-// is looked up once, under a lock, by the first web address opened.
+// The desktop entry id ("firefox.desktop") that the desktop calls its
+// default web browser, from "xdg-settings get default-web-browser"; empty
+// when it cannot say within a few seconds. Blocks.
+std::string DefaultBrowserEntry();
+
+// The commands that open addresses outside the program. Thread-safe: the
+// default browser is looked up once, under a lock, by the first web
+// address asked about.
 class ExternalBrowser {
  public:
-  ExternalBrowser() = default;
-  // Stops waiting for openers still running (they keep running) and joins
-  // the worker threads; their callbacks are then not called.
-  ~ExternalBrowser();
+  // `default_entry` names the default browser's desktop entry (tests give
+  // their own); it is called at most once.
+  explicit ExternalBrowser(std::function<std::string()> default_entry = DefaultBrowserEntry)
+      : default_entry_(std::move(default_entry)) {}
   ExternalBrowser(const ExternalBrowser&) = delete;
   ExternalBrowser& operator=(const ExternalBrowser&) = delete;
 
   // The one the program uses; never destroyed.
   static ExternalBrowser& Shared();
 
-  // The command that opens `address`.
+  // The command that opens `address`: the default browser's for web
+  // addresses when there is one, else the desktop's opener. May block
+  // for the lookup the first time: call it off the user-interface thread.
   std::vector<std::string> CommandFor(const std::string& address);
 
-  // Opens `address` and waits up to `settle` for the program's verdict (a
-  // browser still running then counts as opened). Blocks: call it off
-  // the user-interface thread.
-  OpenOutcome Open(const std::string& address,
-                   std::chrono::milliseconds settle = kOpenerSettleTime);
-
-  // Open() on a worker thread of its own; `done` (may be empty) is called
-  // there with the outcome.
-  void OpenAsync(const std::string& address, std::function<void(const OpenOutcome&)> done = {});
-
  private:
-  struct Worker {
-    std::jthread thread;
-    std::atomic<bool> finished{false};
-  };
-
+  std::function<std::string()> default_entry_;
   std::mutex lookup_mu_;
   bool looked_up_ = false;      // guarded by lookup_mu_
   std::string browser_exec_;    // guarded by lookup_mu_; empty: use the opener
-
-  std::mutex workers_mu_;
-  std::list<std::unique_ptr<Worker>> workers_;  // guarded by workers_mu_
 };
 
 }  // namespace quarry

@@ -6,9 +6,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <future>
+#include <sstream>
 #include <thread>
+
+#include "app/link_opener.h"
 
 namespace quarry {
 namespace {
@@ -88,7 +90,8 @@ TEST_F(ExternalBrowserTest, WebAddressesGoToTheDefaultBrowserFoundOnce) {
   Script("xdg-settings", "echo other.desktop");
   EXPECT_EQ(browser.CommandFor("http://y/")[0], "fakebrowser");
 
-  const OpenOutcome outcome = browser.Open("http://z.example/", std::chrono::seconds(5));
+  const OpenOutcome outcome = RunOpener(OpenerCommand("http://z.example/", browser),
+                                        "http://z.example/", std::chrono::seconds(5));
   EXPECT_TRUE(outcome.ok) << outcome.reason;
   EXPECT_EQ(Log("browser.log"), "--url http://z.example/\n");
 }
@@ -97,17 +100,22 @@ TEST_F(ExternalBrowserTest, WithoutADefaultTheOpenerDecidesAndItsFailureIsReport
   Script("xdg-settings", "exit 1");
   ExternalBrowser browser;
   EXPECT_EQ(browser.CommandFor("http://a/")[0], "xdg-open");
-  const OpenOutcome outcome = browser.Open("http://a/", std::chrono::seconds(5));
+  const OpenOutcome outcome =
+      RunOpener(OpenerCommand("http://a/", browser), "http://a/", std::chrono::seconds(5));
   EXPECT_FALSE(outcome.ok);
   EXPECT_NE(outcome.reason.find("no program"), std::string::npos) << outcome.reason;
   EXPECT_EQ(Log("opener.log"), "http://a/\n");
 }
 
+// The program's opener, on its worker threads, goes to the default browser
+// for web addresses.
 TEST_F(ExternalBrowserTest, OpensOnAWorkerThread) {
   Script("xdg-settings", "echo fake.desktop");
+  unsetenv("QUARRY_OPENER");
   ExternalBrowser browser;
+  LinkOpener opener(browser);
   std::promise<OpenOutcome> result;
-  browser.OpenAsync("http://async/", [&](const OpenOutcome& o) { result.set_value(o); });
+  opener.Open("http://async/", [&](const OpenOutcome& o) { result.set_value(o); });
   auto future = result.get_future();
   ASSERT_EQ(future.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   EXPECT_TRUE(future.get().ok);

@@ -3,18 +3,21 @@
 #include <cstdlib>
 
 #include "app/child_process.h"
+#include "app/external_browser.h"
+#include "platform/ascii_text.h"
 
 namespace quarry {
 
-std::vector<std::string> OpenerCommand(const std::string& address) {
+std::vector<std::string> OpenerCommand(const std::string& address, ExternalBrowser& browser) {
   if (const char* custom = std::getenv("QUARRY_OPENER"); custom && *custom) {
     return {custom, address};
   }
-  if (address.rfind("mailto:", 0) == 0 && ProgramExists("xdg-email")) {
+  if (StartsWithNoCase(address, "mailto:") && ProgramExists("xdg-email")) {
     return {"xdg-email", address};
   }
-  return {"xdg-open", address};
+  return browser.CommandFor(address);
 }
+
 
 OpenOutcome RunOpener(const std::vector<std::string>& command,
                       const std::string& what,
@@ -53,6 +56,10 @@ OpenOutcome RunOpener(const std::vector<std::string>& command,
   return outcome;
 }
 
+LinkOpener::LinkOpener(ExternalBrowser& browser) : browser_(browser) {}
+
+LinkOpener::LinkOpener() : LinkOpener(ExternalBrowser::Shared()) {}
+
 LinkOpener::~LinkOpener() {
   std::list<std::unique_ptr<Worker>> workers;
   {
@@ -72,10 +79,10 @@ void LinkOpener::Open(const std::string& address,
   });
   auto worker = std::make_unique<Worker>();
   Worker* raw = worker.get();
-  raw->thread = std::jthread([raw, address, done = std::move(done)](
+  raw->thread = std::jthread([this, raw, address, done = std::move(done)](
                                  std::stop_token stop) {
     OpenOutcome outcome =
-        RunOpener(OpenerCommand(address), address, kOpenerSettleTime, stop);
+        RunOpener(OpenerCommand(address, browser_), address, kOpenerSettleTime, stop);
     if (!stop.stop_requested() && done) done(outcome);
     raw->finished.store(true, std::memory_order_release);
   });

@@ -1,11 +1,12 @@
 // Opening web addresses and mail in the user's own programs.
 //
-// The desktop's opener ("xdg-open", or "xdg-email" for mail) is started
-// as a child process and its exit status decides success: it ends with 3
-// when no program is available, which a fire-and-forget open would report
-// as success. An opener that is still running after a short while has
-// started a program that stays (some browsers run in the foreground of the
-// opener); that counts as success and the child is reaped later.
+// Web addresses go to the user's default browser (external_browser.h),
+// mail to "xdg-email", anything else to the desktop's opener ("xdg-open").
+// The program is started as a child process and its exit status decides
+// success: the opener ends with 3 when no program is available, which a
+// fire-and-forget open would report as success. A program that is still
+// running after a short while has started (some browsers run in the
+// foreground); that counts as success and the child is reaped later.
 
 #ifndef QUARRY_APP_LINK_OPENER_H_
 #define QUARRY_APP_LINK_OPENER_H_
@@ -23,6 +24,8 @@
 
 namespace quarry {
 
+class ExternalBrowser;
+
 // The outcome of one open: `reason` is a user-readable sentence when not ok.
 struct OpenOutcome {
   bool ok = false;
@@ -33,10 +36,13 @@ struct OpenOutcome {
 inline constexpr std::chrono::milliseconds kOpenerSettleTime{5000};
 
 // The command that opens `address` (a web address, file:// address or
-// mailto: address) in the user's preferred program. Mail goes to
-// "xdg-email" when it is installed. $QUARRY_OPENER, when set, replaces the
-// program (tests and unusual desktops).
-std::vector<std::string> OpenerCommand(const std::string& address);
+// mailto: address) in the user's preferred program: mail goes to
+// "xdg-email" when it is installed, other addresses to what `browser`
+// gives (the default browser for web addresses, else "xdg-open").
+// $QUARRY_OPENER, when set, replaces the program (tests and unusual
+// desktops). May block for the browser lookup: call it off the
+// user-interface thread.
+std::vector<std::string> OpenerCommand(const std::string& address, ExternalBrowser& browser);
 
 // Runs `command` and waits up to `settle` for its verdict. `what` names the
 // thing being opened in the failure reason. A stop request ends the wait
@@ -53,7 +59,10 @@ OpenOutcome RunOpener(const std::vector<std::string>& command,
 // waiting are then not called.
 class LinkOpener {
  public:
-  LinkOpener() = default;
+  // Opens web addresses in `browser`'s choice; it must outlive the opener.
+  explicit LinkOpener(ExternalBrowser& browser);
+  // The same with ExternalBrowser::Shared().
+  LinkOpener();
   ~LinkOpener();
   LinkOpener(const LinkOpener&) = delete;
   LinkOpener& operator=(const LinkOpener&) = delete;
@@ -70,6 +79,7 @@ class LinkOpener {
     std::atomic<bool> finished{false};
   };
 
+  ExternalBrowser& browser_;
   std::mutex mu_;
   std::list<std::unique_ptr<Worker>> workers_;  // guarded by mu_
 };

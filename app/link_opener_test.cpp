@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "app/child_process.h"
+#include "app/external_browser.h"
 
 namespace quarry {
 namespace {
@@ -57,12 +58,13 @@ TEST(LinkOpenerTest, AStopEndsTheWaitAtOnceAndIsNoSuccess) {
 
 TEST(LinkOpenerTest, OpenerCommandPicksTheProgram) {
   unsetenv("QUARRY_OPENER");
-  EXPECT_EQ(OpenerCommand("https://a.example/")[0], "xdg-open");
-  EXPECT_EQ(OpenerCommand("https://a.example/")[1], "https://a.example/");
-  std::vector<std::string> mail = OpenerCommand("mailto:x@a.example");
+  ExternalBrowser no_default([] { return std::string(); });
+  EXPECT_EQ(OpenerCommand("https://a.example/", no_default)[0], "xdg-open");
+  EXPECT_EQ(OpenerCommand("https://a.example/", no_default)[1], "https://a.example/");
+  std::vector<std::string> mail = OpenerCommand("mailto:x@a.example", no_default);
   EXPECT_EQ(mail[0], ProgramExists("xdg-email") ? "xdg-email" : "xdg-open");
   setenv("QUARRY_OPENER", "echo", 1);
-  EXPECT_EQ(OpenerCommand("mailto:x@a.example")[0], "echo");
+  EXPECT_EQ(OpenerCommand("mailto:x@a.example", no_default)[0], "echo");
   unsetenv("QUARRY_OPENER");
 }
 

@@ -268,6 +268,25 @@ void CMainFrame::SetCaption(const QString& caption) {
   setWindowTitle(caption);
 }
 
+namespace {
+
+// The status bar of the main window holding `inside`; null when none.
+QStatusBar* StatusBarOf(QWidget* inside) {
+  auto* frame = inside != nullptr ? qobject_cast<QMainWindow*>(inside->window()) : nullptr;
+  return frame != nullptr ? frame->statusBar() : nullptr;
+}
+
+}  // namespace
+
+void ShowStatusMessage(QWidget* inside, const QString& text) {
+  if (QStatusBar* bar = StatusBarOf(inside)) bar->showMessage(text);
+}
+
+void ClearStatusMessage(QWidget* inside, const QString& text) {
+  QStatusBar* bar = StatusBarOf(inside);
+  if (bar != nullptr && bar->currentMessage() == text) bar->clearMessage();
+}
+
 QString CMainFrame::StatusText() const {
   if (status_bar_ == nullptr) return {};
   const QString message = status_bar_->currentMessage();

@@ -51,6 +51,13 @@ inline constexpr int kFrameResourceId = 950;
 // Help for the frame as a whole.
 inline constexpr uint32_t kHelpContextFrame = 0x20000 + kFrameResourceId;
 
+// Shows `text` in the status bar of the main window that holds `inside`
+// (until replaced or cleared); nothing when `inside` is in none.
+void ShowStatusMessage(QWidget* inside, const QString& text);
+// Clears that status bar's message, but only while it still shows `text`:
+// a message someone else put there since stays.
+void ClearStatusMessage(QWidget* inside, const QString& text);
+
 struct MainFrameOptions {
   // Whether the desktop has a notification area; empty: ask the desktop.
   std::function<bool()> tray_available;

@@ -3,15 +3,23 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QResizeEvent>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
 
 #include "app/app_settings.h"
+#include "app/browser_notice.h"
 #include "app/explorer.h"
+#include "app/main_frame.h"
 #include "app/favorites/favorites_builder.h"
 #include "framework/command_ids.h"
 #include "framework/ks_controls.h"
@@ -40,6 +48,29 @@ void Grow(QWidget* widget, int dx, int dy) {
 }
 
 void Move(QWidget* widget, int dx, int dy) { widget->move(widget->pos() + QPoint(dx, dy)); }
+
+// The favourite command the builder filed under a tree item; 0 for
+// folders and for no item.
+uintptr_t CommandOf(const QTreeWidgetItem* item) {
+  if (item == nullptr) return 0;
+  return static_cast<uintptr_t>(
+      item->data(0, CFavoritesBuilder::kCommandRole).toULongLong());
+}
+
+bool IsEnterKey(const QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  const int key = static_cast<const QKeyEvent*>(event)->key();
+  return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// The size of the local file `address` names, or -1 when it names no
+// regular file here (web addresses, folders, devices, missing files).
+int64_t LocalPageSize(const QString& address) {
+  const QUrl url = QUrl::fromUserInput(address);
+  if (!url.isLocalFile()) return -1;
+  const QFileInfo file(url.toLocalFile());
+  return file.isFile() ? file.size() : -1;
+}
 
 }  // namespace
 
@@ -103,18 +134,34 @@ CViewWebBrowser::CViewWebBrowser()
   address_label_->SetToolTip(QStringLiteral("The address of the Web Page to show"));
   // Nothing to parse before a page has loaded.
   parse_->SetEnabled(false);
+  // Enter presses the button in focus, as Space does.
+  go_->Button()->setAutoDefault(true);
+  parse_->Button()->setAutoDefault(true);
 
-  // Tab order: the favourites, the page, then the address and its buttons.
-  setTabOrder(tree_, explorer_);
+  notice_ = new CBrowserNotice(this);
+  connect(notice_, &CBrowserNotice::actionTriggered, this, [this] {
+    if (go_->IsEnabled()) Open(QString::fromStdString(current_address_), /*any_size=*/true);
+  });
+  patience_ = new QTimer(this);
+  patience_->setSingleShot(true);
+  patience_->setInterval(kLoadPatienceMs);
+  connect(patience_, &QTimer::timeout, this, &CViewWebBrowser::OnLoadOutlastsPatience);
+
+  // Tab order: the favourites, the notice over the page when shown, the
+  // page, then the address and its buttons.
+  setTabOrder(tree_, notice_->ActionButton());
+  setTabOrder(notice_->ActionButton(), notice_->CloseButton());
+  setTabOrder(notice_->CloseButton(), explorer_);
   setTabOrder(explorer_, address_box_);
   setTabOrder(address_box_, go_->Widget());
   setTabOrder(go_->Widget(), parse_->Widget());
   laid_out_size_ = MapDialogRect(QRect(0, 0, kTemplateWidth, kTemplateHeight)).size();
   resize(laid_out_size_);
 
-  // Enter in the address box is Go and goes no further (the dialog would
-  // take it for its default button).
+  // Enter in the address box and in the tree is Go and goes no further
+  // (the dialog would take it for its default button).
   address_box_->installEventFilter(this);
+  tree_->installEventFilter(this);
   connect(go_, &CKsControlHost::clicked, this, [this](int) { Go(); });
   connect(parse_, &CKsControlHost::clicked, this, [this](int) { Parse(); });
 
@@ -127,6 +174,17 @@ CViewWebBrowser::CViewWebBrowser()
     if (status != kHttpNotFound) navigation_ok_ = false;
   });
   connect(explorer_, &CExplorer::documentComplete, this, &CViewWebBrowser::OnDocumentComplete);
+  connect(explorer_, &CExplorer::addressNotShown, this, &CViewWebBrowser::OnAddressNotShown);
+  connect(explorer_, &CExplorer::rendererTerminated, this,
+          [this] { OnRendererTerminated(); });
+  connect(explorer_, &QWebEngineView::urlChanged, this, [this](const QUrl& url) {
+    if (loading_ && !url.isEmpty()) committed_address_ = url.toString();
+  });
+  // Whatever a notice said is about the page before.
+  connect(explorer_, &QWebEngineView::loadStarted, this, [this] {
+    notice_->hide();
+    ClearStatus();
+  });
   connect(explorer_, &CExplorer::newWindowRequested, this, [this](bool* cancel) {
     const bool shift =
         QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
@@ -135,7 +193,7 @@ CViewWebBrowser::CViewWebBrowser()
   connect(explorer_, &CExplorer::rightButtonPressed, this,
           &CViewWebBrowser::AllowPopupsForAWhile);
   connect(tree_, &CTreeCtrlExt::selectionChangedByMouse, this,
-          [this](uintptr_t data, QTreeWidgetItem*) { OnFavoriteClicked(data); });
+          [this](uintptr_t, QTreeWidgetItem* item) { OnFavoriteClicked(CommandOf(item)); });
 
   setCursor(Qt::WaitCursor);
 }
@@ -152,6 +210,7 @@ int CViewWebBrowser::CommandId() const { return cmd::kWebBrowser; }
 std::vector<QWidget*> CViewWebBrowser::Panes() {
   std::vector<QWidget*> panes;
   if (tree_shown_) panes.push_back(tree_);
+  if (notice_->isVisible()) panes.push_back(notice_);
   panes.push_back(explorer_);
   panes.push_back(address_box_);
   return panes;
@@ -172,16 +231,45 @@ void CViewWebBrowser::Navigate(const QString& address) {
   Go();
 }
 
-void CViewWebBrowser::Go() {
-  const QString address = address_box_->text().trimmed();
+void CViewWebBrowser::Go() { Open(address_box_->text().trimmed(), /*any_size=*/false); }
+
+void CViewWebBrowser::Open(const QString& address, bool any_size) {
   // An empty address would leave Parse disabled with no page to wait for.
   if (address.isEmpty()) return;
   navigation_ok_ = true;
   parse_->SetEnabled(false);
   if (usage_feedback_) usage_feedback_();
   current_address_ = address.toStdString();
+  notice_->hide();
+  ClearStatus();
+
+  const int64_t size = any_size ? -1 : LocalPageSize(address);
+  if (size > largest_shown_page_) {
+    // The page shown before stays; the parse reads the file itself.
+    loading_ = false;
+    Explain(QStringLiteral("This page is %1, more than the browser can show well. Parse can "
+                           "still read its tables.")
+                .arg(QLocale().formattedDataSize(size)),
+            QStringLiteral("Show Anyway"));
+    EndNavigation(QUrl::fromUserInput(address).toString());
+    return;
+  }
+  loading_ = true;
+  requested_address_ = QUrl::fromUserInput(address).toString();
+  committed_address_.clear();
+  patience_->start();
   explorer_->Navigate(address);
 }
+
+void CViewWebBrowser::ParseWhenLoaded() {
+  if (!loading_ && parse_->IsEnabled()) {
+    Parse();
+  } else {
+    parse_when_loaded_ = true;
+  }
+}
+
+void CViewWebBrowser::SetLoadPatience(int ms) { patience_->setInterval(ms); }
 
 void CViewWebBrowser::Parse() {
   if (!parse_->IsEnabled() || current_address_.empty()) return;
@@ -195,24 +283,94 @@ void CViewWebBrowser::Parse() {
   parsing_ = true;
   go_->SetEnabled(false);
   parse_->SetEnabled(false);
+  notice_->SetActionEnabled(false);
   emit parseRequested(QString::fromStdString(parse_address_));
 }
 
 // ---- Browser events ----
 
-void CViewWebBrowser::OnDocumentComplete(const QString& location) {
-  if (navigation_ok_ && !parsing_) parse_->SetEnabled(true);
-  const QString shown = location.isEmpty() ? explorer_->LocationURL() : location;
-  if (!shown.isEmpty()) {
-    current_address_ = shown.toStdString();
-    address_box_->setText(shown);
-  }
+void CViewWebBrowser::EndNavigation(const QString& shown) {
+  loading_ = false;
+  patience_->stop();
+  OfferParse(shown);
   progress_->setValue(0);
   emit pageLoaded(shown);
-  if (parse_when_loaded_) {
-    parse_when_loaded_ = false;
-    Parse();  // does nothing when the page cannot be parsed
+  PressPendingParse();
+}
+
+void CViewWebBrowser::OfferParse(const QString& address) {
+  if (!address.isEmpty()) {
+    current_address_ = address.toStdString();
+    address_box_->setText(address);
   }
+  if (navigation_ok_ && !parsing_) parse_->SetEnabled(true);
+}
+
+void CViewWebBrowser::PressPendingParse() {
+  if (!parse_when_loaded_) return;
+  parse_when_loaded_ = false;
+  Parse();  // does nothing when the page cannot be parsed
+}
+
+QString CViewWebBrowser::LoadingAddress() const {
+  return committed_address_.isEmpty() ? requested_address_ : committed_address_;
+}
+
+void CViewWebBrowser::OnDocumentComplete(const QString& location) {
+  ClearStatus();  // "still loading" is over
+  EndNavigation(location.isEmpty() ? explorer_->LocationURL() : location);
+}
+
+void CViewWebBrowser::OnAddressNotShown(const QUrl& url) {
+  // Typed or a link in a page: either way it is now the page to parse.
+  navigation_ok_ = true;
+  Explain(QStringLiteral("The browser cannot show %1:// pages. Parse can still read the "
+                         "page's tables.")
+              .arg(url.scheme().toLower()));
+  EndNavigation(url.toString());
+}
+
+void CViewWebBrowser::OnRendererTerminated() {
+  // The page was not at fault as far as anyone knows; the parse downloads
+  // it afresh and may well read it.
+  navigation_ok_ = true;
+  const QString shown = loading_ ? LoadingAddress() : explorer_->LocationURL();
+  Explain(QStringLiteral("The browser stopped showing this page: its page process ended "
+                         "unexpectedly (it may have run out of memory). Parse can still "
+                         "read its tables."),
+          QStringLiteral("Reload"));
+  EndNavigation(shown);
+}
+
+void CViewWebBrowser::OnLoadOutlastsPatience() {
+  if (!loading_) return;
+  // The browser goes on loading; the parse need not wait for it.
+  OfferParse(LoadingAddress());
+  ShowStatus(QStringLiteral("The page is still loading. Parse can read its tables already."));
+  PressPendingParse();
+}
+
+void CViewWebBrowser::Explain(const QString& text, const QString& action) {
+  notice_->Show(text, action);
+  notice_->SetActionEnabled(go_->IsEnabled());
+  PlaceNotice();
+  ShowStatus(text);
+}
+
+void CViewWebBrowser::ShowStatus(const QString& text) {
+  status_text_ = text;
+  ShowStatusMessage(this, text);
+}
+
+void CViewWebBrowser::ClearStatus() {
+  ClearStatusMessage(this, status_text_);
+  status_text_.clear();
+}
+
+void CViewWebBrowser::PlaceNotice() {
+  const QRect area = explorer_->geometry();
+  const int height = std::min(area.height(), notice_->heightForWidth(area.width()));
+  notice_->setGeometry(area.x(), area.y(), area.width(), height);
 }
 
 void CViewWebBrowser::AllowPopupsForAWhile() {
@@ -226,11 +384,23 @@ void CViewWebBrowser::OnFavoriteClicked(uintptr_t command) {
   if (!address.empty()) Navigate(QString::fromStdString(address));
 }
 
+void CViewWebBrowser::OnTreeEnter() {
+  const uintptr_t command = CommandOf(tree_->currentItem());
+  // The keyboard's way of choosing a favourite, as a click chooses one.
+  if (command != 0 && IsInitialised() && favorites_ != nullptr &&
+      !favorites_->AddressOf(static_cast<int>(command)).empty()) {
+    OnFavoriteClicked(command);
+  } else {
+    Go();
+  }
+}
+
 void CViewWebBrowser::OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t) {
   switch (message) {
     case platform::WM_PARSE_DONE:
       parsing_ = false;
       go_->SetEnabled(true);
+      notice_->SetActionEnabled(true);
       // A page whose navigation failed meanwhile stays unparseable.
       parse_->SetEnabled(navigation_ok_ && !current_address_.empty());
       break;
@@ -250,12 +420,13 @@ void CViewWebBrowser::OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t)
 }
 
 bool CViewWebBrowser::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == address_box_ && event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      Go();
-      return true;
-    }
+  if (watched == address_box_ && IsEnterKey(event)) {
+    Go();
+    return true;
+  }
+  if (watched == tree_ && IsEnterKey(event)) {
+    OnTreeEnter();
+    return true;
   }
   return CSubViewPage::eventFilter(watched, event);
 }
@@ -274,6 +445,7 @@ void CViewWebBrowser::ShowTree(bool show) {
   }
   explorer_->setGeometry(browser);
   tree_->setVisible(show);
+  PlaceNotice();
 }
 
 void CViewWebBrowser::resizeEvent(QResizeEvent* event) {
@@ -294,6 +466,7 @@ void CViewWebBrowser::ApplyGrowth(int dx, int dy) {
   Grow(tree_, 0, dy);
   Grow(progress_, dx, 0);
   Grow(address_box_, dx, 0);
+  PlaceNotice();
 }
 
 }  // namespace quarry

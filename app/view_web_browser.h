@@ -3,6 +3,17 @@
 // box with Go and Parse, a progress bar and, on its left, the favourites
 // tree. Parse hands the address of the page shown to the Table Results view
 // through the main view; the results view fetches and parses it itself.
+//
+// Because the parse reads the page itself, Parse does not depend on the
+// browser managing to show it. Parse stays usable, and a strip over the
+// browser (with the same sentence in the status bar) says why nothing is
+// shown, when
+//   - the address is one the browser cannot show (ftp://),
+//   - the browser's page process ended (offering "Reload"),
+//   - a local page is larger than the browser can reasonably show; such a
+//     page is not handed to the browser at all (offering "Show Anyway").
+// A page still loading after the load patience (5 s) can be parsed too:
+// the browser may take minutes and gigabytes over a huge page.
 
 #ifndef QUARRY_APP_VIEW_WEB_BROWSER_H_
 #define QUARRY_APP_VIEW_WEB_BROWSER_H_
@@ -17,11 +28,14 @@
 #include "framework/dialog_template.h"
 
 class QLineEdit;
+class QUrl;
 class QProgressBar;
 class QResizeEvent;
+class QTimer;
 
 namespace quarry {
 
+class CBrowserNotice;
 class CExplorer;
 class CFavoritesBuilder;
 class CKsButtonCtrl;
@@ -52,6 +66,12 @@ class CViewWebBrowser : public CSubViewPage {
   // click in the browser.
   static constexpr uintptr_t kPopupTimer = 12;
   static constexpr unsigned kPopupWindowMs = 15000;
+  // How long a page may load before Parse stops waiting for the browser.
+  static constexpr int kLoadPatienceMs = 5000;
+  // Local pages larger than this are not handed to the browser unless the
+  // user asks: it needs about seventy times a page's size in memory and a
+  // second or more per megabyte to lay it out.
+  static constexpr int64_t kLargestShownPage = 8 * 1024 * 1024;
 
   // Template 410 (369 x 219 dialog units) without the tree, the browser
   // and the progress bar, which the view makes in code.
@@ -84,7 +104,8 @@ class CViewWebBrowser : public CSubViewPage {
 
   // Go: marks the navigation good until the browser says otherwise,
   // disables Parse and opens the address box's text. An empty box does
-  // nothing.
+  // nothing. A local page over the size limit is not opened: Parse is
+  // enabled for it at once and the notice offers to show it anyway.
   void Go();
 
   // Parse: posts WM_PARSE_PAGE to the main view with a pointer to a
@@ -93,9 +114,11 @@ class CViewWebBrowser : public CSubViewPage {
   // nothing while Parse is disabled.
   void Parse();
 
-  // Presses Parse once, when the next page has finished loading (if it can
-  // be parsed then). For starting with an address to parse at once.
-  void ParseWhenLoaded() { parse_when_loaded_ = true; }
+  // Presses Parse once the page being opened can be parsed: when it has
+  // loaded, failed in a way the parse can still read, lost its renderer or
+  // outlasted the load patience; at once when no page is loading and Parse
+  // is enabled. For starting with an address to parse.
+  void ParseWhenLoaded();
 
   // The address of the page shown (as the browser last reported it, or as
   // last sent to the browser).
@@ -112,6 +135,13 @@ class CViewWebBrowser : public CSubViewPage {
   bool PopupsAllowed() const { return popups_allowed_; }
   bool FavoritesLoaded() const { return favorites_loaded_; }
   bool NavigationOk() const { return navigation_ok_; }
+  // Whether a navigation started by Go has not ended yet.
+  bool IsLoading() const { return loading_; }
+
+  // For tests: shorter patience and a smaller size limit. A load under
+  // way waits the new patience from now.
+  void SetLoadPatience(int ms);
+  void SetLargestShownPage(int64_t bytes) { largest_shown_page_ = bytes; }
 
   // The step that would send the usage record before a navigation, when
   // the program has one. Empty by default.
@@ -125,6 +155,10 @@ class CViewWebBrowser : public CSubViewPage {
   QLineEdit* AddressBox() const { return address_box_; }
   CKsButtonCtrl* GoButton() const { return go_; }
   CKsButtonCtrl* ParseButton() const { return parse_; }
+  CBrowserNotice* Notice() const { return notice_; }
+  // The last sentence this view put in the frame's status bar; empty once
+  // a new navigation has cleared it.
+  const QString& StatusText() const { return status_text_; }
 
  signals:
   // Parse posted WM_PARSE_PAGE for `address`.
@@ -138,8 +172,31 @@ class CViewWebBrowser : public CSubViewPage {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Starts a navigation to `address`, refusing local pages over the size
+  // limit unless `any_size`.
+  void Open(const QString& address, bool any_size);
+  // Ends the navigation under way: Parse enabled when it can be parsed,
+  // the address box showing `shown` (when known), a pending parse pressed.
+  void EndNavigation(const QString& shown);
+  // Makes `address` (when not empty) the page to parse, and Parse usable
+  // unless the navigation failed or a parse runs.
+  void OfferParse(const QString& address);
+  // Presses Parse when ParseWhenLoaded() asked for it.
+  void PressPendingParse();
+  // The address the navigation under way has reached, else asked for.
+  QString LoadingAddress() const;
   void OnDocumentComplete(const QString& location);
+  void OnAddressNotShown(const QUrl& url);
+  void OnRendererTerminated();
+  void OnLoadOutlastsPatience();
   void OnFavoriteClicked(uintptr_t command);
+  // What Enter does in the favourites tree: opens the favourite in focus,
+  // else does what Go does.
+  void OnTreeEnter();
+  void Explain(const QString& text, const QString& action = QString());
+  void ShowStatus(const QString& text);
+  void ClearStatus();
+  void PlaceNotice();
   void ApplyGrowth(int dx, int dy);
 
   CExplorer* explorer_ = nullptr;
@@ -149,6 +206,8 @@ class CViewWebBrowser : public CSubViewPage {
   CKsStaticCtrl* address_label_ = nullptr;
   CKsButtonCtrl* go_ = nullptr;
   CKsButtonCtrl* parse_ = nullptr;
+  CBrowserNotice* notice_ = nullptr;
+  QTimer* patience_ = nullptr;
   CFavoritesBuilder* favorites_ = nullptr;
 
   std::string current_address_;
@@ -156,7 +215,14 @@ class CViewWebBrowser : public CSubViewPage {
   // pressed, so that pages loading meanwhile cannot change it under the
   // reader.
   std::string parse_address_;
+  // The address the navigation under way asked for (as the browser reads
+  // it), and the one it reached once the browser committed to it.
+  QString requested_address_;
+  QString committed_address_;
+  QString status_text_;
+  int64_t largest_shown_page_ = kLargestShownPage;
   bool navigation_ok_ = false;
+  bool loading_ = false;
   bool popups_allowed_ = false;
   bool favorites_loaded_ = false;
   bool parsing_ = false;
