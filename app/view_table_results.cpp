@@ -21,6 +21,7 @@
 
 #include "app/app_settings.h"
 #include "app/link_opener.h"
+#include "app/main_frame.h"
 #include "app/parse_progress.h"
 #include "engine/delimited_export.h"
 #include "engine/export_grid.h"
@@ -314,9 +315,7 @@ void CViewTableResults::ListTables() {
 
 void CViewTableResults::ShowStatus(const QString& text) {
   status_text_ = text;
-  if (auto* frame = qobject_cast<QMainWindow*>(window())) {
-    frame->statusBar()->showMessage(text);
-  }
+  ShowStatusMessage(this, text);
 }
 
 // ---- Showing and editing tables ----
