@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/testing/store_files.h"
+
 namespace quarry::platform {
 namespace {
 
@@ -48,11 +50,8 @@ TEST(KeyPathTest, RefusesOtherHivesEmptyNamesAndUnprintableNames) {
   Parse(std::string(255, 'k'));
 }
 
-// `levels` names of `name` joined, behind `prefix`.
 std::string DeepPath(size_t levels, const std::string& name, const std::string& prefix = "") {
-  std::string path = prefix;
-  for (size_t i = 0; i < levels; ++i) path += (i == 0 ? "" : "\\") + name;
-  return path;
+  return prefix + quarry::testing::DeepKeyPath(levels, name);
 }
 
 TEST(KeyPathTest, PathsKeepToTheDepthAndLengthLimits) {

@@ -47,6 +47,12 @@ class SqliteStatement {
     if (stmt_ != nullptr) sqlite3_bind_int64(stmt_, index, value);
   }
 
+  // Makes the statement ready to step again from the start; bindings stay
+  // until replaced.
+  void Reset() {
+    if (stmt_ != nullptr) sqlite3_reset(stmt_);
+  }
+
   // SQLITE_ROW, SQLITE_DONE or an error code.
   int Step() {
     if (stmt_ == nullptr) return status_ == SQLITE_OK ? SQLITE_MISUSE : status_;
