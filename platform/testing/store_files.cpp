@@ -1,6 +1,8 @@
 #include "platform/testing/store_files.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace quarry::testing {
 
@@ -45,6 +47,10 @@ std::string DeepKeyPath(size_t levels, std::string_view name) {
 
 bool WriteFirstFormatStore(const std::string& path, const std::vector<std::string>& keys,
                            const std::vector<FirstFormatValue>& values) {
+  // Private, as the programs that wrote this format made their files.
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  close(fd);
   sqlite3* db = nullptr;
   bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
             sqlite3_exec(db, kFirstFormatTables, nullptr, nullptr, nullptr) == SQLITE_OK &&
