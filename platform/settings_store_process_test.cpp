@@ -42,6 +42,17 @@ class SettingsStoreProcessTest : public ::testing::Test {
     return {QUARRY_STORE_HELPER, "write", path_, std::to_string(writer), std::to_string(count),
             std::to_string(bytes)};
   }
+  // Starts `writers` writers of `count` small values at once on path_ and
+  // waits for them; true when every one of them succeeded.
+  bool RunWritersTogether(int writers, int count) {
+    std::vector<std::unique_ptr<ChildProcess>> children;
+    for (int w = 0; w < writers; ++w) {
+      children.push_back(std::make_unique<ChildProcess>(WriterArgs(w, count, 8), Env()));
+    }
+    bool all = true;
+    for (auto& child : children) all = child->Wait(30s).exit_code == 0 && all;
+    return all;
+  }
   // Checks that each listed value of `writer` is in the store, intact.
   void ExpectCommitted(const SettingsStore& store, int writer, const std::set<int>& indexes,
                        size_t bytes) {
@@ -90,14 +101,7 @@ TEST_F(SettingsStoreProcessTest, ProcessesStartingTogetherShareOneNewStore) {
   constexpr int kRounds = 12, kWriters = 6, kCount = 3;
   for (int round = 0; round < kRounds; ++round) {
     path_ = dir_.File("round" + std::to_string(round) + "/registry.sqlite");
-    std::vector<std::unique_ptr<ChildProcess>> children;
-    for (int w = 0; w < kWriters; ++w) {
-      children.push_back(std::make_unique<ChildProcess>(WriterArgs(w, kCount, 8), Env()));
-    }
-    for (auto& child : children) {
-      ProcessResult result = child->Wait(30s);
-      ASSERT_EQ(result.exit_code, 0) << "round " << round;
-    }
+    ASSERT_TRUE(RunWritersTogether(kWriters, kCount)) << "round " << round;
     SettingsStore store(path_);
     EXPECT_EQ(store.Values(helper::kSharedKey).size(), static_cast<size_t>(kWriters * kCount));
   }
@@ -109,14 +113,7 @@ TEST_F(SettingsStoreProcessTest, ProcessesStartingTogetherConvertAFirstFormatFil
     path_ = dir_.File("old" + std::to_string(round) + ".sqlite");
     ASSERT_TRUE(WriteFirstFormatStore(path_, {"Software\\Old\\Sub"},
                                       {FirstFormatValue{"Software\\Old", "Kept", 4, {7, 0, 0, 0}}}));
-    std::vector<std::unique_ptr<ChildProcess>> children;
-    for (int w = 0; w < kWriters; ++w) {
-      children.push_back(std::make_unique<ChildProcess>(WriterArgs(w, kCount, 8), Env()));
-    }
-    for (auto& child : children) {
-      ProcessResult result = child->Wait(30s);
-      ASSERT_EQ(result.exit_code, 0) << "round " << round;
-    }
+    ASSERT_TRUE(RunWritersTogether(kWriters, kCount)) << "round " << round;
     SettingsStore store(path_);
     ASSERT_TRUE(store.IsUsable()) << store.Problem();
     EXPECT_EQ(store.Values(helper::kSharedKey).size(), static_cast<size_t>(kWriters * kCount));
