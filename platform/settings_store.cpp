@@ -22,6 +22,13 @@ using store_internal::Quoted;
 
 namespace {
 
+constexpr char kFindChild[] = "SELECT id, name FROM key_nodes WHERE parent = ?1 AND name = ?2";
+constexpr char kAddChild[] = "INSERT INTO key_nodes (parent, name) VALUES (?1, ?2)";
+constexpr char kGetValue[] = "SELECT type, data FROM key_values WHERE key = ?1 AND name = ?2";
+constexpr char kPutValue[] =
+    "INSERT INTO key_values (key, name, type, data) VALUES (?1, ?2, ?3, ?4) "
+    "ON CONFLICT (key, name) DO UPDATE SET type = excluded.type, data = excluded.data";
+
 std::vector<uint8_t> LittleEndian(uint64_t value, int bytes) {
   std::vector<uint8_t> data(bytes);
   for (int i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(value >> (8 * i));
@@ -67,6 +74,20 @@ bool SettingsStore::Exec(const char* sql, const char* what) const {
   if (rc == SQLITE_OK) return true;
   if (what != nullptr) NoteFailure(what, rc);
   return false;
+}
+
+SqliteStatement SettingsStore::Cached(const char* sql) const {
+  for (const auto& [text, statement] : statements_) {
+    if (text == sql) return SqliteStatement(statement, SQLITE_OK);
+  }
+  sqlite3_stmt* statement = nullptr;
+  int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(statement);
+    return SqliteStatement(nullptr, rc);
+  }
+  statements_.emplace_back(sql, statement);
+  return SqliteStatement(statement, SQLITE_OK);
 }
 
 bool SettingsStore::IsUsable() const { return !unusable_.load(std::memory_order_acquire); }
@@ -131,7 +152,7 @@ std::optional<int64_t> SettingsStore::FindKeyLocked(const std::vector<std::strin
   if (stored_path != nullptr) stored_path->clear();
   int64_t row = kRootKey;
   if (names.empty()) return row;
-  SqliteStatement st(db_, "SELECT id, name FROM key_nodes WHERE parent = ?1 AND name = ?2");
+  SqliteStatement st = Cached(kFindChild);
   for (size_t i = 0; i < names.size(); ++i) {
     st.Reset();
     st.BindInt64(1, row);
@@ -151,19 +172,24 @@ std::optional<int64_t> SettingsStore::FindKeyLocked(const std::vector<std::strin
   return row;
 }
 
-std::optional<int64_t> SettingsStore::EnsureKeyLocked(const std::vector<std::string>& names) {
-  SqliteStatement find(db_, "SELECT id FROM key_nodes WHERE parent = ?1 AND name = ?2");
-  SqliteStatement insert(db_, "INSERT INTO key_nodes (parent, name) VALUES (?1, ?2)");
-  int64_t row = kRootKey;
+std::optional<int64_t> SettingsStore::EnsureKeyLocked(const std::vector<std::string>& names,
+                                                      std::vector<int64_t>* rows,
+                                                      size_t known) {
+  SqliteStatement find = Cached(kFindChild);
+  SqliteStatement insert = Cached(kAddChild);
+  if (rows == nullptr) known = 0;
+  int64_t row = known > 0 ? (*rows)[known - 1] : kRootKey;
+  if (rows != nullptr) rows->resize(known);
   bool creating = false;  // below a new key everything is new
-  for (const std::string& name : names) {
+  for (size_t i = known; i < names.size(); ++i) {
     if (!creating) {
       find.Reset();
       find.BindInt64(1, row);
-      find.BindText(2, name);
+      find.BindText(2, names[i]);
       int rc = find.Step();
       if (rc == SQLITE_ROW) {
         row = find.ColumnInt64(0);
+        if (rows != nullptr) rows->push_back(row);
         continue;
       }
       if (rc != SQLITE_DONE) {
@@ -174,18 +200,19 @@ std::optional<int64_t> SettingsStore::EnsureKeyLocked(const std::vector<std::str
     }
     insert.Reset();
     insert.BindInt64(1, row);
-    insert.BindText(2, name);
+    insert.BindText(2, names[i]);
     if (int rc = insert.Step(); rc != SQLITE_DONE) {
       NoteFailure("creating the key", rc);
       return std::nullopt;
     }
     row = sqlite3_last_insert_rowid(db_);
+    if (rows != nullptr) rows->push_back(row);
   }
   return row;
 }
 
 std::optional<Value> SettingsStore::GetLocked(int64_t key, std::string_view name) const {
-  SqliteStatement st(db_, "SELECT type, data FROM key_values WHERE key = ?1 AND name = ?2");
+  SqliteStatement st = Cached(kGetValue);
   st.BindInt64(1, key);
   st.BindText(2, name);
   int rc = st.Step();
@@ -296,10 +323,7 @@ bool SettingsStore::PutValueLocked(int64_t key, std::string_view name, const Val
     NoteError("values cannot be stored at the root of the hive");
     return false;
   }
-  SqliteStatement st(db_,
-                     "INSERT INTO key_values (key, name, type, data) VALUES (?1, ?2, ?3, ?4) "
-                     "ON CONFLICT (key, name) DO UPDATE SET type = excluded.type, "
-                     "data = excluded.data");
+  SqliteStatement st = Cached(kPutValue);
   st.BindInt64(1, key);
   st.BindText(2, name);
   st.BindInt64(3, static_cast<int64_t>(value.type));
@@ -469,8 +493,20 @@ bool SettingsStore::WriteBatch(const std::function<bool(Batch&)>& body) {
 std::optional<SettingsStore::Batch::Key> SettingsStore::Batch::CreateKey(std::string_view key) {
   std::vector<std::string> names;
   if (!store_.Resolve(key, &names)) return std::nullopt;
-  std::optional<int64_t> row = store_.EnsureKeyLocked(names);
-  if (!row) return std::nullopt;
+  // Rows stay as they are until the batch ends: it deletes nothing, and
+  // no one else writes meanwhile.
+  size_t known = 0;
+  while (known < names.size() && known < last_names_.size() &&
+         EqualsIgnoreCase(names[known], last_names_[known])) {
+    ++known;
+  }
+  std::optional<int64_t> row = store_.EnsureKeyLocked(names, &last_rows_, known);
+  if (!row) {
+    last_names_.clear();
+    last_rows_.clear();
+    return std::nullopt;
+  }
+  last_names_ = std::move(names);
   return Key{*row};
 }
 

@@ -47,11 +47,15 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace quarry::platform {
+
+class SqliteStatement;
 
 // The registry's type codes; the store keeps them as they are. Other codes
 // (REG_MULTI_SZ = 7, ...) can be stored and read through SetValue()/Get().
@@ -234,8 +238,12 @@ class SettingsStore {
   std::optional<int64_t> FindKeyLocked(const std::vector<std::string>& names,
                                        std::string* stored_path = nullptr) const;
   // Inside a write transaction: the key's row, created with its missing
-  // ancestors as needed.
-  std::optional<int64_t> EnsureKeyLocked(const std::vector<std::string>& names);
+  // ancestors as needed. With `rows`, which holds the rows of the first
+  // `known` names on entry, the walk starts below those and leaves the rows
+  // of all names there.
+  std::optional<int64_t> EnsureKeyLocked(const std::vector<std::string>& names,
+                                         std::vector<int64_t>* rows = nullptr,
+                                         size_t known = 0);
   // Checks a value before it is stored; false with last_error_ set.
   bool CheckValueLocked(std::string_view name, const Value& value) const;
   // Inside a write transaction: stores the value in the key's row.
@@ -251,6 +259,9 @@ class SettingsStore {
   template <typename Body>
   bool WriteTransaction(const char* what, Body body);
   bool Exec(const char* sql, const char* what) const;
+  // `sql` prepared once for the connection's life and lent out; the cache
+  // knows it by its address, so it must be a string that lives as long.
+  SqliteStatement Cached(const char* sql) const;
 
   const std::string path_;
   const bool report_to_stderr_;
@@ -260,6 +271,8 @@ class SettingsStore {
 
   mutable std::mutex mu_;
   sqlite3* db_ = nullptr;            // guarded by mu_; null when unusable
+  // Guarded by mu_; finalized before db_ is closed.
+  mutable std::vector<std::pair<const char*, sqlite3_stmt*>> statements_;
   mutable std::string last_error_;   // guarded by mu_
 
   // problem_ is written once, before unusable_ is set (release), and never
@@ -293,6 +306,10 @@ class SettingsStore::Batch {
   explicit Batch(SettingsStore& store) : store_(store) {}
 
   SettingsStore& store_;
+  // The names and rows of the key created last: an import names keys that
+  // share most of their path, which is then not walked again.
+  std::vector<std::string> last_names_;
+  std::vector<int64_t> last_rows_;
 };
 
 }  // namespace quarry::platform

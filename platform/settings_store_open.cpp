@@ -217,6 +217,7 @@ SettingsStore::SettingsStore(std::string path, bool report_to_stderr)
 
 SettingsStore::~SettingsStore() {
   std::lock_guard<std::mutex> lock(mu_);
+  for (auto& [sql, statement] : statements_) sqlite3_finalize(statement);
   if (db_ != nullptr) sqlite3_close_v2(db_);
 }
 
