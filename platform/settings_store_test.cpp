@@ -540,6 +540,31 @@ TEST_F(SettingsStoreTest, WriteBatchKeepsAllOrNothing) {
   EXPECT_EQ(unusable.LastError(), unusable.Problem());
 }
 
+TEST_F(SettingsStoreTest, BatchKeysSharingPartOfTheirPathLandInOneTree) {
+  ASSERT_TRUE(SettingsStore(path_).CreateKey("Software\\Old\\Deep"));
+  SettingsStore store(path_);
+  const Value one{ValueType::kDword, {1, 0, 0, 0}};
+  // Each key shares a different part of its path with the one before it.
+  const char* const keys[] = {
+      "Software\\A\\B\\C", "software\\a\\b\\D", "SOFTWARE\\A",  "Software\\A\\X\\C",
+      "Software\\Old\\Deep\\E", "Software\\A\\B\\C", "Other",         "Software\\old",
+  };
+  ASSERT_TRUE(store.WriteBatch([&](SettingsStore::Batch& batch) {
+    for (const char* key : keys) {
+      auto created = batch.CreateKey(key);
+      if (!created || !batch.SetValue(*created, key, one)) return false;
+    }
+    return true;
+  })) << store.LastError();
+  EXPECT_EQ(store.SubKeys(""), (std::vector<std::string>{"Other", "Software"}));
+  EXPECT_EQ(store.SubKeys("Software"), (std::vector<std::string>{"A", "Old"}));
+  EXPECT_EQ(store.SubKeys("Software\\A"), (std::vector<std::string>{"B", "X"}));
+  EXPECT_EQ(store.SubKeys("Software\\A\\B"), (std::vector<std::string>{"C", "D"}));
+  EXPECT_EQ(store.SubKeys("Software\\Old\\Deep"), std::vector<std::string>{"E"});
+  for (const char* key : keys) EXPECT_EQ(store.GetDword(key, key, 0), 1u) << key;
+  EXPECT_EQ(QueryInt(path_, "SELECT count(*) FROM key_nodes"), 11);
+}
+
 TEST_F(SettingsStoreTest, StoreOpenToOthersIsMadePrivateOnceAndSaysSo) {
   struct Case {
     mode_t mode;
