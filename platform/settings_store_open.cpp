@@ -133,7 +133,6 @@ FileState ProbeFile(const std::string& path, std::string* error) {
   return FileState::kPresent;
 }
 
-
 // True when a directory entry of that name exists, whatever it is.
 bool Exists(const std::string& path) {
   struct stat info {};

@@ -215,7 +215,8 @@ TEST_F(SettingsStoreProcessTest, ReadOnlyStoreServesReadsAndRefusesWrites) {
     const char* first_line;  // the start of DescribeUse's first line
   };
   const Case cases[] = {
-      {"store in a read-only folder", 0500,
+      // Characters that mean something in a file URI, too.
+      {"store in a read-only folder #?%20", 0500,
        [](const std::string& path) {
          SettingsStore(path).SetString(helper::kSharedKey, helper::kReadOnlyValueName, "seen");
        },
