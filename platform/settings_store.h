@@ -16,15 +16,17 @@
 // value creates its key and every missing ancestor. Key and value names
 // match ASCII case-insensitively and keep the spelling they were first
 // stored with. Each key row holds only its own name and its parent's row,
-// so storing, finding and deleting a key costs time in proportion to its
-// path (key_path.h bounds paths), however deep it lies.
+// so storing or finding a key costs time in proportion to its path
+// (key_path.h bounds paths), however deep it lies, and deleting one in
+// proportion to its subtree.
 //
 // The file is private to its user: it is created with mode 0600, and an
 // existing one that others may read is tightened to it on opening (and
 // Notice() says so). Files of the first format (one row per key holding its
 // whole path) are converted in place, in one transaction, the first time a
 // program of this version opens them; programs of the older version then
-// refuse the file as written by a newer version.
+// refuse the file as written by a newer version (one that had it open
+// already fails its reads and writes from then on, changing nothing).
 //
 // A store file that cannot be opened, is damaged, or is not a settings
 // store makes the object unusable: reads give the callers' defaults, writes
@@ -33,8 +35,8 @@
 //
 // A store that this user cannot write (the file or its folder is read-only)
 // is opened for reading: reads are served and every write fails saying so.
-// When no other program has it open, it is taken as unchanging for as long
-// as it is open.
+// When no journal files lie beside it (no program is writing it), it is read
+// as unchanging for as long as it is open, which needs no journal files.
 
 #ifndef QUARRY_PLATFORM_SETTINGS_STORE_H_
 #define QUARRY_PLATFORM_SETTINGS_STORE_H_
