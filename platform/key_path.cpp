@@ -1,7 +1,8 @@
 #include "platform/key_path.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "platform/ascii_text.h"
 
 namespace quarry::platform {
 
@@ -13,19 +14,11 @@ constexpr std::string_view kOtherHives[] = {
     "HKU",  "HKEY_USERS",         "HKCC",  "HKEY_CURRENT_CONFIG",
     "HKPD", "HKEY_PERFORMANCE_DATA"};
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
-
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
 }  // namespace
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) { return EqualsNoCase(a, b); }
 
 bool ParseKeyPath(std::string_view text, std::vector<std::string>* names,
                   std::string* error) {
@@ -115,18 +108,7 @@ std::string QuoteForMessage(std::string_view text) {
   size_t shown = std::min<size_t>(text.size(), 120);
   // Cut between characters, not inside one.
   while (shown > 0 && shown < text.size() && (text[shown] & 0xc0) == 0x80) --shown;
-  std::string quoted = "\"";
-  for (size_t i = 0; i < shown; ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (IsControl(c)) {
-      char escape[5];
-      std::snprintf(escape, sizeof escape, "\\x%02x", c);
-      quoted += escape;
-    } else {
-      quoted += static_cast<char>(c);
-    }
-  }
-  quoted += '"';
+  std::string quoted = "\"" + EscapeControlBytes(text.substr(0, shown)) + "\"";
   if (shown < text.size()) quoted += "...";
   return quoted;
 }
