@@ -1,5 +1,9 @@
 #include "platform/key_path.h"
 
+#include <algorithm>
+
+#include "platform/ascii_text.h"
+
 namespace quarry::platform {
 
 namespace {
@@ -10,19 +14,11 @@ constexpr std::string_view kOtherHives[] = {
     "HKU",  "HKEY_USERS",         "HKCC",  "HKEY_CURRENT_CONFIG",
     "HKPD", "HKEY_PERFORMANCE_DATA"};
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
-
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
 
 }  // namespace
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) { return EqualsNoCase(a, b); }
 
 bool ParseKeyPath(std::string_view text, std::vector<std::string>* names,
                   std::string* error) {
@@ -33,6 +29,14 @@ bool ParseKeyPath(std::string_view text, std::vector<std::string>* names,
   if (text.back() == '\\') text.remove_suffix(1);
   if (text.empty()) {
     *error = "the key path is a lone backslash";
+    return false;
+  }
+  // Longer than any valid path behind the longest hive prefix: refused
+  // before anything is split or copied.
+  constexpr size_t kLongestPrefix = std::string_view("HKEY_CURRENT_USER\\").size();
+  if (text.size() > kLongestPrefix + kMaxKeyPathLength) {
+    *error = "the key path is " + std::to_string(text.size()) +
+             " characters long; at most 16383 are allowed";
     return false;
   }
 
@@ -76,6 +80,18 @@ bool ParseKeyPath(std::string_view text, std::vector<std::string>* names,
     }
     names->emplace_back(part);
   }
+  if (names->size() > kMaxKeyDepth) {
+    *error = "the key path has " + std::to_string(names->size()) +
+             " levels; at most 512 are allowed";
+    return false;
+  }
+  size_t length = names->empty() ? 0 : names->size() - 1;
+  for (const std::string& name : *names) length += name.size();
+  if (length > kMaxKeyPathLength) {
+    *error = "the key path is " + std::to_string(length) +
+             " characters long; at most 16383 are allowed";
+    return false;
+  }
   return true;
 }
 
@@ -86,6 +102,15 @@ std::string JoinKeyPath(const std::vector<std::string>& names) {
     path += name;
   }
   return path;
+}
+
+std::string QuoteForMessage(std::string_view text) {
+  size_t shown = std::min<size_t>(text.size(), 120);
+  // Cut between characters, not inside one.
+  while (shown > 0 && shown < text.size() && (text[shown] & 0xc0) == 0x80) --shown;
+  std::string quoted = "\"" + EscapeControlBytes(text.substr(0, shown)) + "\"";
+  if (shown < text.size()) quoted += "...";
+  return quoted;
 }
 
 bool CheckValueName(std::string_view name, std::string* error) {

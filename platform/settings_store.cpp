@@ -22,6 +22,13 @@ using store_internal::Quoted;
 
 namespace {
 
+constexpr char kFindChild[] = "SELECT id, name FROM key_nodes WHERE parent = ?1 AND name = ?2";
+constexpr char kAddChild[] = "INSERT INTO key_nodes (parent, name) VALUES (?1, ?2)";
+constexpr char kGetValue[] = "SELECT type, data FROM key_values WHERE key = ?1 AND name = ?2";
+constexpr char kPutValue[] =
+    "INSERT INTO key_values (key, name, type, data) VALUES (?1, ?2, ?3, ?4) "
+    "ON CONFLICT (key, name) DO UPDATE SET type = excluded.type, data = excluded.data";
+
 std::vector<uint8_t> LittleEndian(uint64_t value, int bytes) {
   std::vector<uint8_t> data(bytes);
   for (int i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(value >> (8 * i));
@@ -55,6 +62,8 @@ void SettingsStore::NoteFailure(const char* what, int rc) const {
   std::string detail = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
   if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
     detail = "the settings file is busy in another program";
+  } else if ((rc & 0xff) == SQLITE_READONLY) {
+    detail = "the settings file " + Quoted(path_) + " cannot be written";
   }
   last_error_ = std::string(what) + ": " + detail;
   if (IsDamageCode(rc)) MarkUnusable(DamagedText(path_, detail));
@@ -65,6 +74,20 @@ bool SettingsStore::Exec(const char* sql, const char* what) const {
   if (rc == SQLITE_OK) return true;
   if (what != nullptr) NoteFailure(what, rc);
   return false;
+}
+
+SqliteStatement SettingsStore::Cached(const char* sql) const {
+  for (const auto& [text, statement] : statements_) {
+    if (text == sql) return SqliteStatement(statement, SQLITE_OK);
+  }
+  sqlite3_stmt* statement = nullptr;
+  int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(statement);
+    return SqliteStatement(nullptr, rc);
+  }
+  statements_.emplace_back(sql, statement);
+  return SqliteStatement(statement, SQLITE_OK);
 }
 
 bool SettingsStore::IsUsable() const { return !unusable_.load(std::memory_order_acquire); }
@@ -86,14 +109,36 @@ bool SettingsStore::Resolve(std::string_view key, std::vector<std::string>* name
   }
   std::string error;
   if (!ParseKeyPath(key, names, &error)) {
-    NoteError("bad key " + Quoted(std::string(key)) + ": " + error);
+    NoteError("bad key " + QuoteForMessage(key) + ": " + error);
+    return false;
+  }
+  return true;
+}
+
+bool SettingsStore::CheckWritableLocked(const char* what) const {
+  if (read_only_) {
+    NoteError(std::string(what) + ": the settings file " + Quoted(path_) +
+              " can only be read (it or its folder cannot be written)");
     return false;
   }
   return true;
 }
 
 template <typename Body>
+auto SettingsStore::ReadSnapshot(Body body) const {
+  // Without it, a key found by one statement could be deleted, and its row
+  // taken by another key, before the next statement reads its values.
+  bool begun = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+  auto result = body();
+  if (begun && !sqlite3_get_autocommit(db_)) {
+    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  }
+  return result;
+}
+
+template <typename Body>
 bool SettingsStore::WriteTransaction(const char* what, Body body) {
+  if (!CheckWritableLocked(what)) return false;
   // IMMEDIATE takes the write lock up front, so waiting for another writer
   // goes through the busy time-out instead of failing on upgrade.
   if (!Exec("BEGIN IMMEDIATE", what)) return false;
@@ -102,49 +147,73 @@ bool SettingsStore::WriteTransaction(const char* what, Body body) {
   return false;
 }
 
-std::optional<std::string> SettingsStore::StoredPathLocked(const std::string& path) const {
-  if (path.empty()) return std::string();
-  SqliteStatement st(db_, "SELECT path FROM keys WHERE path = ?1");
-  st.BindText(1, path);
-  int rc = st.Step();
-  if (rc == SQLITE_ROW) return std::string(st.ColumnText(0));
-  if (rc != SQLITE_DONE) NoteFailure("reading the key", rc);
-  return std::nullopt;
+std::optional<int64_t> SettingsStore::FindKeyLocked(const std::vector<std::string>& names,
+                                                    std::string* stored_path) const {
+  if (stored_path != nullptr) stored_path->clear();
+  int64_t row = kRootKey;
+  if (names.empty()) return row;
+  SqliteStatement st = Cached(kFindChild);
+  for (size_t i = 0; i < names.size(); ++i) {
+    st.Reset();
+    st.BindInt64(1, row);
+    st.BindText(2, names[i]);
+    int rc = st.Step();
+    if (rc == SQLITE_DONE) return kMissingKey;
+    if (rc != SQLITE_ROW) {
+      NoteFailure("reading the key", rc);
+      return std::nullopt;
+    }
+    row = st.ColumnInt64(0);
+    if (stored_path != nullptr) {
+      if (i > 0) *stored_path += '\\';
+      *stored_path += st.ColumnText(1);
+    }
+  }
+  return row;
 }
 
-bool SettingsStore::EnsureKeyLocked(const std::vector<std::string>& names,
-                                    std::string* stored_path) {
-  if (auto found = StoredPathLocked(JoinKeyPath(names))) {
-    *stored_path = *found;
-    return true;
-  }
-  // Existing ancestors lend their spelling to the new descendants' paths.
-  std::string stored;
-  for (const std::string& name : names) {
-    std::string wanted = stored.empty() ? name : stored + "\\" + name;
-    if (auto found = StoredPathLocked(wanted)) {
-      stored = *found;
-      continue;
+std::optional<int64_t> SettingsStore::EnsureKeyLocked(const std::vector<std::string>& names,
+                                                      std::vector<int64_t>* rows,
+                                                      size_t known) {
+  SqliteStatement find = Cached(kFindChild);
+  SqliteStatement insert = Cached(kAddChild);
+  if (rows == nullptr) known = 0;
+  int64_t row = known > 0 ? (*rows)[known - 1] : kRootKey;
+  if (rows != nullptr) rows->resize(known);
+  bool creating = false;  // below a new key everything is new
+  for (size_t i = known; i < names.size(); ++i) {
+    if (!creating) {
+      find.Reset();
+      find.BindInt64(1, row);
+      find.BindText(2, names[i]);
+      int rc = find.Step();
+      if (rc == SQLITE_ROW) {
+        row = find.ColumnInt64(0);
+        if (rows != nullptr) rows->push_back(row);
+        continue;
+      }
+      if (rc != SQLITE_DONE) {
+        NoteFailure("creating the key", rc);
+        return std::nullopt;
+      }
+      creating = true;
     }
-    if (!IsUsable()) return false;
-    SqliteStatement st(db_, "INSERT INTO keys (path, parent, name) VALUES (?1, ?2, ?3)");
-    st.BindText(1, wanted);
-    st.BindText(2, stored);
-    st.BindText(3, name);
-    if (int rc = st.Step(); rc != SQLITE_DONE) {
+    insert.Reset();
+    insert.BindInt64(1, row);
+    insert.BindText(2, names[i]);
+    if (int rc = insert.Step(); rc != SQLITE_DONE) {
       NoteFailure("creating the key", rc);
-      return false;
+      return std::nullopt;
     }
-    stored = std::move(wanted);
+    row = sqlite3_last_insert_rowid(db_);
+    if (rows != nullptr) rows->push_back(row);
   }
-  *stored_path = std::move(stored);
-  return true;
+  return row;
 }
 
-std::optional<Value> SettingsStore::GetLocked(const std::string& path,
-                                              std::string_view name) const {
-  SqliteStatement st(db_, "SELECT type, data FROM vals WHERE key = ?1 AND name = ?2");
-  st.BindText(1, path);
+std::optional<Value> SettingsStore::GetLocked(int64_t key, std::string_view name) const {
+  SqliteStatement st = Cached(kGetValue);
+  st.BindInt64(1, key);
   st.BindText(2, name);
   int rc = st.Step();
   if (rc == SQLITE_ROW) {
@@ -162,7 +231,11 @@ std::optional<Value> SettingsStore::Get(std::string_view key, std::string_view n
   std::lock_guard<std::mutex> lock(mu_);
   std::vector<std::string> names;
   if (!Resolve(key, &names)) return std::nullopt;
-  return GetLocked(JoinKeyPath(names), name);
+  return ReadSnapshot([&]() -> std::optional<Value> {
+    std::optional<int64_t> row = FindKeyLocked(names);
+    if (!row || *row == kMissingKey) return std::nullopt;
+    return GetLocked(*row, name);
+  });
 }
 
 uint32_t SettingsStore::GetDword(std::string_view key, std::string_view name,
@@ -231,18 +304,10 @@ bool SettingsStore::SetBinary(std::string_view key, std::string_view name,
                   Value{ValueType::kBinary, std::vector<uint8_t>(data.begin(), data.end())});
 }
 
-bool SettingsStore::SetValue(std::string_view key, std::string_view name,
-                             const Value& value) {
-  std::lock_guard<std::mutex> lock(mu_);
-  std::vector<std::string> names;
-  if (!Resolve(key, &names)) return false;
+bool SettingsStore::CheckValueLocked(std::string_view name, const Value& value) const {
   std::string error;
   if (!CheckValueName(name, &error)) {
     NoteError(error);
-    return false;
-  }
-  if (names.empty()) {
-    NoteError("values cannot be stored at the root of the hive");
     return false;
   }
   if ((value.type == ValueType::kDword && value.data.size() != 4) ||
@@ -250,22 +315,38 @@ bool SettingsStore::SetValue(std::string_view key, std::string_view name,
     NoteError("a DWORD value needs 4 bytes of data and a QWORD value 8");
     return false;
   }
+  return true;
+}
+
+bool SettingsStore::PutValueLocked(int64_t key, std::string_view name, const Value& value) {
+  if (key == kRootKey) {
+    NoteError("values cannot be stored at the root of the hive");
+    return false;
+  }
+  SqliteStatement st = Cached(kPutValue);
+  st.BindInt64(1, key);
+  st.BindText(2, name);
+  st.BindInt64(3, static_cast<int64_t>(value.type));
+  st.BindBlob(4, value.data);
+  if (int rc = st.Step(); rc != SQLITE_DONE) {
+    NoteFailure("storing the value", rc);
+    return false;
+  }
+  return true;
+}
+
+bool SettingsStore::SetValue(std::string_view key, std::string_view name,
+                             const Value& value) {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::vector<std::string> names;
+  if (!Resolve(key, &names) || !CheckValueLocked(name, value)) return false;
+  if (names.empty()) {
+    NoteError("values cannot be stored at the root of the hive");
+    return false;
+  }
   return WriteTransaction("storing the value", [&] {
-    std::string stored;
-    if (!EnsureKeyLocked(names, &stored)) return false;
-    SqliteStatement st(db_,
-                       "INSERT INTO vals (key, name, type, data) VALUES (?1, ?2, ?3, ?4) "
-                       "ON CONFLICT (key, name) DO UPDATE SET type = excluded.type, "
-                       "data = excluded.data");
-    st.BindText(1, stored);
-    st.BindText(2, name);
-    st.BindInt64(3, static_cast<int64_t>(value.type));
-    st.BindBlob(4, value.data);
-    if (int rc = st.Step(); rc != SQLITE_DONE) {
-      NoteFailure("storing the value", rc);
-      return false;
-    }
-    return true;
+    std::optional<int64_t> row = EnsureKeyLocked(names);
+    return row && PutValueLocked(*row, name, value);
   });
 }
 
@@ -274,28 +355,31 @@ bool SettingsStore::CreateKey(std::string_view key) {
   std::vector<std::string> names;
   if (!Resolve(key, &names)) return false;
   if (names.empty()) return true;
-  return WriteTransaction("creating the key", [&] {
-    std::string stored;
-    return EnsureKeyLocked(names, &stored);
-  });
+  return WriteTransaction("creating the key",
+                          [&] { return EnsureKeyLocked(names).has_value(); });
 }
 
 bool SettingsStore::DeleteValue(std::string_view key, std::string_view name) {
   std::lock_guard<std::mutex> lock(mu_);
   std::vector<std::string> names;
   if (!Resolve(key, &names)) return false;
-  SqliteStatement st(db_, "DELETE FROM vals WHERE key = ?1 AND name = ?2");
-  st.BindText(1, JoinKeyPath(names));
-  st.BindText(2, name);
-  if (int rc = st.Step(); rc != SQLITE_DONE) {
-    NoteFailure("deleting the value", rc);
-    return false;
-  }
-  if (sqlite3_changes(db_) == 0) {
-    NoteError("the value does not exist");
-    return false;
-  }
-  return true;
+  bool deleted = false;
+  bool done = WriteTransaction("deleting the value", [&] {
+    std::optional<int64_t> row = FindKeyLocked(names);
+    if (!row) return false;
+    if (*row == kMissingKey) return true;
+    SqliteStatement st(db_, "DELETE FROM key_values WHERE key = ?1 AND name = ?2");
+    st.BindInt64(1, *row);
+    st.BindText(2, name);
+    if (int rc = st.Step(); rc != SQLITE_DONE) {
+      NoteFailure("deleting the value", rc);
+      return false;
+    }
+    deleted = sqlite3_changes(db_) > 0;
+    return true;
+  });
+  if (done && !deleted) NoteError("the value does not exist");
+  return done && deleted;
 }
 
 bool SettingsStore::DeleteKey(std::string_view key) {
@@ -307,18 +391,21 @@ bool SettingsStore::DeleteKey(std::string_view key) {
     return false;
   }
   return WriteTransaction("deleting the key", [&] {
-    std::optional<std::string> stored = StoredPathLocked(JoinKeyPath(names));
-    if (!stored) {
-      if (IsUsable()) NoteError("the key does not exist");
+    std::optional<int64_t> row = FindKeyLocked(names);
+    if (!row) return false;
+    if (*row == kMissingKey) {
+      NoteError("the key does not exist");
       return false;
     }
+    // The subtree, gathered by parent links. UNION rather than UNION ALL:
+    // it stops at a row met twice, so even a file whose links loop ends.
     for (const char* sql :
-         {"DELETE FROM vals WHERE key = ?1 OR (key >= ?2 AND key < ?3)",
-          "DELETE FROM keys WHERE path = ?1 OR (path >= ?2 AND path < ?3)"}) {
+         {"WITH RECURSIVE tree(id) AS (SELECT ?1 UNION SELECT k.id FROM key_nodes k "
+          "JOIN tree ON k.parent = tree.id) DELETE FROM key_values WHERE key IN tree",
+          "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION SELECT k.id FROM key_nodes k "
+          "JOIN tree ON k.parent = tree.id) DELETE FROM key_nodes WHERE id IN tree"}) {
       SqliteStatement st(db_, sql);
-      st.BindText(1, *stored);
-      st.BindText(2, *stored + "\\");
-      st.BindText(3, *stored + "]");
+      st.BindInt64(1, *row);
       if (int rc = st.Step(); rc != SQLITE_DONE) {
         NoteFailure("deleting the key", rc);
         return false;
@@ -336,46 +423,99 @@ std::optional<std::string> SettingsStore::StoredKeyPath(std::string_view key) co
   std::lock_guard<std::mutex> lock(mu_);
   std::vector<std::string> names;
   if (!Resolve(key, &names)) return std::nullopt;
-  return StoredPathLocked(JoinKeyPath(names));
+  return ReadSnapshot([&]() -> std::optional<std::string> {
+    std::string stored;
+    std::optional<int64_t> row = FindKeyLocked(names, &stored);
+    if (!row || *row == kMissingKey) return std::nullopt;
+    return stored;
+  });
 }
 
 std::vector<std::string> SettingsStore::SubKeys(std::string_view key) const {
   std::lock_guard<std::mutex> lock(mu_);
   std::vector<std::string> names;
-  std::vector<std::string> children;
-  if (!Resolve(key, &names)) return children;
-  SqliteStatement st(db_, "SELECT name FROM keys WHERE parent = ?1 ORDER BY name COLLATE NOCASE");
-  st.BindText(1, JoinKeyPath(names));
-  int rc;
-  while ((rc = st.Step()) == SQLITE_ROW) children.emplace_back(st.ColumnText(0));
-  if (rc != SQLITE_DONE) {
-    NoteFailure("listing the subkeys", rc);
-    children.clear();
-  }
-  return children;
+  if (!Resolve(key, &names)) return {};
+  return ReadSnapshot([&] {
+    std::vector<std::string> children;
+    std::optional<int64_t> row = FindKeyLocked(names);
+    if (!row || *row == kMissingKey) return children;
+    SqliteStatement st(db_,
+                       "SELECT name FROM key_nodes WHERE parent = ?1 ORDER BY name COLLATE NOCASE");
+    st.BindInt64(1, *row);
+    int rc;
+    while ((rc = st.Step()) == SQLITE_ROW) children.emplace_back(st.ColumnText(0));
+    if (rc != SQLITE_DONE) {
+      NoteFailure("listing the subkeys", rc);
+      children.clear();
+    }
+    return children;
+  });
 }
 
 std::vector<ValueEntry> SettingsStore::Values(std::string_view key) const {
   std::lock_guard<std::mutex> lock(mu_);
   std::vector<std::string> names;
-  std::vector<ValueEntry> entries;
-  if (!Resolve(key, &names)) return entries;
-  SqliteStatement st(db_, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY name");
-  st.BindText(1, JoinKeyPath(names));
-  int rc;
-  while ((rc = st.Step()) == SQLITE_ROW) {
-    ValueEntry entry;
-    entry.name = st.ColumnText(0);
-    entry.type = static_cast<ValueType>(st.ColumnInt64(1));
-    std::span<const uint8_t> data = st.ColumnBlob(2);
-    entry.data.assign(data.begin(), data.end());
-    entries.push_back(std::move(entry));
+  if (!Resolve(key, &names)) return {};
+  return ReadSnapshot([&] {
+    std::vector<ValueEntry> entries;
+    std::optional<int64_t> row = FindKeyLocked(names);
+    if (!row || *row == kMissingKey) return entries;
+    SqliteStatement st(db_,
+                       "SELECT name, type, data FROM key_values WHERE key = ?1 ORDER BY name");
+    st.BindInt64(1, *row);
+    int rc;
+    while ((rc = st.Step()) == SQLITE_ROW) {
+      ValueEntry entry;
+      entry.name = st.ColumnText(0);
+      entry.type = static_cast<ValueType>(st.ColumnInt64(1));
+      std::span<const uint8_t> data = st.ColumnBlob(2);
+      entry.data.assign(data.begin(), data.end());
+      entries.push_back(std::move(entry));
+    }
+    if (rc != SQLITE_DONE) {
+      NoteFailure("listing the values", rc);
+      entries.clear();
+    }
+    return entries;
+  });
+}
+
+bool SettingsStore::WriteBatch(const std::function<bool(Batch&)>& body) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (unusable_.load(std::memory_order_acquire) || db_ == nullptr) {
+    last_error_ = problem_;
+    return false;
   }
-  if (rc != SQLITE_DONE) {
-    NoteFailure("listing the values", rc);
-    entries.clear();
+  Batch batch(*this);
+  return WriteTransaction("writing the settings", [&] { return body(batch); });
+}
+
+std::optional<SettingsStore::Batch::Key> SettingsStore::Batch::CreateKey(std::string_view key) {
+  std::vector<std::string> names;
+  if (!store_.Resolve(key, &names)) return std::nullopt;
+  // Rows stay as they are until the batch ends: it deletes nothing, and
+  // no one else writes meanwhile.
+  size_t known = 0;
+  while (known < names.size() && known < last_names_.size() &&
+         EqualsIgnoreCase(names[known], last_names_[known])) {
+    ++known;
   }
-  return entries;
+  std::optional<int64_t> row = store_.EnsureKeyLocked(names, &last_rows_, known);
+  if (!row) {
+    last_names_.clear();
+    last_rows_.clear();
+    return std::nullopt;
+  }
+  last_names_ = std::move(names);
+  return Key{*row};
+}
+
+bool SettingsStore::Batch::SetValue(Key key, std::string_view name, const Value& value) {
+  if (!store_.IsUsable()) {
+    store_.last_error_ = store_.problem_;
+    return false;
+  }
+  return store_.CheckValueLocked(name, value) && store_.PutValueLocked(key.row, name, value);
 }
 
 }  // namespace quarry::platform

@@ -5,6 +5,7 @@
 // The store is one SQLite file (see store_location.h for where). Every
 // write is its own transaction and is visible to every other process as
 // soon as the call returns; several processes may read and write at once.
+// WriteBatch() groups many writes into one transaction.
 //
 // Stored form of the data (part of the file format, shared with other
 // processes): DWORD and QWORD values are 4 and 8 bytes, little-endian, as
@@ -14,28 +15,49 @@
 // Keys are rows of their own: a key may exist without values, and storing a
 // value creates its key and every missing ancestor. Key and value names
 // match ASCII case-insensitively and keep the spelling they were first
-// stored with.
+// stored with. Each key row holds only its own name and its parent's row,
+// so storing or finding a key costs time in proportion to its path
+// (key_path.h bounds paths), however deep it lies, and deleting one in
+// proportion to its subtree.
+//
+// The file is private to its user: it is created with mode 0600, and an
+// existing one that others may read is tightened to it on opening (and
+// Notice() says so). Files of the first format (one row per key holding its
+// whole path) are converted in place, in one transaction, the first time a
+// program of this version opens them; programs of the older version then
+// refuse the file as written by a newer version (one that had it open
+// already fails its reads and writes from then on, changing nothing).
 //
 // A store file that cannot be opened, is damaged, or is not a settings
 // store makes the object unusable: reads give the callers' defaults, writes
 // fail, Problem() says why, and the file is never written to, so nothing in
-// it is lost to a "repair".
+// it is lost to a "repair"; no journal file is left beside it either.
+//
+// A store that this user cannot write (the file or its folder is read-only)
+// is opened for reading: reads are served and every write fails saying so.
+// When no journal files lie beside it (no program is writing it), it is read
+// as unchanging for as long as it is open, which needs no journal files.
 
 #ifndef QUARRY_PLATFORM_SETTINGS_STORE_H_
 #define QUARRY_PLATFORM_SETTINGS_STORE_H_
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace quarry::platform {
+
+class SqliteStatement;
 
 // The registry's type codes; the store keeps them as they are. Other codes
 // (REG_MULTI_SZ = 7, ...) can be stored and read through SetValue()/Get().
@@ -98,6 +120,15 @@ class SettingsStore {
   // A user-readable one-line reason when not usable, else empty. The
   // reference stays valid for the object's life.
   const std::string& Problem() const;
+
+  // A one-line note about what opening did to the file (its permissions
+  // tightened), else empty; User() prints it once on standard error. Set by
+  // the constructor and never changed after.
+  const std::string& Notice() const { return notice_; }
+
+  // True when the file could only be opened for reading: reads are served,
+  // writes fail. Set by the constructor and never changed after.
+  bool IsReadOnly() const { return read_only_; }
 
   // The reason of the most recent failed call on this object (from any
   // thread), for tools that report failures; empty when none failed yet.
@@ -162,11 +193,33 @@ class SettingsStore {
   // The key's values sorted case-insensitively by name.
   std::vector<ValueEntry> Values(std::string_view key) const;
 
+  class Batch;
+
+  // Runs `body` in one write transaction and keeps what it wrote only when
+  // it returns true and the commit succeeds: all of it or none of it.
+  // The object is locked for the whole call, and other processes' writes
+  // wait for it (up to their busy time-out), so `body` should not wait for
+  // anything; it must use only the Batch it is given, never this object's
+  // other members, which would deadlock. False when the store is unusable,
+  // read-only or busy beyond the time-out, when `body` returns false, or
+  // when the commit fails; LastError() then says why (a failed Batch call
+  // leaves its reason there).
+  bool WriteBatch(const std::function<bool(Batch&)>& body);
+
  private:
   SettingsStore(std::string path, bool report_to_stderr);
 
+  // The row that stands for the root of the hive, and the answer for a key
+  // that does not exist; no key row has either.
+  static constexpr int64_t kRootKey = 0;
+  static constexpr int64_t kMissingKey = -1;
+
   void Open();
   bool CheckOrCreateSchema();
+  // Converts a file of the first format, in one transaction; a read-only
+  // file is converted into temporary tables that last as long as the
+  // connection. False with the object marked unusable when it fails.
+  bool ConvertFirstFormat();
 
   // Records `problem` and makes the object unusable; the first call wins.
   // Called with mu_ held once the connection is open.
@@ -179,28 +232,86 @@ class SettingsStore {
   // Resolves `key` for a call; false (with last_error_ set) when the store
   // is unusable or the path is bad.
   bool Resolve(std::string_view key, std::vector<std::string>* names) const;
-  std::optional<Value> GetLocked(const std::string& path,
-                                 std::string_view name) const;
-  std::optional<std::string> StoredPathLocked(const std::string& path) const;
-  bool EnsureKeyLocked(const std::vector<std::string>& names,
-                       std::string* stored_path);
+  std::optional<Value> GetLocked(int64_t key, std::string_view name) const;
+  // Walks `names` down from the root: the key's row (kRootKey for the
+  // root) and with `stored_path` its path in stored spelling, or
+  // kMissingKey when a key on the way does not exist; nullopt when the read
+  // failed (last_error_ says why).
+  std::optional<int64_t> FindKeyLocked(const std::vector<std::string>& names,
+                                       std::string* stored_path = nullptr) const;
+  // Inside a write transaction: the key's row, created with its missing
+  // ancestors as needed. With `rows`, which holds the rows of the first
+  // `known` names on entry, the walk starts below those and leaves the rows
+  // of all names there.
+  std::optional<int64_t> EnsureKeyLocked(const std::vector<std::string>& names,
+                                         std::vector<int64_t>* rows = nullptr,
+                                         size_t known = 0);
+  // Checks a value before it is stored; false with last_error_ set.
+  bool CheckValueLocked(std::string_view name, const Value& value) const;
+  // Inside a write transaction: stores the value in the key's row.
+  bool PutValueLocked(int64_t key, std::string_view name, const Value& value);
+  // False with last_error_ set when the store cannot be written at all.
+  bool CheckWritableLocked(const char* what) const;
+  // Runs `body` in a read transaction, so that its statements see one
+  // state of the file, and returns its result.
+  template <typename Body>
+  auto ReadSnapshot(Body body) const;
   // Runs `body` between BEGIN IMMEDIATE and COMMIT, rolling back when it
   // returns false or the commit fails.
   template <typename Body>
   bool WriteTransaction(const char* what, Body body);
   bool Exec(const char* sql, const char* what) const;
+  // `sql` prepared once for the connection's life and lent out; the cache
+  // knows it by its address, so it must be a string that lives as long.
+  SqliteStatement Cached(const char* sql) const;
 
   const std::string path_;
   const bool report_to_stderr_;
+  // Both written by the constructor only.
+  std::string notice_;
+  bool read_only_ = false;
 
   mutable std::mutex mu_;
   sqlite3* db_ = nullptr;            // guarded by mu_; null when unusable
+  // Guarded by mu_; finalized before db_ is closed.
+  mutable std::vector<std::pair<const char*, sqlite3_stmt*>> statements_;
   mutable std::string last_error_;   // guarded by mu_
 
   // problem_ is written once, before unusable_ is set (release), and never
   // again, so Problem() may hand out a reference without the lock.
   mutable std::string problem_;
   mutable std::atomic<bool> unusable_{false};
+};
+
+// The writes of one WriteBatch() call; lives only during that call.
+class SettingsStore::Batch {
+ public:
+  // A key created in this batch; valid until the batch ends.
+  struct Key {
+    int64_t row = 0;
+  };
+
+  // Creates the key and its missing ancestors, as CreateKey() does; the
+  // root is a key too, though it holds no values. Nullopt when the path is
+  // bad or the write fails.
+  std::optional<Key> CreateKey(std::string_view key);
+
+  // Stores a value in `key`, as SetValue() does; false when the name or
+  // data is bad, `key` is the root, or the write fails.
+  bool SetValue(Key key, std::string_view name, const Value& value);
+
+  // The reason of the most recent failed call of this batch.
+  const std::string& LastError() const { return store_.last_error_; }
+
+ private:
+  friend class SettingsStore;
+  explicit Batch(SettingsStore& store) : store_(store) {}
+
+  SettingsStore& store_;
+  // The names and rows of the key created last: an import names keys that
+  // share most of their path, which is then not walked again.
+  std::vector<std::string> last_names_;
+  std::vector<int64_t> last_rows_;
 };
 
 }  // namespace quarry::platform

@@ -6,6 +6,13 @@
 //   settings_store_helper user
 //     reads and writes through SettingsStore::User(), twice each, and
 //     prints "usable" or "unusable".
+//   settings_store_helper use PATH [UID]
+//     prints helper::DescribeUse(PATH), as user UID when given (for tests
+//     that run as root, whom no file mode stops); exits 3 when it cannot
+//     become that user.
+
+#include <grp.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +54,18 @@ int UseUserStore() {
   return 0;
 }
 
+int Use(const char* path, const char* uid_text) {
+  if (uid_text != nullptr) {
+    auto id = static_cast<uid_t>(std::atol(uid_text));
+    if (setgroups(0, nullptr) != 0 || setgid(id) != 0 || setuid(id) != 0) {
+      std::perror("helper: cannot become the user");
+      return 3;
+    }
+  }
+  std::fputs(helper::DescribeUse(path).c_str(), stdout);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -56,6 +75,8 @@ int main(int argc, char** argv) {
                  static_cast<size_t>(std::atol(argv[5])));
   }
   if (mode == "user" && argc == 2) return UseUserStore();
-  std::fprintf(stderr, "usage: settings_store_helper write PATH WRITER COUNT BYTES | user\n");
+  if (mode == "use" && (argc == 3 || argc == 4)) return Use(argv[2], argc == 4 ? argv[3] : nullptr);
+  std::fprintf(stderr,
+               "usage: settings_store_helper write PATH WRITER COUNT BYTES | user | use PATH [UID]\n");
   return 2;
 }

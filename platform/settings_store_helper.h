@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/settings_store.h"
+
 namespace quarry::platform::helper {
 
 // Every writer uses one shared key, so that writers contend for the same
@@ -30,6 +32,22 @@ inline std::vector<uint8_t> Payload(int writer, int index, size_t size) {
     for (int b = 0; b < 4; ++b) data[4 + b] = static_cast<uint8_t>(writer >> (8 * b));
   }
   return data;
+}
+
+// The string value the read-only tests put under kSharedKey.
+inline constexpr char kReadOnlyValueName[] = "Seen";
+
+// How the store at `path` serves someone who reads and then tries to
+// write, in four lines: "usable" or "unusable: PROBLEM"; "read-only" or
+// "writable"; "value: TEXT" (kReadOnlyValueName, "-" when missing); "write:
+// ok" or "write: REASON".
+inline std::string DescribeUse(const std::string& path) {
+  SettingsStore store(path);
+  std::string text = store.IsUsable() ? "usable\n" : "unusable: " + store.Problem() + "\n";
+  text += store.IsReadOnly() ? "read-only\n" : "writable\n";
+  text += "value: " + store.GetString(kSharedKey, kReadOnlyValueName, "-") + "\n";
+  bool wrote = store.SetDword(kSharedKey, "Written", 1);
+  return text + "write: " + (wrote ? "ok" : store.LastError()) + "\n";
 }
 
 }  // namespace quarry::platform::helper

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -26,27 +27,54 @@ namespace {
 // "ZTRG" in the file header, so that another program's database is never
 // taken for a store (and never written to).
 constexpr int64_t kApplicationId = 0x5A545247;
-// Version of the tables below, kept in the header's user_version.
-constexpr int64_t kSchemaVersion = 1;
+// Version of the tables below, kept in the header's user_version. Version 1
+// kept each key's whole path in its row, which made a deep key cost the
+// square of its depth; it is converted on opening.
+constexpr int64_t kSchemaVersion = 2;
+constexpr int64_t kFirstFormat = 1;
 
-// Keys hold their full path so that a subtree is one range of the primary
-// key: "A\\" <= path < "A]" (']' follows '\\'), compared case-insensitively
-// like every name. Top-level keys have the parent ''.
-constexpr char kCreateTables[] = R"sql(
-CREATE TABLE keys (
-  path   TEXT NOT NULL COLLATE NOCASE PRIMARY KEY,
-  parent TEXT NOT NULL COLLATE NOCASE,
-  name   TEXT NOT NULL
+// Each key row holds its own name and its parent's row (0 for a top-level
+// key); the unique pair finds a child and lists the children in order.
+// Values belong to their key's row. `schema` is "main", or "temp" for the
+// copy of a read-only file of the first format.
+std::string TablesSql(std::string_view schema) {
+  std::string s(schema);
+  return "CREATE TABLE " + s + R"sql(.key_nodes (
+  id     INTEGER PRIMARY KEY,
+  parent INTEGER NOT NULL,
+  name   TEXT NOT NULL COLLATE NOCASE,
+  UNIQUE (parent, name)
 );
-CREATE INDEX keys_by_parent ON keys (parent);
-CREATE TABLE vals (
-  key  TEXT NOT NULL COLLATE NOCASE,
+CREATE TABLE )sql" + s + R"sql(.key_values (
+  key  INTEGER NOT NULL,
   name TEXT NOT NULL COLLATE NOCASE,
   type INTEGER NOT NULL,
   data BLOB NOT NULL,
   PRIMARY KEY (key, name)
 );
 )sql";
+}
+
+// Fills the tables of TablesSql(schema) from those of the first format,
+// where a key row held its path, its parent's path and its name. A key row
+// keeps its rowid as its id; rows whose parent is missing were never
+// reachable and are left out.
+std::string ConvertSql(std::string_view schema) {
+  std::string s(schema);
+  return "INSERT OR IGNORE INTO " + s + R"sql(.key_nodes (id, parent, name)
+  SELECT k.rowid,
+         CASE WHEN k.parent = '' THEN 0
+              ELSE (SELECT p.rowid FROM main.keys p WHERE p.path = k.parent) END,
+         k.name
+  FROM main.keys k
+  WHERE k.rowid > 0
+    AND (k.parent = '' OR EXISTS (SELECT 1 FROM main.keys p WHERE p.path = k.parent));
+INSERT OR IGNORE INTO )sql" + s + R"sql(.key_values (key, name, type, data)
+  SELECT k.rowid, v.name, v.type, v.data
+  FROM main.vals v JOIN main.keys k ON k.path = v.key
+  WHERE k.rowid > 0;
+)sql";
+}
 
 // The first line of an integrity report that names a problem; the report
 // runs to many lines and starts with a banner.
@@ -105,6 +133,68 @@ FileState ProbeFile(const std::string& path, std::string* error) {
   return FileState::kPresent;
 }
 
+// True when a directory entry of that name exists, whatever it is.
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0;
+}
+
+bool Writable(const std::string& path) {
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// `path` as an SQLite file URI, every byte outside the unreserved ones
+// percent-encoded.
+std::string FileUri(const std::string& path, std::string_view query) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (unsigned char c : path) {
+    bool alnum = (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+    if (alnum || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+      uri += static_cast<char>(c);
+    } else {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 0xf];
+    }
+  }
+  return uri + "?" + std::string(query);
+}
+
+std::string OctalMode(mode_t mode) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+  return text;
+}
+
+// Takes the other users' permissions off the store and its -wal and -shm
+// files where this user owns them. A note for the user when it changed or
+// could not change the store file, else empty.
+std::string TightenPermissions(const std::string& path) {
+  std::string note;
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    std::string file = path + suffix;
+    struct stat info {};
+    if (stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_uid != geteuid() || (info.st_mode & 077) == 0) {
+      continue;
+    }
+    const mode_t mode = info.st_mode & 0600;
+    const bool changed = chmod(file.c_str(), mode) == 0;
+    if (*suffix != '\0') continue;
+    if (changed) {
+      note = "The settings file " + Quoted(path) + " could be read by other users (mode " +
+             OctalMode(info.st_mode) + "); it is now private to you (mode " + OctalMode(mode) +
+             ").";
+    } else {
+      note = "The settings file " + Quoted(path) + " can be read by other users (mode " +
+             OctalMode(info.st_mode) + ") and could not be made private: " +
+             std::strerror(errno) + ".";
+    }
+  }
+  return note;
+}
+
 }  // namespace
 
 SettingsStore& SettingsStore::User() {
@@ -126,6 +216,7 @@ SettingsStore::SettingsStore(std::string path, bool report_to_stderr)
 
 SettingsStore::~SettingsStore() {
   std::lock_guard<std::mutex> lock(mu_);
+  for (auto& [sql, statement] : statements_) sqlite3_finalize(statement);
   if (db_ != nullptr) sqlite3_close_v2(db_);
 }
 
@@ -162,9 +253,24 @@ void SettingsStore::Open() {
       return;
   }
 
+  // A file this user cannot write, or one in a folder where the journal
+  // files cannot be made, is only read. Without journal files beside it, no
+  // program can change it either, so it is read as unchanging: SQLite then
+  // needs no journal files, which it could not create.
+  const bool had_wal = Exists(path_ + "-wal");
+  const bool had_shm = Exists(path_ + "-shm");
+  const bool folder_writable = Writable(parent.empty() ? "." : parent.string());
+  read_only_ = !Writable(path_) || (!folder_writable && !(had_wal && had_shm));
+  const bool unchanging = read_only_ && !had_wal && !had_shm;
+
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path_.c_str(), &db,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  int flags = (read_only_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+  std::string name = path_;
+  if (unchanging) {
+    flags |= SQLITE_OPEN_URI;
+    name = FileUri(path_, "immutable=1");
+  }
+  int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
     MarkUnusable(UnopenableText(path_, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
     sqlite3_close_v2(db);
@@ -180,9 +286,18 @@ void SettingsStore::Open() {
   db_ = db;
   if (!CheckOrCreateSchema()) {
     // Closing must not checkpoint a write-ahead log into a file we refused.
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    // When the -wal and -shm files are ours, made by the look at the file,
+    // closing may take them away again: SQLite does so only as the last
+    // connection, and the checkpoint before has nothing to copy.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, had_wal || had_shm ? 1 : 0,
+                      nullptr);
     sqlite3_close_v2(db_);
     db_ = nullptr;
+    return;
+  }
+  notice_ = TightenPermissions(path_);
+  if (report_to_stderr_ && !notice_.empty()) {
+    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, notice_.c_str());
   }
 }
 
@@ -209,6 +324,7 @@ bool SettingsStore::CheckOrCreateSchema() {
       MarkUnusable(rc == SQLITE_NOTADB ? ForeignText(path_)
                                        : DamagedText(path_, detail));
     } else {
+      if (read_only_) detail += "; the file or its folder cannot be written";
       MarkUnusable(UnopenableText(path_, detail));
     }
     return false;
@@ -219,13 +335,17 @@ bool SettingsStore::CheckOrCreateSchema() {
   // Only a database without anything in it is taken over; anything else
   // belongs to someone else and is not touched.
   if (header.app_id == 0 && header.objects == 0) {
+    if (read_only_) {
+      MarkUnusable(UnopenableText(path_, "it is empty and cannot be written"));
+      return false;
+    }
     // WAL lets readers go on while another process writes.
     Exec("PRAGMA journal_mode=WAL", nullptr);
     if (!Exec("BEGIN IMMEDIATE", nullptr)) return fail(sqlite3_errcode(db_));
     // Another process may have set the file up since the first look.
     int rc = read_header(&header);
     if (rc == SQLITE_OK && header.app_id == 0 && header.objects == 0) {
-      std::string sql = std::string(kCreateTables) +
+      std::string sql = TablesSql("main") +
                         "PRAGMA application_id = " + std::to_string(kApplicationId) +
                         "; PRAGMA user_version = " + std::to_string(kSchemaVersion) +
                         ";";
@@ -251,15 +371,30 @@ bool SettingsStore::CheckOrCreateSchema() {
                  "); it is left as it is and default settings are used.");
     return false;
   }
-  for (const char* probe : {"SELECT path, parent, name FROM keys LIMIT 0",
-                            "SELECT key, name, type, data FROM vals LIMIT 0"}) {
-    SqliteStatement st(db_, probe);
-    if (version != kSchemaVersion || st.status() != SQLITE_OK) {
-      if (IsDamageCode(st.status())) return fail(st.status());
-      MarkUnusable(DamagedText(path_, "its tables are not those of a settings store"));
-      return false;
+  static constexpr const char* kProbes[] = {
+      "SELECT id, parent, name FROM key_nodes LIMIT 0",
+      "SELECT key, name, type, data FROM key_values LIMIT 0",
+  };
+  static constexpr const char* kFirstFormatProbes[] = {
+      "SELECT path, parent, name FROM keys LIMIT 0",
+      "SELECT key, name, type, data FROM vals LIMIT 0",
+  };
+  auto tables_fit = [&](const char* const* probes) {
+    for (int i = 0; i < 2; ++i) {
+      SqliteStatement st(db_, probes[i]);
+      if (st.status() != SQLITE_OK) {
+        if (IsDamageCode(st.status())) return fail(st.status());
+        MarkUnusable(DamagedText(path_, "its tables are not those of a settings store"));
+        return false;
+      }
     }
+    return true;
+  };
+  if (version != kSchemaVersion && version != kFirstFormat) {
+    MarkUnusable(DamagedText(path_, "its tables are not those of a settings store"));
+    return false;
   }
+  if (!tables_fit(version == kSchemaVersion ? kProbes : kFirstFormatProbes)) return false;
   {
     SqliteStatement st(db_, "PRAGMA quick_check");
     int rc = st.Step();
@@ -269,10 +404,47 @@ bool SettingsStore::CheckOrCreateSchema() {
       return false;
     }
   }
-  Exec("PRAGMA journal_mode=WAL", nullptr);
-  // Settings are written rarely and must survive a power cut once set.
-  Exec("PRAGMA synchronous=FULL", nullptr);
+  if (version == kFirstFormat && (!ConvertFirstFormat() || !tables_fit(kProbes))) return false;
+  if (!read_only_) {
+    Exec("PRAGMA journal_mode=WAL", nullptr);
+    // Settings are written rarely and must survive a power cut once set.
+    Exec("PRAGMA synchronous=FULL", nullptr);
+  }
   return true;
+}
+
+bool SettingsStore::ConvertFirstFormat() {
+  // A file that can only be read is converted into temporary tables, which
+  // hide nothing of it and last as long as the connection.
+  const char* schema = read_only_ ? "temp" : "main";
+  int rc = sqlite3_exec(db_, read_only_ ? "BEGIN" : "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  bool convert = true;
+  if (rc == SQLITE_OK && !read_only_) {
+    // Another process may have converted the file since the first look.
+    SqliteStatement st(db_, "SELECT user_version FROM pragma_user_version()");
+    rc = st.Step() == SQLITE_ROW ? SQLITE_OK : st.status();
+    convert = rc == SQLITE_OK && st.ColumnInt64(0) == kFirstFormat;
+  }
+  if (rc == SQLITE_OK && convert) {
+    std::string sql = TablesSql(schema) + ConvertSql(schema);
+    if (!read_only_) {
+      sql += "DROP TABLE main.vals; DROP TABLE main.keys; PRAGMA main.user_version = " +
+             std::to_string(kSchemaVersion) + ";";
+    }
+    rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+  }
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) return true;
+  std::string detail = sqlite3_errmsg(db_);
+  if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (IsDamageCode(rc)) {
+    MarkUnusable(DamagedText(path_, detail));
+  } else {
+    MarkUnusable("The settings file " + Quoted(path_) +
+                 " could not be converted to the current format (" + detail +
+                 "); it is left as it is and default settings are used.");
+  }
+  return false;
 }
 
 }  // namespace quarry::platform

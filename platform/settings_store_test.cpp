@@ -4,19 +4,30 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <thread>
 
 #include "platform/store_location.h"
+#include "platform/testing/store_files.h"
 #include "platform/testing/subprocess.h"
 
 namespace quarry::platform {
 namespace {
 
+using quarry::testing::DeepKeyPath;
+using quarry::testing::FirstFormatValue;
+using quarry::testing::QueryInt;
 using quarry::testing::ReadFileBytes;
+using quarry::testing::RunSql;
 using quarry::testing::TempDir;
 using quarry::testing::WriteFileBytes;
+using quarry::testing::WriteFirstFormatStore;
 
 // Nothing in this binary may reach the user's real store: point every
 // lookup at a private folder before any test runs.
@@ -36,14 +47,14 @@ class IsolatedHome : public ::testing::Environment {
 
 constexpr char kKey[] = "Software\\Zandor Tech\\Quarry\\Settings";
 
-// Runs SQL on a file with a plain connection, to build files of other kinds.
-void RunSql(const std::string& path, const char* sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(db);
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0;
+}
+
+mode_t Mode(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
 class SettingsStoreTest : public ::testing::Test {
@@ -301,17 +312,19 @@ void MakeRandomBytes(const std::string& path) {
 void MakeShortGarbage(const std::string& path) { WriteFileBytes(path, "not a database"); }
 
 void MakeForeignDatabase(const std::string& path) {
-  RunSql(path, "CREATE TABLE contacts (name TEXT); INSERT INTO contacts VALUES ('x');");
+  EXPECT_EQ(RunSql(path, "CREATE TABLE contacts (name TEXT); INSERT INTO contacts VALUES ('x');"),
+            "");
 }
 
 void MakeNewerStore(const std::string& path) {
   { SettingsStore store(path); store.SetDword(kKey, "v", 1); }
-  RunSql(path, "PRAGMA user_version = 2;");
+  EXPECT_EQ(RunSql(path, "PRAGMA user_version = 3;"), "");
 }
 
 void MakeWrongTables(const std::string& path) {
-  RunSql(path, "CREATE TABLE keys (x); PRAGMA application_id = 1515475527;"
-               "PRAGMA user_version = 1;");
+  EXPECT_EQ(RunSql(path, "CREATE TABLE keys (x); PRAGMA application_id = 1515475527;"
+                         "PRAGMA user_version = 1;"),
+            "");
 }
 
 void MakeCorruptPages(const std::string& path) {
@@ -355,6 +368,254 @@ TEST_F(SettingsStoreTest, DamagedFileRunsOnDefaultsAndIsNeverWritten) {
       EXPECT_EQ(store.LastError(), store.Problem());
     }
     EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_FALSE(Exists(path + "-wal")) << "a refused file gets no journal beside it";
+    EXPECT_FALSE(Exists(path + "-shm"));
+  }
+}
+
+TEST_F(SettingsStoreTest, DamagedStoreKeepsTheJournalFilesItHad) {
+  MakeCorruptPages(path_);
+  ASSERT_TRUE(WriteFileBytes(path_ + "-wal", ""));
+  ASSERT_TRUE(WriteFileBytes(path_ + "-shm", ""));
+  const std::string before = ReadFileBytes(path_);
+  {
+    SettingsStore store(path_);
+    EXPECT_FALSE(store.IsUsable());
+  }
+  EXPECT_EQ(ReadFileBytes(path_), before);
+  EXPECT_TRUE(Exists(path_ + "-wal"));
+  EXPECT_TRUE(Exists(path_ + "-shm"));
+  EXPECT_EQ(ReadFileBytes(path_ + "-wal"), "");
+}
+
+TEST_F(SettingsStoreTest, DeepKeysCostInProportionToTheirDepth) {
+  struct Case {
+    size_t levels;
+    size_t name_length;
+  };
+  for (const Case c : {Case{128, 31}, Case{512, 31}, Case{512, 1}}) {
+    SCOPED_TRACE(std::to_string(c.levels) + " levels of " + std::to_string(c.name_length));
+    const std::string name(c.name_length, 'k');
+    const std::string key = DeepKeyPath(c.levels, name);
+    const std::string file = dir_.File("deep" + std::to_string(c.levels) + "-" + name + ".sqlite");
+    {
+      SettingsStore store(file);
+      ASSERT_TRUE(store.SetDword(key, "Depth", static_cast<uint32_t>(c.levels))) << store.LastError();
+      ASSERT_TRUE(store.SetDword("HKCU\\" + key + "\\", "Again", 1)) << store.LastError();
+      EXPECT_EQ(store.GetDword(key, "Depth", 0), c.levels);
+      std::string shouted = key;
+      for (char& ch : shouted) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      EXPECT_EQ(store.StoredKeyPath(shouted), key);
+      EXPECT_EQ(store.SubKeys(DeepKeyPath(c.levels / 2, name)), std::vector<std::string>{name});
+      EXPECT_EQ(store.Values(key).size(), 2u);
+    }
+    // One row per level holding one name: a few times the path's bytes,
+    // where rows holding whole paths grew with the square of the depth.
+    EXPECT_LT(ReadFileBytes(file).size(), 49152 + 16 * key.size());
+    SettingsStore store(file);
+    EXPECT_TRUE(store.DeleteKey(name));
+    EXPECT_FALSE(store.KeyExists(name));
+    EXPECT_EQ(QueryInt(file, "SELECT count(*) FROM key_nodes"), 0);
+    EXPECT_EQ(QueryInt(file, "SELECT count(*) FROM key_values"), 0);
+  }
+
+  SettingsStore store(path_);
+  EXPECT_FALSE(store.SetDword(DeepKeyPath(513, "k"), "v", 1));
+  EXPECT_NE(store.LastError().find("513 levels"), std::string::npos) << store.LastError();
+  EXPECT_FALSE(store.SetDword(DeepKeyPath(20000, "a"), "v", 1));
+  EXPECT_LT(store.LastError().size(), 300u) << "a refusal names the key in short";
+  EXPECT_TRUE(store.SubKeys("").empty());
+}
+
+TEST_F(SettingsStoreTest, FirstFormatFileIsConvertedInPlaceKeepingEverything) {
+  // Deeper than a path may reach now; such keys stay until an ancestor goes.
+  const std::string deep = "Software\\Deep\\" + DeepKeyPath(600, "d");
+  const std::string globals = "Software\\Zandor Tech\\Globals";
+  ASSERT_TRUE(WriteFirstFormatStore(
+      path_, {globals, "Software\\A\\Empty", "Software\\AB", "Software\\A B", deep},
+      {FirstFormatValue{globals, "OfflineMode", 4, {1, 0, 0, 0}},
+       FirstFormatValue{globals, "Name", 1, {'x'}},
+       FirstFormatValue{"Software\\AB", "Blob", 3, {}},
+       FirstFormatValue{"Software\\A B", "Spaced", 11, {1, 2, 3, 4, 5, 6, 7, 8}},
+       FirstFormatValue{deep, "v", 4, {2, 0, 0, 0}}}));
+  {
+    SettingsStore store(path_);
+    ASSERT_TRUE(store.IsUsable()) << store.Problem();
+    EXPECT_EQ(store.GetDword("software\\zandor tech\\GLOBALS", "offlinemode", 0), 1u);
+    EXPECT_EQ(store.GetString(globals, "Name", ""), "x");
+    EXPECT_EQ(store.GetBinary("Software\\AB", "Blob", {9}), std::vector<uint8_t>{});
+    EXPECT_EQ(store.GetQword("Software\\A B", "Spaced", 0), 0x0807060504030201ull);
+    EXPECT_EQ(store.StoredKeyPath("SOFTWARE\\A\\EMPTY"), "Software\\A\\Empty");
+    EXPECT_EQ(store.SubKeys("Software"),
+              (std::vector<std::string>{"A", "A B", "AB", "Deep", "Zandor Tech"}));
+    EXPECT_EQ(store.SubKeys(DeepKeyPath(500, "d").insert(0, "Software\\Deep\\")),
+              std::vector<std::string>{"d"});
+    EXPECT_TRUE(store.DeleteKey("Software\\Deep"));
+    EXPECT_TRUE(store.SetDword("Software\\A", "New", 5));
+  }
+  EXPECT_EQ(QueryInt(path_, "PRAGMA user_version"), 2);
+  EXPECT_EQ(QueryInt(path_, "SELECT count(*) FROM sqlite_schema WHERE name IN ('keys', 'vals')"), 0);
+  EXPECT_EQ(QueryInt(path_, "SELECT count(*) FROM key_nodes"), 7);
+  EXPECT_EQ(QueryInt(path_, "SELECT count(*) FROM key_values"), 5);
+  SettingsStore again(path_);
+  ASSERT_TRUE(again.IsUsable()) << again.Problem();
+  EXPECT_EQ(again.GetDword("Software\\A", "New", 0), 5u);
+  EXPECT_EQ(again.GetDword(globals, "OfflineMode", 0), 1u);
+}
+
+TEST_F(SettingsStoreTest, WriteBatchKeepsAllOrNothing) {
+  using Batch = SettingsStore::Batch;
+  const Value one{ValueType::kDword, {1, 0, 0, 0}};
+  struct Case {
+    const char* name;
+    std::function<bool(Batch&)> body;
+    const char* error;  // null when the batch is kept
+  };
+  const Case cases[] = {
+      {"every write kept",
+       [&](Batch& b) {
+         auto a = b.CreateKey("Software\\A");
+         auto c = b.CreateKey("HKCU\\Software\\B\\C\\");
+         return a && c && b.SetValue(*a, "x", one) && b.SetValue(*c, "y", one);
+       },
+       nullptr},
+      {"body gives up",
+       [&](Batch& b) {
+         auto a = b.CreateKey("Software\\A");
+         return a && b.SetValue(*a, "x", one) && false;
+       },
+       ""},
+      {"bad value name",
+       [&](Batch& b) {
+         auto a = b.CreateKey("Software\\A");
+         return a && b.SetValue(*a, "x", one) && b.SetValue(*a, std::string("a\0b", 3), one);
+       },
+       "NUL"},
+      {"short DWORD",
+       [&](Batch& b) {
+         auto a = b.CreateKey("Software\\A");
+         return a && b.SetValue(*a, "x", one) && b.SetValue(*a, "y", {ValueType::kDword, {1}});
+       },
+       "4 bytes"},
+      {"value at the root",
+       [&](Batch& b) {
+         auto a = b.CreateKey("Software\\A");
+         auto root = b.CreateKey("HKCU");
+         return a && root && b.SetValue(*a, "x", one) && b.SetValue(*root, "y", one);
+       },
+       "root"},
+      {"bad key",
+       [&](Batch& b) {
+         auto a = b.CreateKey("Software\\A");
+         return a && b.SetValue(*a, "x", one) && b.CreateKey("HKLM\\Software").has_value();
+       },
+       "HKLM"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = dir_.File(std::string(c.name) + ".sqlite");
+    SettingsStore store(file);
+    SettingsStore other(file);
+    bool seen_before_commit = true;
+    bool kept = store.WriteBatch([&](Batch& batch) {
+      bool result = c.body(batch);
+      seen_before_commit = other.KeyExists("Software\\A");
+      return result;
+    });
+    EXPECT_EQ(kept, c.error == nullptr);
+    EXPECT_FALSE(seen_before_commit) << "another connection saw the batch before it ended";
+    EXPECT_EQ(other.KeyExists("Software\\A"), kept);
+    EXPECT_EQ(other.GetDword("Software\\A", "x", 0), kept ? 1u : 0u);
+    EXPECT_EQ(other.GetDword("Software\\B\\C", "y", 0), kept ? 1u : 0u);
+    if (c.error != nullptr) {
+      EXPECT_NE(store.LastError().find(c.error), std::string::npos) << store.LastError();
+    }
+    EXPECT_TRUE(store.SetDword("Software\\After", "v", 1)) << "the store stays writable";
+  }
+
+  SettingsStore unusable(dir_.path());
+  bool ran = false;
+  EXPECT_FALSE(unusable.WriteBatch([&](Batch&) { return ran = true; }));
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(unusable.LastError(), unusable.Problem());
+}
+
+TEST_F(SettingsStoreTest, BatchKeysSharingPartOfTheirPathLandInOneTree) {
+  ASSERT_TRUE(SettingsStore(path_).CreateKey("Software\\Old\\Deep"));
+  SettingsStore store(path_);
+  const Value one{ValueType::kDword, {1, 0, 0, 0}};
+  // Each key shares a different part of its path with the one before it.
+  const char* const keys[] = {
+      "Software\\A\\B\\C", "software\\a\\b\\D", "SOFTWARE\\A",  "Software\\A\\X\\C",
+      "Software\\Old\\Deep\\E", "Software\\A\\B\\C", "Other",         "Software\\old",
+  };
+  ASSERT_TRUE(store.WriteBatch([&](SettingsStore::Batch& batch) {
+    for (const char* key : keys) {
+      auto created = batch.CreateKey(key);
+      if (!created || !batch.SetValue(*created, key, one)) return false;
+    }
+    return true;
+  })) << store.LastError();
+  EXPECT_EQ(store.SubKeys(""), (std::vector<std::string>{"Other", "Software"}));
+  EXPECT_EQ(store.SubKeys("Software"), (std::vector<std::string>{"A", "Old"}));
+  EXPECT_EQ(store.SubKeys("Software\\A"), (std::vector<std::string>{"B", "X"}));
+  EXPECT_EQ(store.SubKeys("Software\\A\\B"), (std::vector<std::string>{"C", "D"}));
+  EXPECT_EQ(store.SubKeys("Software\\Old\\Deep"), std::vector<std::string>{"E"});
+  for (const char* key : keys) EXPECT_EQ(store.GetDword(key, key, 0), 1u) << key;
+  EXPECT_EQ(QueryInt(path_, "SELECT count(*) FROM key_nodes"), 11);
+}
+
+TEST_F(SettingsStoreTest, StoreOpenToOthersIsMadePrivateOnceAndSaysSo) {
+  struct Case {
+    mode_t mode;
+    mode_t after;
+  };
+  const Case cases[] = {{0644, 0600}, {0666, 0600}, {0640, 0600}, {0604, 0600},
+                        {0444, 0400}, {0600, 0600}, {0400, 0400}, {0700, 0700}};
+  for (const Case& c : cases) {
+    char shown[8];
+    std::snprintf(shown, sizeof shown, "%04o", static_cast<unsigned>(c.mode));
+    SCOPED_TRACE(shown);
+    const std::string file = dir_.File(std::string("mode") + shown + ".sqlite");
+    {
+      SettingsStore store(file);
+      ASSERT_TRUE(store.SetDword(kKey, "v", 1));
+    }
+    ASSERT_EQ(chmod(file.c_str(), c.mode), 0);
+    {
+      SettingsStore store(file);
+      ASSERT_TRUE(store.IsUsable()) << store.Problem();
+      if (c.mode != c.after) {
+        EXPECT_NE(store.Notice().find(file), std::string::npos) << store.Notice();
+        EXPECT_NE(store.Notice().find(std::string("mode ") + shown), std::string::npos)
+            << store.Notice();
+        EXPECT_EQ(store.Notice().find('\n'), std::string::npos);
+      } else {
+        EXPECT_EQ(store.Notice(), "");
+      }
+      EXPECT_EQ(Mode(file), c.after);
+      // The journal files that opening made while the file was open to
+      // others are closed to them too.
+      for (const char* suffix : {"-wal", "-shm"}) {
+        if (Exists(file + suffix)) {
+          EXPECT_EQ(Mode(file + suffix) & 077, 0u) << suffix;
+        }
+      }
+      EXPECT_EQ(store.GetDword(kKey, "v", 0), 1u);
+    }
+    SettingsStore again(file);
+    EXPECT_EQ(again.Notice(), "") << "said once";
+  }
+  // Another user's file is not this user's to change; only root can make one.
+  if (geteuid() == 0) {
+    const std::string file = dir_.File("foreign-owner.sqlite");
+    { SettingsStore store(file); }
+    ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(file.c_str(), 0644), 0);
+    SettingsStore store(file);
+    EXPECT_TRUE(store.IsUsable()) << store.Problem();
+    EXPECT_EQ(store.Notice(), "");
+    EXPECT_EQ(Mode(file), 0644u);
   }
 }
 

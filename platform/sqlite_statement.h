@@ -21,7 +21,19 @@ class SqliteStatement {
     status_ = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()),
                                  &stmt_, nullptr);
   }
-  ~SqliteStatement() { sqlite3_finalize(stmt_); }
+  // Borrows a statement that a cache keeps prepared (null when its
+  // preparation failed with `status`): when this object ends it is reset
+  // and its parameters let go, not finalized. One borrower at a time.
+  SqliteStatement(sqlite3_stmt* borrowed, int status)
+      : stmt_(borrowed), status_(status), owned_(false) {}
+  ~SqliteStatement() {
+    if (owned_) {
+      sqlite3_finalize(stmt_);
+    } else if (stmt_ != nullptr) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+    }
+  }
   SqliteStatement(const SqliteStatement&) = delete;
   SqliteStatement& operator=(const SqliteStatement&) = delete;
 
@@ -45,6 +57,12 @@ class SqliteStatement {
   }
   void BindInt64(int index, int64_t value) {
     if (stmt_ != nullptr) sqlite3_bind_int64(stmt_, index, value);
+  }
+
+  // Makes the statement ready to step again from the start; bindings stay
+  // until replaced.
+  void Reset() {
+    if (stmt_ != nullptr) sqlite3_reset(stmt_);
   }
 
   // SQLITE_ROW, SQLITE_DONE or an error code.
@@ -72,6 +90,7 @@ class SqliteStatement {
  private:
   sqlite3_stmt* stmt_ = nullptr;
   int status_;
+  bool owned_ = true;
 };
 
 }  // namespace quarry::platform

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -7,6 +9,7 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return quarry::ztreg::RunZtreg(args, quarry::platform::UserStorePath(), std::cin, std::cout,
+  return quarry::ztreg::RunZtreg(args, quarry::platform::UserStorePath(), STDIN_FILENO,
+                                 std::cout,
                                  std::cerr);
 }

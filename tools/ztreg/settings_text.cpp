@@ -130,7 +130,15 @@ bool ParseValueData(std::string_view text, Value* value, std::string* error) {
     while (code_end < data.size() && !IsBlank(data[code_end])) ++code_end;
     if (!ParseNumber(data.substr(0, code_end), UINT32_MAX, &number, error)) return false;
     value->type = static_cast<ValueType>(number);
-    return ParseHexBytes(Trim(data.substr(code_end)), &value->data, error);
+    if (!ParseHexBytes(Trim(data.substr(code_end)), &value->data, error)) return false;
+    // The store keeps numbers at their size whatever their spelling.
+    if ((value->type == ValueType::kDword && value->data.size() != 4) ||
+        (value->type == ValueType::kQword && value->data.size() != 8)) {
+      *error = "type " + std::to_string(number) + " needs " +
+               (value->type == ValueType::kDword ? "4" : "8") + " bytes of data";
+      return false;
+    }
+    return true;
   }
   *error = "unknown type \"" + std::string(type) +
            "\" (dword, qword, string, expand-string, binary or type N)";
@@ -267,6 +275,12 @@ bool ExportSettings(const SettingsStore& store, std::string_view key, std::ostre
   while (!pending.empty()) {
     std::string path = std::move(pending.back());
     pending.pop_back();
+    std::string reason;
+    if (!platform::ParseKeyPath(path, &names, &reason)) {
+      *error = "cannot export " + platform::QuoteForMessage(DisplayKey(path)) + ": " + reason +
+               "; delete the key above it to get rid of it";
+      return false;
+    }
     std::vector<std::string> children = store.SubKeys(path);
     std::vector<ValueEntry> values = store.Values(path);
     // A key without values needs its own header only when no subkey's
@@ -289,9 +303,10 @@ bool ExportSettings(const SettingsStore& store, std::string_view key, std::ostre
   return static_cast<bool>(out);
 }
 
-bool ParseSettingsText(std::string_view text, std::vector<ParsedKey>* keys, std::string* error) {
-  keys->clear();
+bool ParseSettingsText(std::string_view text, const SettingsTextSink& sink, std::string* error) {
   size_t line_number = 0;
+  std::string key;  // the path of the latest key line
+  bool have_key = false;
   while (!text.empty()) {
     ++line_number;
     size_t end = text.find('\n');
@@ -311,42 +326,71 @@ bool ParseSettingsText(std::string_view text, std::vector<ParsedKey>* keys, std:
         return fail(reason);
       }
       if (names.empty()) return fail("the root of the hive cannot hold values");
-      keys->push_back(ParsedKey{platform::JoinKeyPath(names), {}});
+      key = platform::JoinKeyPath(names);
+      have_key = true;
+      if (sink.key && !sink.key(key)) return false;
       continue;
     }
     if (line.front() != '"') return fail("expected [KEY] or \"NAME\" = TYPE DATA");
-    if (keys->empty()) return fail("a value comes before any [KEY] line");
+    if (!have_key) return fail("a value comes before any [KEY] line");
 
     ValueEntry entry;
     std::string reason;
     std::string_view rest = line;
     if (!ParseQuoted(&rest, &entry.name, &reason)) return fail(reason);
+    if (!platform::CheckValueName(entry.name, &reason)) return fail(reason);
     rest = Trim(rest);
     if (rest.empty() || rest.front() != '=') return fail("expected '=' after the value name");
     Value value;
     if (!ParseValueData(Trim(rest.substr(1)), &value, &reason)) return fail(reason);
     entry.type = value.type;
     entry.data = std::move(value.data);
-    keys->back().values.push_back(std::move(entry));
+    if (sink.value && !sink.value(key, entry)) return false;
   }
   return true;
 }
 
-bool ImportSettings(SettingsStore& store, const std::vector<ParsedKey>& keys, std::string* error) {
-  for (const ParsedKey& key : keys) {
-    if (!store.CreateKey(key.path)) {
-      *error = "cannot create " + DisplayKey(key.path) + ": " + store.LastError();
-      return false;
-    }
-    for (const ValueEntry& entry : key.values) {
-      if (!store.SetValue(key.path, entry.name, Value{entry.type, entry.data})) {
-        *error = "cannot store " + QuoteText(entry.name) + " in " + DisplayKey(key.path) +
-                 ": " + store.LastError();
-        return false;
-      }
-    }
-  }
-  return true;
+bool ParseSettingsText(std::string_view text, std::vector<ParsedKey>* keys, std::string* error) {
+  keys->clear();
+  SettingsTextSink sink{
+      [keys](const std::string& path) {
+        keys->push_back(ParsedKey{path, {}});
+        return true;
+      },
+      [keys](const std::string&, const ValueEntry& entry) {
+        keys->back().values.push_back(entry);
+        return true;
+      }};
+  return ParseSettingsText(text, sink, error);
+}
+
+bool ImportSettings(SettingsStore& store, std::string_view text, std::string* error) {
+  error->clear();
+  // The whole text is checked before the store is locked: a bad line then
+  // costs no one a wait, and no write is begun that would have to be undone.
+  if (!ParseSettingsText(text, SettingsTextSink{}, error)) return false;
+  bool stored = store.WriteBatch([&](SettingsStore::Batch& batch) {
+    SettingsStore::Batch::Key key;
+    SettingsTextSink sink{
+        [&](const std::string& path) {
+          std::optional<SettingsStore::Batch::Key> created = batch.CreateKey(path);
+          if (!created) {
+            *error = "cannot create " + DisplayKey(path) + ": " + batch.LastError();
+            return false;
+          }
+          key = *created;
+          return true;
+        },
+        [&](const std::string& path, const ValueEntry& entry) {
+          if (batch.SetValue(key, entry.name, Value{entry.type, entry.data})) return true;
+          *error = "cannot store " + QuoteText(entry.name) + " in " + DisplayKey(path) + ": " +
+                   batch.LastError();
+          return false;
+        }};
+    return ParseSettingsText(text, sink, error);
+  });
+  if (!stored && error->empty()) *error = store.LastError();
+  return stored;
 }
 
 }  // namespace quarry::ztreg

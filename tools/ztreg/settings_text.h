@@ -20,6 +20,7 @@
 #define QUARRY_TOOLS_ZTREG_SETTINGS_TEXT_H_
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -57,10 +58,28 @@ bool ParseNumber(std::string_view text, uint64_t max, uint64_t* number, std::str
 // Writes `key` (a path as key_path.h takes it) and its whole subtree, keys
 // in sorted order, each header followed by its values; keys that have
 // neither values nor a place in a longer path (empty leaves) get a bare
-// header. The root exports every key. False with *error when the key does not exist or the store
-// cannot be read.
+// header. The root exports every key. False with *error when the key does
+// not exist, the store cannot be read, or a key lies deeper than a path may
+// reach (only files of an older version hold such keys); *out may then
+// hold part of the text.
 bool ExportSettings(const SettingsStore& store, std::string_view key, std::ostream& out,
                     std::string* error);
+
+// What ParseSettingsText reads, handed over in text order: `key` for each
+// key line (the path without hive prefix), `value` for each value line with
+// the path of its key. Either may be empty. A function that returns false
+// stops the parse, which then fails with the reason the function left in
+// the parse's *error.
+struct SettingsTextSink {
+  std::function<bool(const std::string& path)> key;
+  std::function<bool(const std::string& path, const ValueEntry& value)> value;
+};
+
+// Parses a whole text, checking everything the store would refuse (key
+// paths, value names, data sizes), and hands each key and value to `sink`.
+// Time is linear in the text, memory one line's worth beyond it. On a bad
+// line returns false with "line N: reason" in *error.
+bool ParseSettingsText(std::string_view text, const SettingsTextSink& sink, std::string* error);
 
 // One key read from the text, with its values in text order.
 struct ParsedKey {
@@ -68,14 +87,13 @@ struct ParsedKey {
   std::vector<ValueEntry> values;
 };
 
-// Parses a whole text. On failure returns false with "line N: reason" in
-// *error; *keys is then unspecified.
+// Parses a whole text into *keys, as above; *keys is unspecified on failure.
 bool ParseSettingsText(std::string_view text, std::vector<ParsedKey>* keys, std::string* error);
 
-// Creates every key and stores every value, each write its own
-// transaction; stops at the first failure (earlier writes stay) and
-// returns false with the reason.
-bool ImportSettings(SettingsStore& store, const std::vector<ParsedKey>& keys, std::string* error);
+// Stores every key and value of `text` in one transaction: all of them, or
+// none when the text has an error or a write fails; false with the reason
+// in *error then. The store stays locked for the whole import.
+bool ImportSettings(SettingsStore& store, std::string_view text, std::string* error);
 
 }  // namespace quarry::ztreg
 

@@ -4,12 +4,14 @@
 
 #include <sstream>
 
+#include "platform/testing/store_files.h"
 #include "platform/testing/subprocess.h"
 
 namespace quarry::ztreg {
 namespace {
 
 using platform::ValueType;
+using quarry::testing::DeepKeyPath;
 using quarry::testing::TempDir;
 
 std::string Export(const SettingsStore& store, std::string_view key = "") {
@@ -41,7 +43,7 @@ TEST(SettingsTextTest, ExportAndImportReproduceTheStoreExactly) {
   std::string error;
   ASSERT_TRUE(ParseSettingsText(text, &keys, &error)) << error << "\n" << text;
   SettingsStore copy(dir.File("b.sqlite"));
-  ASSERT_TRUE(ImportSettings(copy, keys, &error)) << error;
+  ASSERT_TRUE(ImportSettings(copy, text, &error)) << error;
 
   EXPECT_EQ(Export(copy), text);
   EXPECT_EQ(copy.Values(key), store.Values(key));
@@ -93,12 +95,62 @@ TEST(SettingsTextTest, RefusesMalformedLinesNamingTheLine) {
       {"[HKLM\\Software]", "HKLM"},
       {"[HKCU]", "root"},
       {"[A\\\\B]", "empty key name"},
+      {"[A]\n\"v\" = dword 1\n\"a\\x00b\" = string \"x\"", "line 3: the value name contains a NUL"},
+      {"[A]\n\"v\" = type 4 01 02", "type 4 needs 4 bytes"},
+      {"[A]\n\"v\" = type 11 01 02 03 04", "type 11 needs 8 bytes"},
   };
   for (const auto& [text, expected] : cases) {
     std::vector<ParsedKey> keys;
     std::string error;
     EXPECT_FALSE(ParseSettingsText(text, &keys, &error)) << text;
     EXPECT_NE(error.find(expected), std::string::npos) << text << " -> " << error;
+  }
+  std::vector<ParsedKey> keys;
+  std::string error;
+  EXPECT_FALSE(ParseSettingsText("[" + DeepKeyPath(513, "a") + "]", &keys, &error));
+  EXPECT_NE(error.find("line 1: the key path has 513 levels"), std::string::npos) << error;
+}
+
+TEST(SettingsTextTest, ImportStoresAllOrNothing) {
+  // The store itself refuses one value, by a trigger planted for the test,
+  // so that a write fails after others of the import succeeded.
+  constexpr char kRefuse[] =
+      "CREATE TRIGGER refuse BEFORE INSERT ON key_values WHEN new.name = 'Poison' "
+      "BEGIN SELECT RAISE(ABORT, 'refused by the test'); END;";
+  const std::string good = "[HKCU\\Software\\A]\n\"x\" = dword 1\n[Software\\B\\C]\n";
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* error;  // null when the import is kept
+  };
+  const Case cases[] = {
+      {"whole text", good + "\"y\" = string \"z\"\n", nullptr},
+      {"bad last line", good + "\"y\" = string \"z\"\n\"w\" = dword x\n", "line 5"},
+      {"refused value", good + "\"y\" = string \"z\"\n\"Poison\" = dword 1\n",
+       "cannot store \"Poison\" in HKCU\\Software\\B\\C: storing the value: refused by the test"},
+      {"refused first value", "[A]\n\"Poison\" = dword 1\n" + good, "refused by the test"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.File(std::string(c.name) + ".sqlite");
+    {
+      SettingsStore store(path);
+      ASSERT_TRUE(store.SetDword("Software\\Kept", "v", 1));
+    }
+    ASSERT_EQ(quarry::testing::RunSql(path, kRefuse), "");
+    SettingsStore store(path);
+    const std::string before = Export(store);
+    std::string error;
+    bool imported = ImportSettings(store, c.text, &error);
+    EXPECT_EQ(imported, c.error == nullptr) << error;
+    if (c.error == nullptr) {
+      EXPECT_EQ(store.GetDword("Software\\A", "x", 0), 1u);
+      EXPECT_EQ(store.GetString("Software\\B\\C", "y", ""), "z");
+    } else {
+      EXPECT_NE(error.find(c.error), std::string::npos) << error;
+      EXPECT_EQ(Export(store), before) << "a failed import leaves the store as it was";
+    }
   }
 }
 

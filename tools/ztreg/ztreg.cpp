@@ -1,9 +1,14 @@
 #include "tools/ztreg/ztreg.h"
 
-#include <fstream>
-#include <iostream>
-#include <iterator>
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <optional>
+#include <ostream>
 #include <sstream>
 
 #include "platform/key_path.h"
@@ -27,8 +32,9 @@ Lists, sets and deletes the per-user settings of Quarry and its companion progra
   ztreg delete KEY [VALUE]    delete one value, or a key with all its subkeys
   ztreg export [KEY]          print a key and its subtree (everything without KEY)
                               in the text form that import reads
-  ztreg import FILE           store the keys and values of an exported text
-                              (FILE "-" reads standard input)
+  ztreg import FILE           store the keys and values of an exported text, all
+                              or none (FILE "-" reads standard input; at most
+                              64 MiB from a file or a pipe)
 
 KEY is written like HKCU\Software\Zandor Tech\Globals; the HKCU\ prefix is
 optional. Key and value names match regardless of case. "--" ends the options,
@@ -55,10 +61,71 @@ struct CommandLine {
   std::vector<std::pair<ValueType, std::string>> types;
 };
 
+// Opens a file to import. A named pipe is opened as any reader opens one,
+// waiting for its writer; anything else without waiting, so that a device
+// cannot hold the open up, and ReadBounded() refuses it then.
+int OpenForReading(const std::string& path, std::string* error) {
+  struct stat info {};
+  int flags = O_RDONLY | O_CLOEXEC;
+  if (stat(path.c_str(), &info) != 0 || !S_ISFIFO(info.st_mode)) flags |= O_NONBLOCK;
+  int fd = open(path.c_str(), flags);
+  if (fd < 0) {
+    *error = std::strerror(errno);
+    return -1;
+  }
+  return fd;
+}
+
+// Reads all of `fd` into *text: a regular file or a pipe of at most
+// kMaxImportBytes, refused as soon as it proves to be anything else.
+bool ReadBounded(int fd, std::string* text, std::string* error) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    *error = "it is a folder, not a file";
+    return false;
+  }
+  if (!S_ISREG(info.st_mode) && !S_ISFIFO(info.st_mode)) {
+    *error = "it is neither a regular file nor a pipe";
+    return false;
+  }
+  const std::string too_large = "it holds more than 64 MiB, the most ztreg imports";
+  if (S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) > kMaxImportBytes) {
+    *error = too_large;
+    return false;
+  }
+  text->clear();
+  char buffer[65536];
+  while (true) {
+    ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // A pipe opened (or handed over) without waiting: wait for its data
+      // as a plain read would.
+      pollfd ready{fd, POLLIN, 0};
+      poll(&ready, 1, -1);
+      continue;
+    }
+    if (got < 0) {
+      *error = std::strerror(errno);
+      return false;
+    }
+    if (got == 0) return true;
+    if (text->size() + static_cast<size_t>(got) > kMaxImportBytes) {
+      *error = too_large;
+      return false;
+    }
+    text->append(buffer, static_cast<size_t>(got));
+  }
+}
+
 class Command {
  public:
-  Command(const std::string& store_path, std::istream& in, std::ostream& out, std::ostream& err)
-      : store_path_(store_path), in_(in), out_(out), err_(err) {}
+  Command(const std::string& store_path, int in_fd, std::ostream& out, std::ostream& err)
+      : store_path_(store_path), in_fd_(in_fd), out_(out), err_(err) {}
 
   int Run(const std::vector<std::string>& args);
 
@@ -82,7 +149,7 @@ class Command {
   int Finish();
 
   const std::string& store_path_;
-  std::istream& in_;
+  const int in_fd_;
   std::ostream& out_;
   std::ostream& err_;
   std::optional<platform::SettingsStore> store_;
@@ -132,7 +199,7 @@ bool Command::ParseKey(const std::string& text, std::string* path, int* status) 
   std::vector<std::string> names;
   std::string error;
   if (!platform::ParseKeyPath(text, &names, &error)) {
-    *status = Fail(kExitUsage, "bad key \"" + text + "\": " + error);
+    *status = Fail(kExitUsage, "bad key " + platform::QuoteForMessage(text) + ": " + error);
     return false;
   }
   *path = platform::JoinKeyPath(names);
@@ -141,6 +208,7 @@ bool Command::ParseKey(const std::string& text, std::string* path, int* status) 
 
 bool Command::OpenStore(int* status) {
   store_.emplace(store_path_);
+  if (!store_->Notice().empty()) err_ << "ztreg: " << store_->Notice() << '\n';
   if (!store_->IsUsable()) {
     *status = Fail(kExitFailed, store_->Problem());
     return false;
@@ -292,21 +360,24 @@ int Command::Export(const std::vector<std::string>& args) {
 
 int Command::Import(const std::vector<std::string>& args) {
   if (args.size() != 1) return Fail(kExitUsage, "usage: ztreg import FILE");
+  const bool from_stdin = args[0] == "-";
+  const std::string shown = from_stdin ? "standard input" : QuoteText(args[0]);
   std::string text;
-  if (args[0] == "-") {
-    text.assign(std::istreambuf_iterator<char>(in_), std::istreambuf_iterator<char>());
-  } else {
-    std::ifstream file(args[0], std::ios::binary);
-    if (!file) return Fail(kExitFailed, "cannot read " + args[0]);
-    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  }
-  std::vector<ParsedKey> keys;
   std::string error;
-  // The whole text is checked before anything is stored.
-  if (!ParseSettingsText(text, &keys, &error)) return Fail(kExitUsage, args[0] + ": " + error);
+  int fd = from_stdin ? in_fd_ : OpenForReading(args[0], &error);
+  if (fd < 0) return Fail(kExitFailed, "cannot read " + shown + ": " + error);
+  bool read = ReadBounded(fd, &text, &error);
+  if (!from_stdin) close(fd);
+  if (!read) return Fail(kExitFailed, "cannot read " + shown + ": " + error);
+  // The whole text is checked before the store is even opened.
+  if (!ParseSettingsText(text, SettingsTextSink{}, &error)) {
+    return Fail(kExitUsage, (from_stdin ? "standard input" : args[0]) + ": " + error);
+  }
   int status = kExitOk;
   if (!OpenStore(&status)) return status;
-  if (!ImportSettings(*store_, keys, &error)) return Fail(kExitFailed, error);
+  if (!ImportSettings(*store_, text, &error)) {
+    return Fail(kExitFailed, error + "; nothing was imported");
+  }
   return Finish();
 }
 
@@ -318,9 +389,9 @@ int Command::Finish() {
 
 }  // namespace
 
-int RunZtreg(const std::vector<std::string>& args, const std::string& store_path,
-             std::istream& in, std::ostream& out, std::ostream& err) {
-  return Command(store_path, in, out, err).Run(args);
+int RunZtreg(const std::vector<std::string>& args, const std::string& store_path, int in_fd,
+             std::ostream& out, std::ostream& err) {
+  return Command(store_path, in_fd, out, err).Run(args);
 }
 
 }  // namespace quarry::ztreg
