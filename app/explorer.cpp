@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QAuthenticator>
 #include <QChildEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -25,12 +26,30 @@ CExplorer::CExplorer(QWidget* parent) : QWebEngineView(parent) {
   connect(page(), &QWebEnginePage::loadingChanged, this, &CExplorer::OnLoadingChanged);
   connect(page(), &QWebEnginePage::renderProcessTerminated, this,
           &CExplorer::OnRendererTerminated);
+  connect(page(), &QWebEnginePage::authenticationRequired, this,
+          [this](const QUrl& url, QAuthenticator* auth) { OnAuthentication(url, auth, false); });
+  connect(page(), &QWebEnginePage::proxyAuthenticationRequired, this,
+          [this](const QUrl& url, QAuthenticator* auth, const QString&) {
+            OnAuthentication(url, auth, true);
+          });
   // The page is drawn by a child widget that the view makes itself; it
   // gets the mouse events, so it is the one to watch.
   for (QObject* child : children()) WatchChild(child);
 }
 
 CExplorer::~CExplorer() = default;
+
+void CExplorer::OnAuthentication(const QUrl& url, QAuthenticator* authenticator, bool proxy) {
+  QString user, password;
+  if (credentials_ && credentials_(url, authenticator->realm(), proxy, &user, &password)) {
+    authenticator->setUser(user);
+    authenticator->setPassword(password);
+  } else {
+    // Unfilled, the engine gives up on the credentials and shows what the
+    // server sent instead.
+    *authenticator = QAuthenticator();
+  }
+}
 
 void CExplorer::Navigate(const QString& address) {
   load(QUrl::fromUserInput(address));

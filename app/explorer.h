@@ -15,7 +15,9 @@
 #include <QPointer>
 #include <QString>
 #include <QUrl>
+#include <QAuthenticator>
 #include <QWebEnginePage>
+#include <functional>
 #include <QWebEngineView>
 
 class QWebEngineLoadingInfo;
@@ -46,6 +48,16 @@ class CExplorer : public QWebEngineView {
   // Whether the engine can show pages at `url` at all: false for ftp://,
   // whose support it dropped (other tools may still read such pages).
   static bool CanShow(const QUrl& url);
+
+  // Answers a server's (or, with `proxy`, the proxy's) request for a user
+  // name and password while a page loads; false leaves the page
+  // unauthenticated (the server's own answer is shown). Called on the
+  // user-interface thread, which it may keep while the user types.
+  using CredentialsProvider = std::function<bool(const QUrl& url, const QString& realm,
+                                                 bool proxy, QString* user, QString* password)>;
+  void SetCredentialsProvider(CredentialsProvider provider) {
+    credentials_ = std::move(provider);
+  }
 
   // While set, right-button presses and double-clicks (either button) are
   // swallowed before they reach the page. Off by default.
@@ -103,11 +115,13 @@ class CExplorer : public QWebEngineView {
 
  private:
   void OnLoadingChanged(const QWebEngineLoadingInfo& info);
+  void OnAuthentication(const QUrl& url, QAuthenticator* authenticator, bool proxy);
   void WatchChild(QObject* child);
 
   void OnRendererTerminated(QWebEnginePage::RenderProcessTerminationStatus status,
                             int exit_code);
 
+  CredentialsProvider credentials_;
   bool block_clicks_ = false;
   // The renderer died since the current load started; its failure is
   // then no navigation error.

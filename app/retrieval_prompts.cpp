@@ -1,6 +1,8 @@
 #include "app/retrieval_prompts.h"
 
 #include <QDialog>
+#include <QEventLoop>
+#include <QUrl>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
@@ -68,6 +70,79 @@ void CRetrievalPrompts::Install() {
   installed_ = true;
 }
 
+QString CRetrievalPrompts::SessionKey(const QString& url, const QString& realm, bool proxy) {
+  if (proxy) return QStringLiteral("proxy\n") + realm;
+  const QUrl parsed(url);
+  return parsed.scheme().toLower() + QStringLiteral("://") + parsed.host().toLower() +
+         QLatin1Char(':') + QString::number(parsed.port()) + QLatin1Char('\n') + realm;
+}
+
+void CRetrievalPrompts::Remember(const QString& key, const Answer& answer) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (answer) {
+    session_[key] = *answer;
+  } else {
+    session_.erase(key);
+  }
+}
+
+CRetrievalPrompts::Answer CRetrievalPrompts::Remembered(const QString& key) {
+  std::lock_guard<std::mutex> lock(mu_);
+  auto it = session_.find(key);
+  if (it == session_.end()) return std::nullopt;
+  return it->second;
+}
+
+CRetrievalPrompts::Answer CRetrievalPrompts::AskHere(const QString& url, const QString& realm,
+                                                     bool proxy) {
+  const QString key = SessionKey(url, realm, proxy);
+  const bool tried = !given_to_browser_.insert(key).second;
+  if (!tried) {
+    if (Answer known = Remembered(key)) return known;
+  }
+  CredentialsQuestion question;
+  question.url = QUrl(url).adjusted(QUrl::RemoveUserInfo).toString().toStdString();
+  question.status = proxy ? 407 : 401;
+  question.realm = realm.toStdString();
+  struct Wait {
+    bool done = false;
+    Answer answer;
+    QEventLoop loop;
+  };
+  auto wait = std::make_shared<Wait>();
+  Ask(question, [wait](Answer given) {
+    wait->done = true;
+    wait->answer = std::move(given);
+    wait->loop.quit();
+  });
+  if (!wait->done) wait->loop.exec();
+  return wait->answer;
+}
+
+QDialog* CRetrievalPrompts::Ask(const CredentialsQuestion& question,
+                                std::function<void(Answer)> done) {
+  const QString key = SessionKey(QString::fromStdString(question.url),
+                                 QString::fromStdString(question.realm), question.status == 407);
+  auto open = open_.find(key);
+  if (open != open_.end()) {
+    open->second.push_back(std::move(done));
+    return nullptr;
+  }
+  open_[key].push_back(std::move(done));
+  return asker_(question, [this, key](Answer answer) {
+    Remember(key, answer);
+    auto waiting = open_.extract(key);
+    if (waiting.empty()) return;
+    for (const std::function<void(Answer)>& callback : waiting.mapped()) callback(answer);
+  });
+}
+
+void CRetrievalPrompts::CredentialsRefused(const CredentialsQuestion& question) {
+  Remember(SessionKey(QString::fromStdString(question.url), QString::fromStdString(question.realm),
+                      question.status == 407),
+           std::nullopt);
+}
+
 void CRetrievalPrompts::ShowMessage(const std::string& text) {
   QMetaObject::invokeMethod(
       this, [this, shown = QString::fromStdString(text)] { message_sink_(shown); },
@@ -77,6 +152,13 @@ void CRetrievalPrompts::ShowMessage(const std::string& text) {
 bool CRetrievalPrompts::AskCredentials(const CredentialsQuestion& question,
                                        std::string* user_name, std::string* password) {
   if (QThread::currentThread() == thread()) return false;
+  const QString key = SessionKey(QString::fromStdString(question.url),
+                                 QString::fromStdString(question.realm), question.status == 407);
+  if (Answer known = Remembered(key)) {
+    *user_name = known->first.toStdString();
+    *password = known->second.toStdString();
+    return true;
+  }
   auto pending = std::make_shared<Pending>();
   {
     std::lock_guard<std::mutex> lock(mu_);
@@ -90,7 +172,7 @@ bool CRetrievalPrompts::AskCredentials(const CredentialsQuestion& question,
           std::lock_guard<std::mutex> given_up(pending->mu);
           if (pending->done) return;  // given up before it could be asked
         }
-        pending->dialog = asker_(question, [pending](Answer answer) {
+        pending->dialog = Ask(question, [pending](Answer answer) {
           pending->Finish(std::move(answer));
         });
       },

@@ -16,6 +16,8 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <map>
+#include <set>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -58,12 +60,21 @@ class CRetrievalPrompts : public QObject, public RetrievalUi {
   void SetAsker(Asker asker) { asker_ = std::move(asker); }
   void SetMessageSink(MessageSink sink) { message_sink_ = std::move(sink); }
 
-  // RetrievalUi; called on worker threads. AskCredentials called on the
-  // user-interface thread itself declines at once: that thread cannot both
-  // wait and show the dialog.
+  // Asks now, on the user-interface thread, for the embedded browser: the
+  // credentials the user already gave this session for that server and
+  // realm when there are some and the browser has not tried them yet, else
+  // the user (the asker; the thread waits in a nested loop). What the user gives is remembered for the session,
+  // so a parse of the same page does not ask again. nullopt: declined.
+  Answer AskHere(const QString& url, const QString& realm, bool proxy);
+
+  // RetrievalUi; called on worker threads. Credentials given this session
+  // for the same server and realm are answered without asking again.
+  // AskCredentials called on the user-interface thread itself declines at
+  // once: that thread cannot both wait and show the dialog.
   void ShowMessage(const std::string& text) override;
   bool AskCredentials(const CredentialsQuestion& question, std::string* user_name,
                       std::string* password) override;
+  void CredentialsRefused(const CredentialsQuestion& question) override;
 
  private:
   struct Pending;
@@ -72,8 +83,27 @@ class CRetrievalPrompts : public QObject, public RetrievalUi {
   Asker asker_;
   MessageSink message_sink_;
   bool installed_ = false;
+  // The key of remembered credentials: who asks (scheme, host, port, or
+  // "proxy") and the realm.
+  static QString SessionKey(const QString& url, const QString& realm, bool proxy);
+  // Puts `question` to the user on this thread, or, when the same question
+  // is already open (the browser and a parse asking for one page), waits
+  // for that one's answer instead of asking twice. Returns the dialog it
+  // opened, if any.
+  QDialog* Ask(const CredentialsQuestion& question, std::function<void(Answer)> done);
+  void Remember(const QString& key, const Answer& answer);
+  Answer Remembered(const QString& key);
+
   std::mutex mu_;
   std::vector<std::weak_ptr<Pending>> pending_;
+  // In memory only, for this run of the program.
+  std::map<QString, std::pair<QString, QString>> session_;
+  // Keys whose remembered answer the browser has already been given: if
+  // it asks again, that answer failed and the user is asked instead.
+  std::set<QString> given_to_browser_;
+  // Questions open now, by key, with everyone waiting for their answer.
+  // User-interface thread only.
+  std::map<QString, std::vector<std::function<void(Answer)>>> open_;
 };
 
 }  // namespace quarry

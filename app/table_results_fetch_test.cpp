@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QMainWindow>
 #include <QUrl>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -84,10 +85,11 @@ TEST_F(TableResultsFetchTest, ParsesAPageOverFtp) {
   EXPECT_EQ(Names(), QStringList({"prices"})) << view_->StatusText().toStdString();
 }
 
-TEST_F(TableResultsFetchTest, APasswordIsAskedForOverTheWindowAndMayBeDeclined) {
-  TestHttpServer server([](const ReceivedRequest& r) {
-    if (r.Header("Authorization") == "Basic YW5uOnMzY3JldA==") {  // ann:s3cret
-      return ScriptedResponse::Make(200, kPage);
+TEST_F(TableResultsFetchTest, APasswordIsAskedForOverTheWindowOnceAndMayBeDeclined) {
+  std::atomic<bool> password_changed{false};
+  TestHttpServer server([&](const ReceivedRequest& r) {
+    if (!password_changed && r.Header("Authorization") == "Basic YW5uOnMzY3JldA==") {
+      return ScriptedResponse::Make(200, kPage);  // ann:s3cret
     }
     return ScriptedResponse::Make(401, "no", {"WWW-Authenticate: Basic realm=\"Staff\""});
   });
@@ -105,13 +107,21 @@ TEST_F(TableResultsFetchTest, APasswordIsAskedForOverTheWindowAndMayBeDeclined) 
   EXPECT_EQ(Names(), QStringList({"prices"}));
   EXPECT_EQ(realms, std::vector<std::string>({"Staff"}));
 
-  // Declining fails as the server answers, and the tables stay.
+  // Parsing the page again does not ask again.
+  ASSERT_TRUE(Parse(server.Url("/other.html")));
+  EXPECT_EQ(realms.size(), 1u);
+
+  // Credentials the server no longer takes are forgotten; declining the
+  // next question fails as the server answers, and the tables stay.
+  password_changed = true;
+  ASSERT_TRUE(Parse(server.Url("/staff.html")));
+  EXPECT_EQ(realms.size(), 1u);
   answer = false;
   ASSERT_TRUE(Parse(server.Url("/staff.html")));
+  EXPECT_EQ(realms.size(), 2u);
   EXPECT_EQ(Names(), QStringList({"prices"}));
   EXPECT_TRUE(view_->StatusText().contains("requires user authentication"))
       << view_->StatusText().toStdString();
-  EXPECT_EQ(realms.size(), 2u);
 }
 
 TEST_F(TableResultsFetchTest, StoppingAParseKeepsTheListAndClosesItsQuestion) {

@@ -239,9 +239,11 @@ bool CViewTableResults::StartParse(const QString& url) {
   busy_ = true;
   url_ = url;
   const std::string address = url.toStdString();
-  ShowStatus(QStringLiteral("Reading %1\u2026").arg(TextFromBytes(DisplayAddress(address))));
+  // The bar first: adding it to the status bar must not bring back what
+  // the message hides.
   EnsureProgress();
   if (progress_ != nullptr) progress_->Start();
+  ShowStatus(QStringLiteral("Reading %1\u2026").arg(TextFromBytes(DisplayAddress(address))));
 
   cancel_ = std::make_shared<std::atomic<bool>>(false);
   if (worker_.joinable()) worker_.join();  // the last one has finished

@@ -20,6 +20,7 @@
 #include "app/browser_notice.h"
 #include "app/explorer.h"
 #include "app/main_frame.h"
+#include "app/retrieval_prompts.h"
 #include "app/favorites/favorites_builder.h"
 #include "framework/command_ids.h"
 #include "framework/ks_controls.h"
@@ -165,6 +166,19 @@ CViewWebBrowser::CViewWebBrowser()
   connect(go_, &CKsControlHost::clicked, this, [this](int) { Go(); });
   connect(parse_, &CKsControlHost::clicked, this, [this](int) { Parse(); });
 
+  // A page behind a password asks over the window, and what the user gives
+  // serves the parse of that page too.
+  explorer_->SetCredentialsProvider([this](const QUrl& url, const QString& realm, bool proxy,
+                                           QString* user, QString* password) {
+    auto* frame = qobject_cast<CMainFrame*>(window());
+    if (frame == nullptr || frame->Prompts() == nullptr) return false;
+    const CRetrievalPrompts::Answer answer =
+        frame->Prompts()->AskHere(url.toString(), realm, proxy);
+    if (!answer) return false;
+    *user = answer->first;
+    *password = answer->second;
+    return true;
+  });
   connect(explorer_, &CExplorer::progressChanged, this, [this](int progress, int maximum) {
     progress_->setRange(0, std::max(0, maximum));
     progress_->setValue(std::clamp(progress, 0, std::max(0, maximum)));

@@ -138,23 +138,27 @@ bool OpenHttpRequest(WebRetrievalRequest* request, std::unique_ptr<ResponseStrea
         std::string user, password;
         bool have = request->no_credentials != 1 && !request->user_name.empty() &&
                     !request->password.empty();
+        RetrievalUi* asked = nullptr;
+        CredentialsQuestion question;
         if (have) {
           user = request->user_name;
           password = request->password;
         } else if (RetrievalUi* ui = CurrentRetrievalUi()) {
-          CredentialsQuestion question;
           question.url = MaskCredentials(url);
           question.status = static_cast<uint32_t>(status);
           question.realm = transfer->Realm();
           question.cancel = request->cancel;
           have = ui->AskCredentials(question, &user, &password) && !user.empty() &&
                  !IsCancelled(*request);
+          if (have) asked = ui;
         }
         std::string credentials = have ? BasicCredentials(user, password) : std::string();
+        const long challenge = status;
         transfer.reset();
         transfer = status == 407 ? NewHttpTransfer(*request, url, "", credentials)
                                  : NewHttpTransfer(*request, url, credentials, "");
         answered = Send(transfer.get(), &status);
+        if (asked != nullptr && answered && status == challenge) asked->CredentialsRefused(question);
       }
       request->status_code = static_cast<uint32_t>(status);
       if (answered && status >= 200 && status < 300) {

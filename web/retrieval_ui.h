@@ -39,6 +39,9 @@ class RetrievalUi {
   virtual bool AskCredentials(const CredentialsQuestion& question,
                               std::string* user_name,
                               std::string* password) = 0;
+  // The server (or proxy) refused the credentials AskCredentials gave for
+  // `question`: an interface that remembers answers forgets this one.
+  virtual void CredentialsRefused(const CredentialsQuestion& question) { (void)question; }
 };
 
 // Installs `ui` for the whole process (nullptr: none). Not owned; it must
