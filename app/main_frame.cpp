@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QSizeGrip>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -296,6 +297,16 @@ QString CMainFrame::StatusText() const {
 // ---- Showing and placement ----
 
 void CMainFrame::ActivateFrame(int show_cmd) {
+  // A first start has no saved place: open at a comfortable size, centred,
+  // rather than at the smallest size the window allows.
+  if (!isVisible() &&
+      !DecodePlacement(settings_->Store().GetBinary(kSettingsKey, kMainWndPosValue))) {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QRect room = screen->availableGeometry();
+      const QSize size = (room.size() * 2 / 3).expandedTo(minimumSize()).boundedTo(room.size());
+      setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, room));
+    }
+  }
   if (show_cmd == kShowDefault) {
     if (isVisible() && isMinimized()) {
       show_cmd = kShowCmdRestore;

@@ -421,6 +421,7 @@ void CViewWebBrowser::OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t)
     case platform::WM_FAVORITES_LOADED:
       favorites_loaded_ = true;
       unsetCursor();
+      PlaceTree(tree_wanted_ && tree_->GetCount() > 0);
       break;
     case platform::WM_TIMER:
       if (wparam == kPopupTimer) {
@@ -448,6 +449,11 @@ bool CViewWebBrowser::eventFilter(QObject* watched, QEvent* event) {
 // ---- Layout ----
 
 void CViewWebBrowser::ShowTree(bool show) {
+  tree_wanted_ = show;
+  PlaceTree(show && tree_->GetCount() > 0);
+}
+
+void CViewWebBrowser::PlaceTree(bool show) {
   if (show == tree_shown_) return;
   tree_shown_ = show;
   const int width = tree_->width();

@@ -124,10 +124,13 @@ class CViewWebBrowser : public CSubViewPage {
   // last sent to the browser).
   QString CurrentAddress() const { return QString::fromStdString(current_address_); }
 
-  // Shows or hides the favourites tree; the browser takes over its width
+  // Whether the favourites tree is wanted (the favourites fill mode). A
+  // wanted tree is shown only once it holds favourites: an empty pane
+  // gives its width to the page. The browser takes over the tree's width
   // while it is hidden.
   void ShowTree(bool show);
   bool IsTreeShown() const { return tree_shown_; }
+  bool IsTreeWanted() const { return tree_wanted_; }
 
   // What a right click in the browser does: allows pop-ups and (re)arms
   // timer 12, which blocks them again.
@@ -228,6 +231,8 @@ class CViewWebBrowser : public CSubViewPage {
   bool parsing_ = false;
   bool parse_when_loaded_ = false;
   bool tree_shown_ = true;
+  bool tree_wanted_ = true;
+  void PlaceTree(bool show);
   // The size the controls are laid out for; growth is measured from it.
   QSize laid_out_size_;
   std::function<void()> usage_feedback_;

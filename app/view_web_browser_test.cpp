@@ -6,6 +6,8 @@
 #include "app/view_table_results.h"
 
 #include <gtest/gtest.h>
+
+#include <QTreeWidgetItem>
 #include <signal.h>
 #include <stdlib.h>
 
@@ -462,6 +464,10 @@ TEST_F(WebBrowserTest, GrowingAndHidingTheTreeMoveTheRightControls) {
   view_->ShowTree(false);
   EXPECT_FALSE(view_->Tree()->isVisible());
   EXPECT_EQ(view_->Explorer()->geometry(), grown.adjusted(-tree.width(), 0, 0, 0));
+  // A wanted tree comes back once it holds favourites.
+  view_->ShowTree(true);
+  EXPECT_FALSE(view_->IsTreeShown());
+  view_->Tree()->addTopLevelItem(new QTreeWidgetItem(QStringList(QStringLiteral("Prices"))));
   view_->ShowTree(true);
   EXPECT_EQ(view_->Explorer()->geometry(), grown);
 }
