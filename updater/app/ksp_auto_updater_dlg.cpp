@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -165,11 +166,15 @@ void CKspAutoUpdaterDlg::BuildList() {
   list_->setAccessibleName(QStringLiteral("Files"));
   list_->setGeometry(place->geometry());
   delete place;
-  list_->InsertColumn(kColumnState, QString(), 22, kAlignCenter);
-  list_->InsertColumn(kColumnName, QStringLiteral("File/Module"), 155, kAlignLeft);
-  list_->InsertColumn(kColumnCurrent, QStringLiteral("Cur. Ver"), 54, kAlignCenter);
-  list_->InsertColumn(kColumnAvailable, QStringLiteral("Avail. Ver"), 57, kAlignCenter);
-  list_->InsertColumn(kColumnSize, QStringLiteral("File Size"), 72, kAlignCenter);
+  // The widths were drawn for a dialog font six pixels wide on average;
+  // they grow with the font, as the list itself does.
+  const double scale = std::max(1.0, BaseUnits().x / 6.0);
+  const auto width = [scale](int pixels) { return static_cast<int>(pixels * scale + 0.5); };
+  list_->InsertColumn(kColumnState, QString(), width(22), kAlignCenter);
+  list_->InsertColumn(kColumnName, QStringLiteral("File/Module"), width(155), kAlignLeft);
+  list_->InsertColumn(kColumnCurrent, QStringLiteral("Cur. Ver"), width(54), kAlignCenter);
+  list_->InsertColumn(kColumnAvailable, QStringLiteral("Avail. Ver"), width(57), kAlignCenter);
+  list_->InsertColumn(kColumnSize, QStringLiteral("File Size"), width(72), kAlignCenter);
   list_->SetEmptyText(QStringLiteral("No files of Zandor Technologies\nwere found on this computer"));
   list_->setItemDelegateForColumn(
       kColumnState, new StateImageDelegate(
@@ -494,7 +499,7 @@ void CKspAutoUpdaterDlg::TryClose() {
     return;
   }
   asked_to_close_ = true;
-  platform::SetTimer(Handle(), kTimerClose, 1000);
+  platform::SetTimer(Handle(), kTimerClose, options_.close_retry_ms);
 }
 
 void CKspAutoUpdaterDlg::CloseNow() {

@@ -74,6 +74,8 @@ class CKspAutoUpdaterDlg : public CKsDialog, public platform::MessageWindow {
     // Opens a web page; default: the desktop's browser.
     std::function<void(const std::string& address)> open_page;
     SizeWorkerPool::SizeQuery size_query;  // default: ask the server
+    // Between the tries of the closing handshake.
+    unsigned close_retry_ms = 1000;
   };
 
   explicit CKspAutoUpdaterDlg(Options options);
