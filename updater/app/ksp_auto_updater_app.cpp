@@ -62,6 +62,13 @@ int CKspAutoUpdaterApp::Run() {
     // No bus: the user's own run works without the automation object.
   }
 
+  if (automation && proxy_) {
+    // Started for a client on this bus: without the bus no client can
+    // reach it any more, so it ends with the bus.
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"),
+                dialog_.get(), SLOT(EndDialog()));
+  }
   QObject::connect(dialog_.get(), &CKspAutoUpdaterDlg::closed, qApp, [bus]() mutable {
     // A round trip to the bus daemon makes sure the signals sent before it
     // have left; then the program may end.

@@ -101,7 +101,11 @@ class CKspAutoUpdaterDlg : public CKsDialog, public platform::MessageWindow {
   void SetParentWnd(std::function<bool(uint32_t message, uintptr_t wparam)> post);
   int ScanForFiles();
   void CheckOnlineFiles(uint16_t pc, uint16_t pv);
+
+ public slots:
   void EndDialog();
+
+ public:
   // Installing and downloading are the download run's; without one nothing
   // is waiting or started.
   void UpdateFiles();
