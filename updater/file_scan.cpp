@@ -1,12 +1,12 @@
 #include "updater/file_scan.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 #include <system_error>
 
+#include "platform/ascii_text.h"
 #include "platform/settings_store.h"
 #include "updater/module_probe.h"
 #include "updater/updater_settings.h"
@@ -20,15 +20,11 @@ namespace fs = std::filesystem;
 constexpr int kMaxKeyDepth = 32;
 constexpr const char* kRegistrationPrefixes[] = {"KsAUFile", "ZtAUFile"};
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 std::string Upper(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
   return out;
 }
 
@@ -78,13 +74,13 @@ std::optional<std::string> BrowseForMissing(ScanUi& ui, const std::string& path,
   if (!ui.AskYesNo(FormatAll(kMissingFileQuestion, display_name))) return std::nullopt;
   const std::string extension = path.size() >= 3 ? path.substr(path.size() - 3) : path;
   const std::string filter = FormatAll(kBrowseFilter, extension);
-  const std::string wanted = Lower(FileNameOf(path));
+  const std::string wanted = FileNameOf(path);
   // Each round needs the user's answer; the count only guards against a
   // user interface that answers by itself forever.
   for (int round = 0; round < 100; ++round) {
     const std::optional<std::string> picked = ui.BrowseForFile(filter);
     if (!picked) return std::nullopt;
-    if (Lower(FileNameOf(*picked)) == wanted && FileExists(*picked)) return picked;
+    if (EqualsNoCase(FileNameOf(*picked), wanted) && FileExists(*picked)) return picked;
     if (!ui.AskYesNo(kFileMismatchQuestion)) return std::nullopt;
   }
   return std::nullopt;
@@ -104,7 +100,7 @@ std::string DisplaySuffixFor(std::string_view path) {
   const size_t dot = name.rfind('.');
   // Programs here carry no extension at all.
   if (dot == std::string::npos || dot == 0) return {};
-  const std::string extension = Lower(std::string_view(name).substr(dot + 1));
+  const std::string extension = AsciiLowered(std::string_view(name).substr(dot + 1));
   if (extension == "cfg") return " Configurations";
   if (extension == "chm" || extension == "hlp") return " Help";
   if (extension == "inf") return " Information";
@@ -145,9 +141,8 @@ std::vector<UpdateFileRecord> ScanForFiles(const ScanOptions& options) {
     if (it->is_regular_file(error)) files.push_back(it->path());
   }
   std::sort(files.begin(), files.end());
-  const std::string own = Lower(options.own_file_name);
   for (const fs::path& file : files) {
-    if (Lower(file.filename().string()) == own) continue;
+    if (EqualsNoCase(file.filename().string(), options.own_file_name)) continue;
     const ModuleInfo info = ProbeModule(file.string());
     if (!info.version && !info.nice_name) continue;
     UpdateFileRecord record;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "web/atomic_file.h"
+#include "platform/atomic_file.h"
 
 namespace quarry {
 
@@ -231,11 +231,7 @@ std::optional<std::vector<UpdateFileRecord>> LoadManifest(const std::string& pat
 
 bool SaveManifest(const std::string& path, const std::vector<UpdateFileRecord>& records,
                   std::string* error) {
-  const std::string bytes = EncodeManifest(records);
-  web_internal::AtomicFileWriter file(path);
-  if (file.ok() && file.Write(bytes.data(), bytes.size()) && file.Commit()) return true;
-  if (error != nullptr) *error = file.Reason();
-  return false;
+  return platform::WriteFileAtomically(path, EncodeManifest(records), error);
 }
 
 }  // namespace quarry

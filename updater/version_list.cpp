@@ -1,24 +1,14 @@
 #include "updater/version_list.h"
 
-#include <cctype>
 #include <charconv>
+
+#include "platform/ascii_text.h"
 
 namespace quarry {
 
 namespace {
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string_view Trim(std::string_view text) {
-  constexpr std::string_view kSpace = " \t";
-  const size_t first = text.find_first_not_of(kSpace);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
-}
+std::string_view Trim(std::string_view text) { return Trimmed(text, " \t"); }
 
 std::string Field(const std::vector<std::string>& fields, size_t index) {
   return index < fields.size() ? fields[index] : std::string();
@@ -89,9 +79,8 @@ std::optional<VersionList::BaseAddresses> VersionList::Bases() const {
 
 std::optional<VersionEntry> VersionList::Find(std::string_view file_name) const {
   if (file_name.empty()) return std::nullopt;
-  const std::string name = Lower(file_name);
   for (size_t i = 0; i < lines_.size(); ++i) {
-    if (Lower(lines_[i]).find(name) == std::string::npos) continue;
+    if (!ContainsNoCase(lines_[i], file_name)) continue;
     const std::vector<std::string> fields = SplitVersionFields(lines_[i]);
     return VersionEntry{ParseVersionNumber(Field(fields, 1)), Field(fields, 2), i};
   }

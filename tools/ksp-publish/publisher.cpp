@@ -15,7 +15,7 @@
 #include "updater/module_probe.h"
 #include "updater/update_file_record.h"
 #include "updater/version_list.h"
-#include "web/atomic_file.h"
+#include "platform/atomic_file.h"
 
 namespace quarry::publish {
 
@@ -31,9 +31,9 @@ bool ReadFile(const fs::path& path, std::string* bytes) {
 }
 
 bool WriteWhole(const fs::path& path, const std::string& bytes, std::string* error) {
-  web_internal::AtomicFileWriter file(path.string());
-  if (file.ok() && file.Write(bytes.data(), bytes.size()) && file.Commit()) return true;
-  *error = "cannot write " + file.Reason();
+  std::string reason;
+  if (platform::WriteFileAtomically(path.string(), bytes, &reason)) return true;
+  *error = "cannot write " + reason;
   return false;
 }
 

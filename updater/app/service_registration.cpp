@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "updater/automation_names.h"
-#include "web/atomic_file.h"
+#include "platform/atomic_file.h"
 
 namespace quarry::updater {
 
@@ -61,10 +61,9 @@ bool RegisterServer(const std::string& program, std::string* error) {
              ec.message();
     return false;
   }
-  const std::string text = ServiceFileText(program);
-  web_internal::AtomicFileWriter file(path);
-  if (file.ok() && file.Write(text.data(), text.size()) && file.Commit()) return true;
-  *error = "cannot write " + file.Reason();
+  std::string reason;
+  if (platform::WriteFileAtomically(path, ServiceFileText(program), &reason)) return true;
+  *error = "cannot write " + reason;
   return false;
 }
 
