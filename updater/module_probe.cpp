@@ -10,8 +10,10 @@ namespace quarry {
 ModuleInfo ProbeModule(const std::string& path) {
   ModuleInfo info;
   // RTLD_LOCAL keeps the module's symbols out of the process's namespace;
-  // RTLD_LAZY binds nothing it does not call.
-  void* module = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
+  // RTLD_LAZY binds nothing it does not call. RTLD_NODELETE keeps the code
+  // mapped after dlclose: a module may have left objects behind (Qt
+  // registrations, thread-local data) that must not outlive their code.
+  void* module = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
   if (module == nullptr) {
     ::dlerror();  // clears the reason; a non-library is no error here
     return info;

@@ -6,7 +6,7 @@
 //       string the caller releases with free() (UTF-8, NUL-terminated)
 //
 // The module is loaded with dlopen (which runs its initialisers, as
-// loading any library does) and unloaded again. Files that are not
+// loading any library does) and released again, its code staying mapped. Files that are not
 // loadable libraries (data files, executables) simply have no exports.
 
 #ifndef QUARRY_UPDATER_MODULE_PROBE_H_
