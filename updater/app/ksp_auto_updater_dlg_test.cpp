@@ -149,7 +149,7 @@ TEST_F(UpdaterDialogTest, AnAutomationClientDrivesItHiddenAndQuietly) {
   EXPECT_TRUE(dialog.Records().empty());  // the client decides
   std::vector<int> answers;
   dialog.UpdateAvailable([&](int v) { answers.push_back(v); });
-  QTRY_COMPARE_WITH_TIMEOUT(answers.size(), size_t{1}, 15000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 1; }, 15000));
   EXPECT_EQ(answers[0], 1);
   EXPECT_FALSE(dialog.isVisible());
   dialog.ShowWindowCommand(5);
@@ -201,7 +201,7 @@ TEST_F(UpdaterDialogTest, TheClosingHandshakeWaitsForTheClient) {
       EXPECT_EQ(closed.count(), 0);
       dialog.ClientReleased();
     }
-    QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed.count() == 1; }, 5000));
     size_t may_close = 0, closed_notes = 0;
     for (const Posted& p : posted) {
       if (p.message == platform::WM_UPDATER_MAY_CLOSE) ++may_close;

@@ -22,8 +22,8 @@ CUpdaterClient::CUpdaterClient(QDBusConnection bus, QObject* parent)
 
 CUpdaterClient::~CUpdaterClient() {
   if (listening_) {
-    bus_.disconnect(Service(), Path(), Interface(), QString::fromLatin1(kUpdaterMessageSignal),
-                    this, SLOT(OnWindowMessage(qulonglong, uint, qulonglong)));
+    bus_.disconnect(QString(), Path(), Interface(), QString::fromLatin1(kUpdaterMessageSignal),
+                    this, SLOT(OnWindowMessage(qulonglong, uint, qulonglong, QDBusMessage)));
   }
 }
 
@@ -41,9 +41,12 @@ bool CUpdaterClient::Connect() {
     }
   }
   if (!listening_) {
-    listening_ = bus_.connect(Service(), Path(), Interface(),
+    // Matched by any sender, and the sender checked on arrival: a match on
+    // the service name would depend on the bus library having learnt the
+    // name's owner first, and could drop the updater's first messages.
+    listening_ = bus_.connect(QString(), Path(), Interface(),
                               QString::fromLatin1(kUpdaterMessageSignal), this,
-                              SLOT(OnWindowMessage(qulonglong, uint, qulonglong)));
+                              SLOT(OnWindowMessage(qulonglong, uint, qulonglong, QDBusMessage)));
   }
   return true;
 }
@@ -156,10 +159,11 @@ bool CUpdaterClient::SetProductInfo(uint16_t code, int32_t version_x100, uint32_
 
 bool CUpdaterClient::Release() { return Call("Release", {}).has_value(); }
 
-void CUpdaterClient::OnWindowMessage(qulonglong window, uint message, qulonglong wparam) {
-  // Only the window this client named; the updater sends its messages to
-  // this client alone.
+void CUpdaterClient::OnWindowMessage(qulonglong window, uint message, qulonglong wparam,
+                                     const QDBusMessage& signal) {
+  // Only the window this client named, and only from the updater.
   if (window == 0 || window != parent_) return;
+  if (signal.service() != bus_.interface()->serviceOwner(Service()).value()) return;
   platform::PostMessage(static_cast<platform::WindowHandle>(window), message,
                         static_cast<uintptr_t>(wparam));
 }

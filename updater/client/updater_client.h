@@ -15,6 +15,7 @@
 #define QUARRY_UPDATER_CLIENT_UPDATER_CLIENT_H_
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -66,7 +67,8 @@ class CUpdaterClient : public QObject {
   const QString& LastError() const { return error_; }
 
  private slots:
-  void OnWindowMessage(qulonglong window, uint message, qulonglong wparam);
+  void OnWindowMessage(qulonglong window, uint message, qulonglong wparam,
+                       const QDBusMessage& signal);
 
  private:
   std::optional<QVariant> Call(const char* member, const QVariantList& args,
