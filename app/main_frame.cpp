@@ -34,6 +34,7 @@
 #include "framework/menu_resources.h"
 #include "framework/menu_table.h"
 #include "framework/string_table.h"
+#include "framework/widget_placement.h"
 
 namespace quarry {
 
@@ -347,25 +348,7 @@ void CMainFrame::ShowWithCommand(int show_cmd) {
   activateWindow();
 }
 
-WindowPlacement CMainFrame::CurrentPlacement() const {
-  const Qt::WindowStates state = windowState();
-  QRect normal = geometry();
-  if (state & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) {
-    if (normalGeometry().isValid()) normal = normalGeometry();
-  }
-  WindowPlacement p;
-  p.left = normal.x();
-  p.top = normal.y();
-  p.right = normal.x() + normal.width();
-  p.bottom = normal.y() + normal.height();
-  if (state & Qt::WindowMaximized) {
-    p.show_state = kShowMaximized;
-    if (state & Qt::WindowMinimized) p.flags |= kPlacementRestoreToMaximized;
-  } else {
-    p.show_state = kShowNormal;
-  }
-  return p;
-}
+WindowPlacement CMainFrame::CurrentPlacement() const { return CaptureWindowPlacement(*this); }
 
 void CMainFrame::SavePlacement() {
   const std::vector<uint8_t> record = EncodePlacement(CurrentPlacement());
@@ -378,34 +361,7 @@ bool CMainFrame::ApplySavedPlacement() {
       settings_->Store().GetBinary(kSettingsKey, kMainWndPosValue);
   const std::optional<WindowPlacement> p = DecodePlacement(data);
   if (!p) return false;
-
-  QRect rect(p->left, p->top, ClampToInt(p->Width()), ClampToInt(p->Height()));
-  // Screens change between runs: the window must come back where it can be
-  // seen and grabbed, no larger than the screen it lands on.
-  QScreen* target = QGuiApplication::screenAt(rect.center());
-  if (target == nullptr) {
-    for (QScreen* s : QGuiApplication::screens()) {
-      if (s->availableGeometry().intersects(rect)) {
-        target = s;
-        break;
-      }
-    }
-  }
-  const bool on_screen = target != nullptr;
-  if (target == nullptr) target = QGuiApplication::primaryScreen();
-  if (target != nullptr) {
-    const QRect avail = target->availableGeometry();
-    rect.setSize(rect.size().boundedTo(avail.size()).expandedTo(minimumSize()));
-    if (!on_screen) rect.moveCenter(avail.center());
-    if (rect.top() < avail.top()) rect.moveTop(avail.top());
-  }
-  setGeometry(rect);
-
-  Qt::WindowStates state = windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
-  // A stored minimised state starts the frame normally: a program that
-  // starts hidden away looks as if it had not started.
-  if (p->show_state == kShowMaximized) state |= Qt::WindowMaximized;
-  setWindowState(state);
+  ApplyWindowPlacement(this, *p);
   return true;
 }
 

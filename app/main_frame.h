@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/window_placement.h"
+#include "framework/window_placement.h"
 #include "framework/zt_frame_wnd.h"
 #include "platform/window_message.h"
 

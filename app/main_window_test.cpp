@@ -25,7 +25,7 @@
 #include "app/view_table_results.h"
 #include "app/view_web_browser.h"
 #include "app/system_tray.h"
-#include "app/window_placement.h"
+#include "framework/window_placement.h"
 #include "framework/caption_bar.h"
 #include "framework/menu_resources.h"
 #include "framework/menu_table.h"

@@ -11,9 +11,6 @@
 #include "app/child_process.h"
 #include "platform/settings_store.h"
 
-#ifndef QUARRY_COMMON_FILES_DIR
-#define QUARRY_COMMON_FILES_DIR "/usr/local/lib/common-files"
-#endif
 
 namespace quarry {
 
@@ -47,13 +44,6 @@ bool Exists(const fs::path& path) {
 }
 
 }  // namespace
-
-std::string SharedComponentsFolder() {
-  const char* common = std::getenv(kCommonFilesVariable);
-  std::string folder = common && *common ? common : QUARRY_COMMON_FILES_DIR;
-  if (folder.back() != '/') folder += '/';
-  return folder + "Kestrane/";
-}
 
 CleanupResult RunObsoleteComponentCleanup(const ObsoleteCleanupOptions& options,
                                           std::stop_token stop) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/common_files.h"
+
 namespace quarry {
 
 namespace platform {
@@ -19,14 +21,6 @@ class SettingsStore;
 
 inline constexpr char kObsoleteComponentFile[] = "Tessel.dll";
 inline constexpr char kObsoleteComponentKey[] = "Software\\Zandor Tech\\Tessel";
-
-// The environment variable that names the installation's common files
-// folder, in place of the one chosen when the program was built.
-inline constexpr char kCommonFilesVariable[] = "ZT_COMMON_FILES_DIR";
-
-// The maker's shared components folder, with a trailing "/": the common
-// files folder followed by "Kestrane/".
-std::string SharedComponentsFolder();
 
 // What the clean-up does and with what; the defaults are the program's.
 struct ObsoleteCleanupOptions {

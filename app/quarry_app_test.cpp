@@ -13,7 +13,7 @@
 #include "app/view_configurations.h"
 #include "app/view_table_results.h"
 #include "app/view_web_browser.h"
-#include "app/window_placement.h"
+#include "framework/window_placement.h"
 #include "framework/caption_bar.h"
 #include "framework/string_table.h"
 

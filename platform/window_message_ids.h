@@ -26,8 +26,15 @@ inline constexpr uint32_t WM_PARSE_DONE = WM_APP + 0x02;
 inline constexpr uint32_t WM_RETRIEVAL_FAILED = WM_APP + 0x0F;
 // A data file could not be written.
 inline constexpr uint32_t WM_DATAFILE_WRITE_FAILED = WM_APP + 0x25;
-// The updater program wants to close; the client releases it.
+// From the updater to its client's window (and, where marked, to its own):
+// a download run ended, wParam FilesUpdated (both)...
+inline constexpr uint32_t WM_UPDATER_DOWNLOADS_DONE = WM_APP + 0x29;
+// ... the updater's window is being destroyed...
+inline constexpr uint32_t WM_UPDATER_CLOSED = WM_APP + 0x44;
+// ... the updater wants to close; the client releases it...
 inline constexpr uint32_t WM_UPDATER_MAY_CLOSE = WM_APP + 0x45;
+// ... and an update check ended (both).
+inline constexpr uint32_t WM_UPDATER_CHECK_DONE = WM_APP + 0x48;
 // The main program has finished starting; wParam 0.
 inline constexpr uint32_t WM_STARTUP_DONE = WM_APP + 0x53;
 // The favourites builder has filled the menu and/or tree.

@@ -11,10 +11,14 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the update codec's benchmark compares it with LZ4
+  liblz4-dev
   # real peers the network tests start on 127.0.0.1
   nginx-light tinyproxy vsftpd openssl
   # the desktop program under a virtual display, and what a screen reader sees
   xvfb xauth dbus-x11 at-spi2-core python3-pyatspi
+  # the updater's automation object on a private session bus (dbus-run-session)
+  dbus-daemon
   # opening links, help pages and exported files with the desktop's programs
   xdg-utils
   # a locale with a decimal comma, so tests can check numbers that others read

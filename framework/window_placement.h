@@ -7,8 +7,8 @@
 // A stored value of any other length is not a placement record and is
 // ignored, so that a damaged or foreign value never moves the window.
 
-#ifndef QUARRY_APP_WINDOW_PLACEMENT_H_
-#define QUARRY_APP_WINDOW_PLACEMENT_H_
+#ifndef QUARRY_FRAMEWORK_WINDOW_PLACEMENT_H_
+#define QUARRY_FRAMEWORK_WINDOW_PLACEMENT_H_
 
 #include <cstdint>
 #include <optional>
@@ -52,4 +52,4 @@ std::optional<WindowPlacement> DecodePlacement(std::span<const uint8_t> data);
 
 }  // namespace quarry
 
-#endif  // QUARRY_APP_WINDOW_PLACEMENT_H_
+#endif  // QUARRY_FRAMEWORK_WINDOW_PLACEMENT_H_

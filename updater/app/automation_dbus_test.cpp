@@ -1,0 +1,158 @@
+// The updater as its clients reach it: over a private session bus, started
+// by the bus from its service file, every automation member called through
+// the client class, and its messages arriving at the client's window.
+
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QTest>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/settings_store.h"
+#include "platform/window_message.h"
+#include "platform/window_message_ids.h"
+#include "updater/automation_names.h"
+#include "updater/client/updater_client.h"
+#include "updater/update_manifest.h"
+#include "web/testing/test_http_server.h"
+#include "web/web_settings.h"
+
+namespace quarry {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReceivedRequest;
+using testing::ScriptedResponse;
+using testing::TestHttpServer;
+
+fs::path ServiceFile() {
+  return fs::path(std::getenv("XDG_DATA_HOME")) / "dbus-1" / "services" /
+         (std::string(kUpdaterServiceName) + ".service");
+}
+
+fs::path SharedFolder() { return fs::path(std::getenv("ZT_COMMON_FILES_DIR")) / "Kestrane"; }
+
+int RunUpdater(const QStringList& args) {
+  QProcess process;
+  process.start(QStringLiteral(KSP_AUTO_UPDATER), args);
+  if (!process.waitForFinished(20000)) return -1;
+  return process.exitCode();
+}
+
+bool UpdaterRunning() {
+  return QDBusConnection::sessionBus()
+      .interface()
+      ->isServiceRegistered(QString::fromLatin1(kUpdaterServiceName))
+      .value();
+}
+
+TEST(AutomationTest, StartedFromNothingEveryMemberAnswers) {
+  // Not registered yet: nothing to start.
+  {
+    CUpdaterClient client;
+    EXPECT_FALSE(client.Connect());
+    EXPECT_TRUE(client.LastError().contains("ServiceUnknown") ||
+                client.LastError().contains("was not provided"))
+        << client.LastError().toStdString();
+  }
+  ASSERT_EQ(RunUpdater({QString::fromLatin1(kRegServerOption)}), 0);
+  std::ifstream in(ServiceFile());
+  const std::string text(std::istreambuf_iterator<char>(in), {});
+  EXPECT_NE(text.find("Name=com.Kestrane.KspAutoUpdater\n"), std::string::npos);
+  EXPECT_NE(text.find("Exec='" + fs::canonical(KSP_AUTO_UPDATER).string() + "' --automation\n"),
+            std::string::npos)
+      << text;
+
+  // What the updater will find: a waiting update, a module, and a site.
+  fs::create_directories(SharedFolder() / "Update");
+  UpdateFileRecord waiting;
+  waiting.path = "/opt/x/KsOld.so";
+  waiting.display_name = "Old";
+  ASSERT_TRUE(SaveManifest((SharedFolder() / "Update" / kManifestFileName).string(), {waiting},
+                           nullptr));
+  fs::copy_file(QUARRY_TEST_MODULE, SharedFolder() / "KsTestModule.so");
+  std::string site;
+  TestHttpServer server([&site](const ReceivedRequest& r) {
+    if (r.target.rfind("/IPAddresses/", 0) == 0) return ScriptedResponse::Make(200, site + "list/");
+    if (r.target.rfind("/list/", 0) == 0) {
+      return ScriptedResponse::Make(
+          200, "KsTestModule.so,3.10,\r\n" + site + "f/,," + site + "p/\r\n");
+    }
+    return ScriptedResponse::Make(200, std::string(5000, 'x'));  // a file's size
+  });
+  site = server.Url("/");
+  platform::SettingsStore& store = platform::SettingsStore::User();
+  store.SetString(kServicesKey, kUpdateSiteValue, server.Url("/"));
+
+  CUpdaterClient client;
+  ASSERT_TRUE(client.Connect()) << client.LastError().toStdString();
+  EXPECT_TRUE(UpdaterRunning());
+  EXPECT_EQ(client.Version(), 2.09);
+  EXPECT_EQ(client.UpdateWaiting(), 1);
+  EXPECT_EQ(client.NeedsUpdating(), 0);
+  EXPECT_TRUE(client.SetFilesUpdated(1));
+  EXPECT_EQ(client.FilesUpdated(), 1);
+  EXPECT_TRUE(client.SetUpdateWebsite(QStringLiteral("https://www.quarry.example/download")));
+  EXPECT_EQ(client.UpdateWebsite(), QStringLiteral("https://www.quarry.example/download"));
+  EXPECT_TRUE(client.SetProductInfo(2, 109, 77));
+  EXPECT_EQ(client.ScanForFiles(), 1);
+  EXPECT_EQ(client.UpdateAvailable(), 1);
+  EXPECT_EQ(client.NeedsUpdating(), 1);
+  EXPECT_EQ(client.DownloadFiles(0), 0);  // no download run here
+  EXPECT_TRUE(client.UpdateFiles());
+  EXPECT_TRUE(client.ShowWindow(0));
+
+  // The updater's messages reach the client's window.
+  std::vector<uint32_t> received;
+  platform::MessageWindow window([&received](uint32_t message, uintptr_t, intptr_t) {
+    received.push_back(message);
+    return 0;
+  });
+  ASSERT_TRUE(client.SetParentWnd(window.Handle()));
+  ASSERT_TRUE(client.CheckOnlineFiles(0, 3));
+  // The sizes of the earlier check may still be coming in; their end is a
+  // check's end too, so one or two notices may arrive.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return std::count(received.begin(), received.end(), platform::WM_UPDATER_CHECK_DONE) >= 1; },
+      20000));
+  EXPECT_EQ(store.GetDword("Software\\Kestrane\\KspAutoUpdater\\Settings", "BaseProductVersion", 0),
+            3u);
+  EXPECT_EQ(store.GetDword("Software\\Kestrane\\KspAutoUpdater\\Settings", "ProductConfig", 0),
+            77u);
+
+  // Closing: the updater asks, the client releases it, and it is gone.
+  ASSERT_TRUE(client.EndDialog());
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return std::count(received.begin(), received.end(), platform::WM_UPDATER_MAY_CLOSE) >= 1; },
+      10000));
+  EXPECT_TRUE(UpdaterRunning());
+  EXPECT_TRUE(client.Release());
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return std::count(received.begin(), received.end(), platform::WM_UPDATER_CLOSED) == 1; },
+      10000));
+  ASSERT_TRUE(QTest::qWaitFor([] { return !UpdaterRunning(); }, 10000));
+
+  ASSERT_EQ(RunUpdater({QString::fromLatin1(kUnregServerOption)}), 0);
+  EXPECT_FALSE(fs::exists(ServiceFile()));
+}
+
+TEST(AutomationTest, AServiceFileNamingNoProgramFailsToStart) {
+  fs::create_directories(ServiceFile().parent_path());
+  std::ofstream(ServiceFile()) << "[D-BUS Service]\nName=" << kUpdaterServiceName
+                               << "\nExec=/nonexistent/KspAutoUpdater --automation\n";
+  CUpdaterClient client;
+  EXPECT_FALSE(client.Connect());
+  EXPECT_FALSE(client.LastError().isEmpty());
+  EXPECT_FALSE(client.Version().has_value());
+}
+
+}  // namespace
+}  // namespace quarry
