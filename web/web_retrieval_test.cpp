@@ -235,7 +235,7 @@ TEST_F(RetrieveDataTest, AnAnswerThatIsNotHttpIsCalledThat) {
     const char* said;
   };
   for (const Case& c : {
-           Case{std::string("\0\1garbage\r\n\r\nmore", 20), "its answer is not HTTP"},
+           Case{std::string("\0\1garbage\r\n\r\nmore", 17), "its answer is not HTTP"},
            Case{"<html>no status line</html>", "its answer is not HTTP"},
            Case{"HTTP/1.1 200 OK\r\nX-Big: " + std::string(1 << 20, 'a') + "\r\n\r\nhi",
                 "its answer holds a header too large to accept"},
