@@ -2,17 +2,22 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QCollator>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QUrl>
@@ -100,6 +105,11 @@ ParseOutcome ParsePage(const std::string& url, const PageFetchOptions& options) 
   outcome.ok = true;
   outcome.truncated = page.truncated;
   outcome.tables = ParsePageText(page.bytes);
+  NameUnnamedTables(outcome.tables);
+  outcome.summaries.reserve(outcome.tables.size());
+  for (const ExtractedTable& table : outcome.tables) {
+    outcome.summaries.push_back(SummarizeTable(table.data));
+  }
   return outcome;
 }
 
@@ -138,7 +148,17 @@ CViewTableResults::CViewTableResults()
   table_list_->setObjectName(ControlObjectName(kIdTableList));
   table_list_->setProperty(kControlIdProperty, kIdTableList);
   table_list_->setAccessibleName(QStringLiteral("Tables"));
-  table_list_->InsertColumn(0, QStringLiteral("Table ID"), 154);
+  table_list_->InsertColumn(kColumnId, QStringLiteral("Table ID"), 154);
+  table_list_->InsertColumn(kColumnSize, QStringLiteral("Size"), 90);
+  table_list_->InsertColumn(kColumnPreview, QStringLiteral("Preview"), 260);
+  // A click on a column's title orders the list by it.
+  QHeaderView* list_header = table_list_->horizontalHeader();
+  list_header->setSectionsClickable(true);
+  list_header->setSortIndicatorShown(true);
+  list_header->setSortIndicator(-1, Qt::AscendingOrder);
+  connect(list_header, &QHeaderView::sectionClicked, this, [this, list_header](int column) {
+    SortTables(column, list_header->sortIndicatorOrder());
+  });
   table_list_->SetEmptyText(
       QStringLiteral("There are no items to show\nParse Web Page for tables"));
 
@@ -169,6 +189,14 @@ CViewTableResults::CViewTableResults()
 
   connect(table_list_, &CListCtrlExt::clicked, this,
           [this](int row, int) { ShowTable(row); });
+  // Ctrl+C copies what is shown, or the table selected in the list.
+  auto* copy_grid = new QShortcut(QKeySequence::Copy, grid_, nullptr, nullptr,
+                                  Qt::WidgetWithChildrenShortcut);
+  connect(copy_grid, &QShortcut::activated, this, &CViewTableResults::CopyGridSelection);
+  auto* copy_table = new QShortcut(QKeySequence::Copy, table_list_, nullptr, nullptr,
+                                   Qt::WidgetWithChildrenShortcut);
+  connect(copy_table, &QShortcut::activated, this,
+          [this] { CopyTable(table_list_->GetSelectedRow()); });
   connect(table_list_, &CListCtrlExt::doubleClicked, this,
           [this](int row, int) { RenameTable(row); });
   connect(table_list_, &CListCtrlExt::keyPressed, this, [this](int key) {
@@ -279,6 +307,7 @@ void CViewTableResults::FinishParse(const std::shared_ptr<ParseOutcome>& outcome
   if (outcome->ok) {
     // Only a page that was read replaces what the list held.
     tables_ = std::move(outcome->tables);
+    summaries_ = std::move(outcome->summaries);
     ++grid_request_;
     selected_ = -1;
     ForgetPositions();
@@ -309,10 +338,142 @@ void CViewTableResults::FinishParse(const std::shared_ptr<ParseOutcome>& outcome
 
 void CViewTableResults::ListTables() {
   NameUnnamedTables(tables_);
+  summaries_.resize(tables_.size());
   table_list_->DeleteAllItems();
+  table_list_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   for (size_t i = 0; i < tables_.size(); ++i) {
     table_list_->InsertItemBytes(static_cast<int>(i), TableName(tables_[i]));
+    ListTable(static_cast<int>(i));
   }
+}
+
+void CViewTableResults::ListTable(int row) {
+  const TableSummary& summary = summaries_[row];
+  table_list_->SetItemText(row, kColumnSize,
+                           QStringLiteral("%1 \u00d7 %2").arg(summary.lines).arg(summary.columns));
+  // The first cells that say something, so tables can be told apart before
+  // they are opened.
+  QStringList preview;
+  for (const std::vector<std::string>& line : summary.first_lines) {
+    for (const std::string& cell : line) {
+      const QString text = TextFromBytes(cell).simplified();
+      if (!text.isEmpty()) preview << text;
+    }
+  }
+  table_list_->SetItemText(row, kColumnPreview, preview.join(QStringLiteral(" \u00b7 ")));
+  // The tool tip shows the first lines as a small table.
+  QString tip = QStringLiteral("<b>%1</b> \u2014 %2 rows \u00d7 %3 columns<table>")
+                    .arg(TextFromBytes(TableName(tables_[row])).toHtmlEscaped())
+                    .arg(summary.lines)
+                    .arg(summary.columns);
+  for (const std::vector<std::string>& line : summary.first_lines) {
+    tip += QStringLiteral("<tr>");
+    for (const std::string& cell : line) {
+      tip += QStringLiteral("<td>%1</td>").arg(TextFromBytes(cell).toHtmlEscaped());
+    }
+    tip += QStringLiteral("</tr>");
+  }
+  table_list_->SetItemToolTip(row, tip + QStringLiteral("</table>"));
+}
+
+void CViewTableResults::SortTables(int column, Qt::SortOrder order) {
+  const size_t count = tables_.size();
+  std::vector<size_t> order_of(count);
+  for (size_t i = 0; i < count; ++i) order_of[i] = i;
+  QCollator collator;
+  collator.setNumericMode(true);
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  std::vector<QString> keys(count);
+  for (size_t i = 0; i < count; ++i) {
+    keys[i] = column == kColumnPreview ? table_list_->GetItemText(static_cast<int>(i), column)
+                                       : TextFromBytes(TableName(tables_[i]));
+  }
+  auto less = [&](size_t a, size_t b) {
+    if (column == kColumnSize) {
+      const TableSummary& x = summaries_[a];
+      const TableSummary& y = summaries_[b];
+      return std::pair(x.lines, x.columns) < std::pair(y.lines, y.columns);
+    }
+    return collator.compare(keys[a], keys[b]) < 0;
+  };
+  std::stable_sort(order_of.begin(), order_of.end(), [&](size_t a, size_t b) {
+    return order == Qt::AscendingOrder ? less(a, b) : less(b, a);
+  });
+  TableList tables;
+  std::vector<TableSummary> summaries;
+  int selected = -1;
+  for (size_t i = 0; i < count; ++i) {
+    if (static_cast<int>(order_of[i]) == selected_) selected = static_cast<int>(i);
+    tables.push_back(std::move(tables_[order_of[i]]));
+    summaries.push_back(std::move(summaries_[order_of[i]]));
+  }
+  tables_ = std::move(tables);
+  summaries_ = std::move(summaries);
+  ListTables();
+  table_list_->horizontalHeader()->setSortIndicator(column, order);
+  selected_ = selected;
+  ++grid_request_;  // a layout on its way names the old order
+  if (selected_ >= 0) table_list_->SetSelectedRow(selected_);
+}
+
+// ---- Copying ----
+
+void CViewTableResults::CopyTable(int row) {
+  if (row < 0 || row >= static_cast<int>(tables_.size())) return;
+  TableGrid grid = BuildTableGrid(tables_[row].data, header_check_->GetValue() != 0);
+  CopyToClipboard(grid.header ? grid.titles : std::vector<std::string>(), grid.rows);
+  ShowStatus(QStringLiteral("Copied %1").arg(TextFromBytes(TableName(tables_[row]))));
+}
+
+void CViewTableResults::CopyGridSelection() {
+  if (grid_->GetColumnCount() == 0) return;
+  const int row = grid_->GetSelectedRow();
+  std::unique_ptr<MemoryGrid> shown = grid_->ExportSnapshot();
+  std::vector<std::string> titles;
+  if (shown_header_) {
+    for (int k = 0; k < shown->ColumnCount(); ++k) {
+      titles.push_back(shown->HeaderText(k).value_or(std::string()));
+    }
+  }
+  std::vector<std::vector<std::string>> rows;
+  for (int r = row >= 0 ? row : 0; r < shown->RowCount() && (row < 0 || r == row); ++r) {
+    std::vector<std::string>& cells = rows.emplace_back();
+    for (int k = 0; k < shown->ColumnCount(); ++k) cells.push_back(CellDisplayText(*shown, r, k));
+  }
+  CopyToClipboard(row >= 0 ? std::vector<std::string>() : titles, rows);
+  ShowStatus(row >= 0 ? QStringLiteral("Copied the selected row")
+                      : QStringLiteral("Copied the table"));
+}
+
+void CViewTableResults::CopyToClipboard(const std::vector<std::string>& titles,
+                                        const std::vector<std::vector<std::string>>& rows) {
+  // Tab-separated text as the text export writes it, and an HTML table, so
+  // that a spreadsheet or a word processor keeps the cells apart.
+  MemoryGrid grid(titles, rows);
+  ExportOptions options;
+  options.file_type = kFileTypeText;
+  std::string text = BuildDelimitedText(grid, &options, kFileTypeText);
+  if (titles.empty() && text.starts_with("\r\n")) text.erase(0, 2);  // no title line
+  QString html = QStringLiteral("<table>");
+  if (!titles.empty()) {
+    html += QStringLiteral("<tr>");
+    for (const std::string& title : titles) {
+      html += QStringLiteral("<th>%1</th>").arg(TextFromBytes(title).toHtmlEscaped());
+    }
+    html += QStringLiteral("</tr>");
+  }
+  for (const std::vector<std::string>& cells : rows) {
+    html += QStringLiteral("<tr>");
+    for (const std::string& cell : cells) {
+      html += QStringLiteral("<td>%1</td>").arg(TextFromBytes(cell).toHtmlEscaped());
+    }
+    html += QStringLiteral("</tr>");
+  }
+  html += QStringLiteral("</table>");
+  auto* data = new QMimeData();
+  data->setText(TextFromBytes(text));
+  data->setHtml(html);
+  QGuiApplication::clipboard()->setMimeData(data);
 }
 
 void CViewTableResults::ShowStatus(const QString& text) {
@@ -393,13 +554,15 @@ void CViewTableResults::RenameTable(int row) {
   // The double-clicked row is renamed: it is the one whose label the user
   // saw in the dialog. Typed text is kept as UTF-8 so no character is lost.
   quarry::RenameTable(tables_[row], BytesFromText(*label));
-  table_list_->SetItemBytes(row, 0, TableName(tables_[row]));
+  table_list_->SetItemBytes(row, kColumnId, TableName(tables_[row]));
+  ListTable(row);
 }
 
 void CViewTableResults::DeleteSelectedTables() {
   const int row = table_list_->GetSelectedRow();
   if (row < 0 || row >= static_cast<int>(tables_.size())) return;
   DeleteTables(tables_, {row});
+  summaries_.erase(summaries_.begin() + row);
   table_list_->DeleteItem(row);
   if (selected_ == row) {
     ++grid_request_;  // a layout still on its way is for a table now gone
@@ -437,6 +600,11 @@ bool CViewTableResults::RunCommand(int id) {
     DeleteSelectedTables();
     return true;
   }
+  if (id == kCmdCopyTable) {
+    const int row = table_list_->GetSelectedRow();
+    CopyTable(row >= 0 ? row : selected_);
+    return true;
+  }
   if (selected_ < 0 || selected_ >= static_cast<int>(tables_.size())) return false;
   std::string& data = tables_[selected_].data;
   bool done = false;
@@ -457,6 +625,8 @@ bool CViewTableResults::RunCommand(int id) {
       return false;
   }
   if (!done) return false;
+  summaries_[selected_] = SummarizeTable(data);
+  ListTable(selected_);
   // The remembered cell named a line that may now be gone or moved.
   ForgetPositions();
   ShowTable(selected_);
@@ -485,6 +655,9 @@ void CViewTableResults::ShowContextMenu(CListCtrlExt* list, const QPoint& global
     }
   } else {
     menu.addAction(QStringLiteral("Delete Table"))->setData(kCmdDeleteTable);
+    QAction* copy = menu.addAction(QStringLiteral("Copy Table"));
+    copy->setData(kCmdCopyTable);
+    copy->setShortcut(QKeySequence::Copy);
   }
   if (QAction* chosen = menu.exec(global_pos)) RunCommand(chosen->data().toInt());
 }

@@ -26,6 +26,7 @@
 #include "app/sub_view_pages.h"
 #include "engine/extracted_table.h"
 #include "engine/table_grid.h"
+#include "engine/table_summary.h"
 #include "framework/list_ctrl_ext.h"
 #include "web/page_fetch.h"
 
@@ -42,6 +43,7 @@ struct ParseOutcome {
   bool ok = false;         // the page was read; `tables` holds what it had
   bool cancelled = false;  // the user stopped it
   TableList tables;        // named, in page order
+  std::vector<TableSummary> summaries;  // one per table, same order
   bool truncated = false;  // the page was cut at `limit` bytes
   int64_t limit = 0;       // the most a page may have (bytes)
   std::string error;       // why the page could not be read, when !ok
@@ -76,6 +78,11 @@ class CViewTableResults : public CSubViewPage {
   static constexpr int kCmdRemoveLine = 32772;
   static constexpr int kCmdShiftLeft = 32773;
   static constexpr int kCmdShiftRight = 32774;
+  static constexpr int kCmdCopyTable = 32780;
+  // The table list's columns.
+  static constexpr int kColumnId = 0;
+  static constexpr int kColumnSize = 1;
+  static constexpr int kColumnPreview = 2;
   // The grey that marks the row and column a grid command will touch.
   static constexpr COLORREF kHighlight = 0xC8C8C8;
   // The save dialog's filter as the program's texts hold it.
@@ -134,6 +141,18 @@ class CViewTableResults : public CSubViewPage {
   // Deletes the tables selected in the list. When the shown table goes, the
   // grid is emptied and nothing is selected.
   void DeleteSelectedTables();
+  // Orders the list (and the tables behind it) by one of its columns: ids
+  // as people read them ("Table 2" before "Table 10"), sizes by rows then
+  // columns, previews by their text. The shown table stays shown.
+  void SortTables(int column, Qt::SortOrder order);
+
+  // ---- Copying, for pasting into a spreadsheet or a document.
+  // Puts table `row` (as the grid would show it, "Has Header" included)
+  // on the clipboard as tab-separated text and as an HTML table.
+  void CopyTable(int row);
+  // The grid's selected row, or the whole shown table when no row is
+  // selected, in the same two forms.
+  void CopyGridSelection();
 
   // ---- Grid commands.
   // Remembers the grid cell under `hit` for the grid commands and marks its
@@ -192,6 +211,9 @@ class CViewTableResults : public CSubViewPage {
   void FinishParse(const std::shared_ptr<ParseOutcome>& outcome);
   void FinishExport(bool written, const QString& path, const QString& reason);
   void ApplyGrid(int row, TableGrid grid);
+  void ListTable(int row);
+  void CopyToClipboard(const std::vector<std::string>& titles,
+                       const std::vector<std::vector<std::string>>& rows);
   void EnsureProgress();
   void ListTables();
   void ClearGrid();
@@ -207,6 +229,7 @@ class CViewTableResults : public CSubViewPage {
   CKsCheckCtrl* header_check_ = nullptr;
 
   TableList tables_;
+  std::vector<TableSummary> summaries_;  // one per table, same order
   int selected_ = -1;
   int shown_header_ = 0;  // 1 when the grid's titles come from line 0
   int line_ = -1;

@@ -199,6 +199,10 @@ bool CListCtrlExt::DeleteItem(int row) { return model_->DeleteRow(row); }
 
 void CListCtrlExt::DeleteAllItems() { model_->DeleteAllRows(); }
 
+bool CListCtrlExt::SetItemToolTip(int row, const QString& text) {
+  return model_->SetRowToolTip(row, text);
+}
+
 void CListCtrlExt::SetTableBytes(int columns, std::vector<std::string> titles,
                                  std::vector<std::vector<std::string>> rows, int width) {
   QHeaderView* header = horizontalHeader();

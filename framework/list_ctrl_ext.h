@@ -96,6 +96,9 @@ class CListCtrlExt : public QTableView, public ExportGrid {
   void SetTableBytes(int columns, std::vector<std::string> titles,
                      std::vector<std::vector<std::string>> rows, int width);
 
+  // The tool tip over every cell of `row` ("" for none).
+  bool SetItemToolTip(int row, const QString& text);
+
   int InsertItem(int row, const QString& text);
   // Cells outside the rows or columns are refused (false).
   bool SetItemText(int row, int column, const QString& text);

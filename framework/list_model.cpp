@@ -115,6 +115,9 @@ QVariant CListModel::data(const QModelIndex& index, int role) const {
         return QBrush(QColor(0, 0, 0xCC));
       }
       return {};
+    case Qt::ToolTipRole:
+      if (rows_[row].tool_tip.isEmpty()) return {};
+      return rows_[row].tool_tip;
     case kPercentRole:
       if (extra == nullptr || !extra->format.is_percent) return {};
       return extra->format.percent;
@@ -305,6 +308,12 @@ void CListModel::DeleteAllRows() {
   beginResetModel();
   rows_.clear();
   endResetModel();
+}
+
+bool CListModel::SetRowToolTip(int row, const QString& text) {
+  if (row < 0 || row >= Rows()) return false;
+  rows_[row].tool_tip = text;
+  return true;
 }
 
 bool CListModel::SetFormat(int row, int column, const CellFormat& format) {

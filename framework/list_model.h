@@ -81,6 +81,9 @@ class CListModel : public QAbstractTableModel {
   int Rows() const { return static_cast<int>(rows_.size()); }
   int Columns() const { return static_cast<int>(columns_.size()); }
 
+  // The tool tip shown over every cell of `row` ("" for none).
+  bool SetRowToolTip(int row, const QString& text);
+
   bool SetFormat(int row, int column, const CellFormat& format);
   CellFormat Format(int row, int column) const;
   bool SetDropDownEntries(int row, int column, const QStringList& entries);
@@ -116,6 +119,7 @@ class CListModel : public QAbstractTableModel {
     std::vector<CellKind> kinds;
     // One per column once any cell of the row has a format.
     std::unique_ptr<std::vector<CellExtra>> extras;
+    QString tool_tip;
 
     CellKind KindOf(size_t column) const;
     // Makes room for `column` (new cells unset) and sets its kind.
