@@ -8,17 +8,21 @@
 
 namespace quarry {
 
-TableList ParsePageText(std::string_view page) {
-  // The download buffer is read as a C string: a zero byte ends the page.
-  page = page.substr(0, page.find('\0'));
+TableList ParsePageText(std::string_view page, PageTextNotes* notes) {
+  const PreparedPage prepared = PreparePageText(page);
+  if (notes != nullptr) *notes = prepared.notes();
 
   std::vector<std::string> strings;
-  SplitTables(page, &strings);
+  SplitTables(prepared.text(), &strings);
   TableList tables;
   tables.reserve(strings.size());
   for (std::string& source : strings) {
     ExtractedTable table;
-    if (!ParseTable(source, &table.data, &table, false, true, false)) continue;
+    if (!ParseTable(source, &table.data, &table, false, true, false)) {
+      std::string().swap(source);
+      continue;
+    }
+    table.data.shrink_to_fit();
     table.source_html = std::move(source);
     tables.push_back(std::move(table));
   }

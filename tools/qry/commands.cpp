@@ -50,7 +50,10 @@ bool LoadTables(const Invocation& inv, const RunContext& context,
         << limit << " (MaxPageSize); only the first " << limit
         << " were read, later tables may be missing\n";
   }
-  *tables = ParsePageText(page.bytes);
+  PageTextNotes notes;
+  *tables = ParsePageText(page.bytes, &notes);
+  // The rest of the page was not read: say so, as for a cut download.
+  if (notes.zero_byte_offset) err << "qry: warning: " << ZeroByteWarning(notes) << '\n';
   return true;
 }
 
