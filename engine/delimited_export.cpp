@@ -42,20 +42,42 @@ std::string EncodeField(std::string_view text, bool csv) {
   return field;
 }
 
-// Joins the fields of one line, leaving out the empty ones at its end so
-// that no delimiter trails the last non-empty field. An encoded field is
-// empty only when its cell is, so a delimiter inside a quoted field can
-// never be mistaken for a trailing one.
-void AppendLine(const std::vector<std::string>& fields, char delimiter,
-                std::string* text) {
-  size_t used = fields.size();
-  while (used > 0 && fields[used - 1].empty()) --used;
-  for (size_t i = 0; i < used; ++i) {
-    if (i > 0) *text += delimiter;
-    *text += fields[i];
+// Writes the fields of one line as they come, leaving out the empty ones
+// at its end so that no delimiter trails the last non-empty field: empty
+// fields are only counted until a non-empty one shows that they are not at
+// the end. An encoded field is empty only when its cell is, so a
+// delimiter inside a quoted field can never be mistaken for a trailing one.
+class LineWriter {
+ public:
+  LineWriter(char delimiter, ExportSink& sink) : delimiter_(delimiter), sink_(sink) {}
+
+  void Field(std::string_view encoded) {
+    if (encoded.empty()) {
+      ++pending_empty_;
+      return;
+    }
+    if (written_ + pending_empty_ > 0) {
+      // One delimiter before each field after the first.
+      gap_.assign(pending_empty_ + (written_ > 0 ? 1 : 0), delimiter_);
+      sink_.Write(gap_);
+    }
+    sink_.Write(encoded);
+    written_ += pending_empty_ + 1;
+    pending_empty_ = 0;
   }
-  *text += "\r\n";
-}
+
+  void End() {
+    sink_.Write("\r\n");
+    written_ = pending_empty_ = 0;
+  }
+
+ private:
+  char delimiter_;
+  ExportSink& sink_;
+  size_t written_ = 0;        // fields written on this line
+  size_t pending_empty_ = 0;  // empty fields not written yet
+  std::string gap_;
+};
 
 }  // namespace
 
@@ -75,29 +97,34 @@ int FileTypeFromExtension(std::string_view path) {
   return kFileTypeUnknown;
 }
 
-std::string BuildDelimitedText(const ExportGrid& grid,
-                               const ExportOptions* options, int file_type) {
+void WriteDelimitedText(const ExportGrid& grid, const ExportOptions* options, int file_type,
+                        ExportSink& sink) {
   const bool csv = file_type != kFileTypeText;
-  const char delimiter = csv ? ',' : '\t';
   const std::vector<int> columns = ExportColumns(
       grid, options ? options->excluded_columns : std::vector<int32_t>());
 
-  std::string text;
-  std::vector<std::string> fields(columns.size());
-  for (size_t i = 0; i < columns.size(); ++i) {
-    std::string title = grid.HeaderText(columns[i]).value_or(std::string());
-    fields[i] = EncodeField(Trim(title), csv);
+  LineWriter line(csv ? ',' : '\t', sink);
+  for (int column : columns) {
+    const std::string title = grid.HeaderText(column).value_or(std::string());
+    line.Field(EncodeField(Trim(title), csv));
   }
-  AppendLine(fields, delimiter, &text);
+  line.End();
 
   const int rows = grid.RowCount();
-  for (int row = 0; row < rows; ++row) {
-    for (size_t i = 0; i < columns.size(); ++i) {
-      std::string cell = CellDisplayText(grid, row, columns[i]);
-      fields[i] = EncodeField(Trim(cell), csv);
+  for (int row = 0; row < rows && sink.ok(); ++row) {
+    for (int column : columns) {
+      const std::string cell = CellDisplayText(grid, row, column);
+      line.Field(EncodeField(Trim(cell), csv));
     }
-    AppendLine(fields, delimiter, &text);
+    line.End();
   }
+}
+
+std::string BuildDelimitedText(const ExportGrid& grid,
+                               const ExportOptions* options, int file_type) {
+  std::string text;
+  StringSink sink(&text);
+  WriteDelimitedText(grid, options, file_type, sink);
   return text;
 }
 
@@ -107,9 +134,10 @@ bool ExportListToFile(const ExportGrid& grid, const std::string& path,
   if (type < kFileTypeCsv || type > kFileTypeText) type = kFileTypeCsv;
   if (type == kFileTypeHtml) return ExportListToHtml(grid, path, options);
 
-  std::string text = BuildDelimitedText(grid, options, type);
-  if (text.empty()) return false;
-  if (!WriteFileReplacing(path, text)) return false;
+  // The text always holds at least the header line's line end.
+  const bool written = WriteFileReplacingWith(
+      path, [&](ExportSink& sink) { WriteDelimitedText(grid, options, type, sink); });
+  if (!written) return false;
   if (options && options->open_after_export) OpenAfterExport(path);
   return true;
 }

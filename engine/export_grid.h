@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -139,6 +140,45 @@ std::vector<int> ExportColumns(const ExportGrid& grid,
 // a decimal point, whatever the process locale), a drop-down cell with a
 // selection the selected entry, any other cell its text.
 std::string CellDisplayText(const ExportGrid& grid, int row, int column);
+
+// Where a writer sends its text, piece by piece, so that a large export
+// never needs the whole document in memory. A sink that fails (a full
+// disk) ignores further pieces and reports it from ok().
+class ExportSink {
+ public:
+  virtual ~ExportSink() = default;
+  virtual void Write(std::string_view bytes) = 0;
+  virtual bool ok() const { return true; }
+};
+
+// A sink that appends to a string owned by the caller.
+class StringSink : public ExportSink {
+ public:
+  explicit StringSink(std::string* text) : text_(text) {}
+  void Write(std::string_view bytes) override { text_->append(bytes); }
+
+ private:
+  std::string* text_;
+};
+
+// A sink that writes to a stream owned by the caller; ok() follows the
+// stream's state.
+class StreamSink : public ExportSink {
+ public:
+  explicit StreamSink(std::ostream* out) : out_(out) {}
+  void Write(std::string_view bytes) override;
+  bool ok() const override;
+
+ private:
+  std::ostream* out_;
+};
+
+// Writes what `produce` sends to its sink to `path`, as WriteFileReplacing
+// writes its bytes (below): the file holds all of it or is left as it was.
+// The text goes to the file in pieces as it is produced; at most a small
+// buffer of it is in memory at once.
+bool WriteFileReplacingWith(const std::string& path,
+                            const std::function<void(ExportSink&)>& produce);
 
 // Writes `bytes` to `path` so that the file either holds all of them or is
 // left as it was: the bytes go to a new file in the same folder, which is

@@ -183,22 +183,21 @@ std::string HtmlDocumentEnd(std::ostream* out) {
   return text;
 }
 
-std::string BuildHtmlDocument(const ExportGrid& grid,
-                              const ExportOptions* options) {
+void WriteHtmlDocument(const ExportGrid& grid, const ExportOptions* options, ExportSink& sink) {
   const ExportOptions defaults;
   const ExportOptions& opts = options ? *options : defaults;
   const std::vector<int> columns = ExportColumns(grid, opts.excluded_columns);
 
-  std::string doc = HtmlDocumentStart(options ? opts.title : std::string());
+  sink.Write(HtmlDocumentStart(options ? opts.title : std::string()));
   if (options && !opts.heading.empty()) {
     HtmlCellFormat heading;
     heading.text = opts.heading;
     heading.bold = true;
     heading.alignment = kAlignCenter;
     heading.font_size = opts.heading_font_size;
-    doc += HtmlParagraph(heading);
+    sink.Write(HtmlParagraph(heading));
   }
-  doc += HtmlTableStart("ExportTable1", 100, 1, 0, 2, "8pt", "Arial");
+  sink.Write(HtmlTableStart("ExportTable1", 100, 1, 0, 2, "8pt", "Arial"));
 
   uint32_t header_background = grid.BackgroundColour();
   uint32_t header_text = kColourBlack;
@@ -214,11 +213,16 @@ std::string BuildHtmlDocument(const ExportGrid& grid,
                                 ? 0
                                 : opts.data_font_size;
 
-  std::vector<HtmlCellFormat> cells(columns.size());
+  // Rows are written a cell at a time (what HtmlRow would make of them), so
+  // that a very wide grid never holds a row's formats at once.
+  constexpr std::string_view kRowStart = "\t<tr>\r\n";
+  constexpr std::string_view kRowEnd = "\t</tr>\r\n";
+  HtmlCellFormat cell;
   std::vector<int32_t> column_alignment(columns.size(), kAlignLeft);
   std::string header_names;
+  sink.Write(kRowStart);
   for (size_t i = 0; i < columns.size(); ++i) {
-    HtmlCellFormat& cell = cells[i];
+    cell = HtmlCellFormat();
     cell.text = grid.HeaderText(columns[i]).value_or(std::string());
     cell.alignment = kAlignCenter;
     cell.bold = true;
@@ -229,10 +233,13 @@ std::string BuildHtmlDocument(const ExportGrid& grid,
     if (alignment == kAlignCenter || alignment == kAlignRight) {
       column_alignment[i] = alignment;
     }
-    header_names += cell.text;
-    header_names += ',';
+    if (opts.header_names_out) {
+      header_names += cell.text;
+      header_names += ',';
+    }
+    sink.Write(HtmlCell(cell));
   }
-  doc += HtmlRow(cells);
+  sink.Write(kRowEnd);
   if (opts.header_names_out) {
     size_t end = header_names.find_last_not_of(',');
     header_names.resize(end == std::string::npos ? 0 : end + 1);
@@ -240,11 +247,11 @@ std::string BuildHtmlDocument(const ExportGrid& grid,
   }
 
   const int rows = grid.RowCount();
-  for (int row = 0; row < rows; ++row) {
+  for (int row = 0; row < rows && sink.ok(); ++row) {
+    sink.Write(kRowStart);
     for (size_t i = 0; i < columns.size(); ++i) {
       const int column = columns[i];
       const CellFormat format = grid.CellFormatAt(row, column);
-      HtmlCellFormat& cell = cells[i];
       cell = HtmlCellFormat();
       cell.text = KeepOuterBlanks(CellDisplayText(grid, row, column));
       cell.alignment = format.is_percent ? kAlignCenter : column_alignment[i];
@@ -253,19 +260,28 @@ std::string BuildHtmlDocument(const ExportGrid& grid,
       cell.background = format.background;
       cell.text_colour = format.text_colour;
       cell.font_size = data_size;
+      sink.Write(HtmlCell(cell));
     }
-    doc += HtmlRow(cells);
+    sink.Write(kRowEnd);
   }
 
-  doc += HtmlTableEnd();
-  doc += HtmlDocumentEnd();
+  sink.Write(HtmlTableEnd());
+  sink.Write(HtmlDocumentEnd());
+}
+
+std::string BuildHtmlDocument(const ExportGrid& grid,
+                              const ExportOptions* options) {
+  std::string doc;
+  StringSink sink(&doc);
+  WriteHtmlDocument(grid, options, sink);
   return doc;
 }
 
 bool ExportListToHtml(const ExportGrid& grid, const std::string& path,
                       const ExportOptions* options) {
-  std::string document = BuildHtmlDocument(grid, options);
-  if (!WriteFileReplacing(path, document)) return false;
+  const bool written = WriteFileReplacingWith(
+      path, [&](ExportSink& sink) { WriteHtmlDocument(grid, options, sink); });
+  if (!written) return false;
   if (options && options->open_after_export) OpenAfterExport(path);
   return true;
 }
