@@ -68,10 +68,30 @@ uint32_t DataTextGrid::BackgroundColour() const { return kColourWhite; }
 
 bool DataTextGrid::ExtendedHeaderColours(uint32_t*, uint32_t*) const { return false; }
 
+std::optional<std::string_view> DataTextGrid::HeaderTextView(int column) const {
+  if (column < 0 || column >= columns_) return std::nullopt;
+  if (first_row_line_ == 0) return std::string_view();
+  return Field(0, column);
+}
+
+std::optional<std::string_view> DataTextGrid::CellTextView(int row, int column) const {
+  return Cell(row, column);
+}
+
 std::string DataTextGrid::CellText(int row, int column) const {
   return std::string(Cell(row, column));
 }
 
 CellFormat DataTextGrid::CellFormatAt(int, int) const { return CellFormat(); }
+
+int DataTextGrid::RowTextColumns(int row) const {
+  if (row < 0 || row >= rows_) return 0;
+  // One more walk over the row's fields, as long as reading them.
+  FieldCursor cursor(reader_.LineView(row + first_row_line_), reader_.Delimiter());
+  FieldSpan field;
+  int count = 0;
+  while (count < columns_ && cursor.Next(&field)) ++count;
+  return count;
+}
 
 }  // namespace quarry

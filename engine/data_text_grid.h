@@ -44,6 +44,11 @@ class DataTextGrid : public ExportGrid {
   int RowCount() const override { return rows_; }
   std::string CellText(int row, int column) const override;
   CellFormat CellFormatAt(int row, int column) const override;
+  // The row line's field count, up to the column count.
+  int RowTextColumns(int row) const override;
+  bool NaturalDisplayOrder() const override { return true; }
+  std::optional<std::string_view> HeaderTextView(int column) const override;
+  std::optional<std::string_view> CellTextView(int row, int column) const override;
 
  private:
   // Field `column` of line `line`.

@@ -1,6 +1,9 @@
 #include "engine/delimited_export.h"
 
+#include <algorithm>
 #include <utility>
+
+#include "engine/work_meter.h"
 #include <vector>
 
 namespace quarry {
@@ -28,18 +31,10 @@ std::string_view Trim(std::string_view text) {
   return text.substr(begin, end - begin + 1);
 }
 
-// A CSV field in RFC 4180 form; a tab-separated field as it is.
-std::string EncodeField(std::string_view text, bool csv) {
-  if (!csv || text.find_first_of(",\"\r\n") == std::string_view::npos) {
-    return std::string(text);
-  }
-  std::string field = "\"";
-  for (char c : text) {
-    if (c == '"') field += '"';
-    field += c;
-  }
-  field += '"';
-  return field;
+// Whether a CSV field must be enclosed (RFC 4180); tab-separated fields
+// are written as they are.
+bool NeedsQuotes(std::string_view text, bool csv) {
+  return csv && text.find_first_of(",\"\r\n") != std::string_view::npos;
 }
 
 // Writes the fields of one line as they come, leaving out the empty ones
@@ -51,8 +46,11 @@ class LineWriter {
  public:
   LineWriter(char delimiter, ExportSink& sink) : delimiter_(delimiter), sink_(sink) {}
 
-  void Field(std::string_view encoded) {
-    if (encoded.empty()) {
+  // Writes a field's text, enclosed in double quotes with its own quotes
+  // doubled when `quoted`, passing the text through in pieces.
+  void Field(std::string_view text, bool quoted) {
+    AddEngineWork(text.size() + 1);
+    if (text.empty()) {
       ++pending_empty_;
       return;
     }
@@ -61,7 +59,19 @@ class LineWriter {
       gap_.assign(pending_empty_ + (written_ > 0 ? 1 : 0), delimiter_);
       sink_.Write(gap_);
     }
-    sink_.Write(encoded);
+    if (quoted) {
+      sink_.Write("\"");
+      for (size_t from = 0; from < text.size();) {
+        const size_t quote = text.find('"', from);
+        const size_t end = quote == std::string_view::npos ? text.size() : quote + 1;
+        sink_.Write(text.substr(from, end - from));
+        if (quote != std::string_view::npos) sink_.Write("\"");
+        from = end;
+      }
+      sink_.Write("\"");
+    } else {
+      sink_.Write(text);
+    }
     written_ += pending_empty_ + 1;
     pending_empty_ = 0;
   }
@@ -100,22 +110,39 @@ int FileTypeFromExtension(std::string_view path) {
 void WriteDelimitedText(const ExportGrid& grid, const ExportOptions* options, int file_type,
                         ExportSink& sink) {
   const bool csv = file_type != kFileTypeText;
-  const std::vector<int> columns = ExportColumns(
+  const ExportColumnList columns(
       grid, options ? options->excluded_columns : std::vector<int32_t>());
 
   LineWriter line(csv ? ',' : '\t', sink);
-  for (int column : columns) {
-    const std::string title = grid.HeaderText(column).value_or(std::string());
-    line.Field(EncodeField(Trim(title), csv));
-  }
+  std::string scratch;
+  columns.ForEach([&](int column) {
+    std::optional<std::string_view> title = grid.HeaderTextView(column);
+    if (!title) {
+      scratch = grid.HeaderText(column).value_or(std::string());
+      title = scratch;
+    }
+    const std::string_view trimmed = Trim(*title);
+    line.Field(trimmed, NeedsQuotes(trimmed, csv));
+    return true;
+  });
   line.End();
 
+  // In column order, the cells past a row's text are all empty: they are
+  // the line's trailing empty fields, which are not written, so they are
+  // not even looked at. A sparse grid then costs its text, not its area.
+  const bool in_order = columns.Ascending();
   const int rows = grid.RowCount();
   for (int row = 0; row < rows && sink.ok(); ++row) {
-    for (int column : columns) {
-      const std::string cell = CellDisplayText(grid, row, column);
-      line.Field(EncodeField(Trim(cell), csv));
-    }
+    const int extent = grid.RowTextColumns(row);
+    columns.ForEach([&](int column) {
+      if (column >= extent) {
+        line.Field({}, false);
+        return !in_order;
+      }
+      const std::string_view trimmed = Trim(CellDisplayView(grid, row, column, scratch));
+      line.Field(trimmed, NeedsQuotes(trimmed, csv));
+      return true;
+    });
     line.End();
   }
 }

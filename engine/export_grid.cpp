@@ -121,6 +121,27 @@ std::vector<int> ExportColumns(const ExportGrid& grid,
   return columns;
 }
 
+ExportColumnList::ExportColumnList(const ExportGrid& grid, std::vector<int32_t> excluded)
+    : natural_(grid.NaturalDisplayOrder()), count_(std::max(grid.ColumnCount(), 0)) {
+  if (natural_) {
+    std::sort(excluded.begin(), excluded.end());
+    excluded.erase(std::unique(excluded.begin(), excluded.end()), excluded.end());
+    excluded_ = std::move(excluded);
+    return;
+  }
+  columns_ = ExportColumns(grid, std::move(excluded));
+  ascending_ = std::is_sorted(columns_.begin(), columns_.end());
+}
+
+std::string_view CellDisplayView(const ExportGrid& grid, int row, int column, std::string& scratch) {
+  const CellFormat format = grid.CellFormatAt(row, column);
+  if (!format.is_percent && !(format.is_dropdown && format.has_selection)) {
+    if (std::optional<std::string_view> view = grid.CellTextView(row, column)) return *view;
+  }
+  scratch = CellDisplayText(grid, row, column);
+  return scratch;
+}
+
 std::string CellDisplayText(const ExportGrid& grid, int row, int column) {
   CellFormat format = grid.CellFormatAt(row, column);
   if (format.is_percent) {

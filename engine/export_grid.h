@@ -80,6 +80,33 @@ class ExportGrid {
   virtual std::string CellText(int row, int column) const = 0;
 
   virtual CellFormat CellFormatAt(int row, int column) const = 0;
+
+  // Optional fast paths for large grids; the defaults mean "not offered".
+
+  // The first column from which on every cell of `row` shows nothing (no
+  // text, default format), so that writers may skip them; ColumnCount()
+  // when that is not known cheaply.
+  virtual int RowTextColumns(int row) const {
+    (void)row;
+    return ColumnCount();
+  }
+
+  // True when DisplayOrder() is 0 .. ColumnCount()-1, so that writers need
+  // not ask for it (a very wide grid's order is a large list).
+  virtual bool NaturalDisplayOrder() const { return false; }
+
+  // The header's and the cell's own text without a copy (the view stays
+  // valid until the next call on the grid), or nullopt when not offered;
+  // when offered, equal to HeaderText and CellText.
+  virtual std::optional<std::string_view> HeaderTextView(int column) const {
+    (void)column;
+    return std::nullopt;
+  }
+  virtual std::optional<std::string_view> CellTextView(int row, int column) const {
+    (void)row;
+    (void)column;
+    return std::nullopt;
+  }
 };
 
 // A grid held in memory: white background, no extended header, every
@@ -102,6 +129,7 @@ class MemoryGrid : public ExportGrid {
   int RowCount() const override;
   std::string CellText(int row, int column) const override;
   CellFormat CellFormatAt(int row, int column) const override;
+  bool NaturalDisplayOrder() const override { return !order_; }
 
   // Replaces the display order; it is handed to the writers as given.
   void SetDisplayOrder(std::vector<int> order);
@@ -135,6 +163,49 @@ class MemoryGrid : public ExportGrid {
 // indexes; their order does not matter).
 std::vector<int> ExportColumns(const ExportGrid& grid,
                                std::vector<int32_t> excluded);
+
+// The same columns, held as a range less the excluded ones when the grid's
+// order is natural, so that a grid of millions of columns needs no list of
+// them.
+class ExportColumnList {
+ public:
+  ExportColumnList(const ExportGrid& grid, std::vector<int32_t> excluded);
+
+  // Calls visit(column) for each column to write, in order; visit returns
+  // false to stop.
+  template <typename Visit>
+  void ForEach(const Visit& visit) const {
+    if (!natural_) {
+      for (int column : columns_) {
+        if (!visit(column)) return;
+      }
+      return;
+    }
+    size_t skip = 0;
+    for (int column = 0; column < count_; ++column) {
+      if (skip < excluded_.size() && excluded_[skip] == column) {
+        ++skip;
+        continue;
+      }
+      if (!visit(column)) return;
+    }
+  }
+
+  // Whether the columns come in increasing order.
+  bool Ascending() const { return ascending_; }
+
+ private:
+  bool natural_ = false;
+  bool ascending_ = true;
+  int count_ = 0;
+  std::vector<int32_t> excluded_;  // sorted, without repeats
+  std::vector<int> columns_;       // when not natural
+};
+
+// The text a cell shows (CellDisplayText) without a copy when the grid
+// offers its cell's view and the cell's format does not replace its text;
+// otherwise the text is made in `scratch` and the view points there.
+std::string_view CellDisplayView(const ExportGrid& grid, int row, int column, std::string& scratch);
 
 // What a cell shows: a percentage cell its value as "%0.2f%%" (always with
 // a decimal point, whatever the process locale), a drop-down cell with a

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "engine/work_meter.h"
+
 namespace quarry {
 
 namespace {
@@ -127,11 +129,59 @@ std::string HtmlTableStart(std::string_view id, int32_t width, int32_t border,
   return Emit(std::move(text), out);
 }
 
-std::string HtmlCell(const HtmlCellFormat& cell) {
+namespace {
+
+// "\t\t<td ...>" and the opening font, bold and link markup of a cell.
+std::string CellStart(const HtmlCellFormat& cell, std::string_view link_open) {
   auto [font_open, font_close] = FontTags(cell);
   auto [bold_open, bold_close] = BoldTags(cell.bold);
+  std::string text = "\t\t<td";
+  text += AlignmentPart(cell.alignment);
+  text += BackgroundPart(cell.background);
+  text += WidthPart(cell.width, cell.width_is_percent);
+  text += ">";
+  text += font_open;
+  text += bold_open;
+  text += link_open;
+  return text;
+}
+
+// The closing markup of a cell, up to and including its line end.
+std::string CellEnd(const HtmlCellFormat& cell, bool link) {
+  auto [font_open, font_close] = FontTags(cell);
+  auto [bold_open, bold_close] = BoldTags(cell.bold);
+  std::string text = link ? "</A>" : "";
+  text += bold_close;
+  text += font_close;
+  text += "</td>\r\n";
+  return text;
+}
+
+// A cell without a link whose text is `text`, written in three pieces so
+// that a large text is never copied; `keep_outer_blanks` turns its outer
+// blanks into "&nbsp;" as KeepOuterBlanks does.
+void WritePlainCell(const HtmlCellFormat& cell, std::string_view text, bool keep_outer_blanks,
+                    ExportSink& sink) {
+  sink.Write(CellStart(cell, {}));
+  size_t lead = 0, trail = 0;
+  if (keep_outer_blanks) {
+    lead = text.find_first_not_of(' ');
+    if (lead == std::string_view::npos) lead = text.size();
+    if (lead < text.size()) trail = text.size() - 1 - text.find_last_not_of(' ');
+  }
+  if (text.empty()) sink.Write(kNbsp);
+  for (size_t i = 0; i < lead; ++i) sink.Write(kNbsp);
+  sink.Write(text.substr(lead, text.size() - lead - trail));
+  for (size_t i = 0; i < trail; ++i) sink.Write(kNbsp);
+  sink.Write(CellEnd(cell, false));
+  AddEngineWork(text.size() + 1);
+}
+
+}  // namespace
+
+std::string HtmlCell(const HtmlCellFormat& cell) {
   std::string body = cell.text;
-  std::string link_open, link_close;
+  std::string link_open;
   if (!cell.link.empty()) {
     // Spaces inside an anchor would be underlined; the padding moves in
     // front of it instead.
@@ -146,24 +196,9 @@ std::string HtmlCell(const HtmlCellFormat& cell) {
     stripped.append(body, pos, std::string::npos);
     body = std::move(stripped);
     link_open = padding + "<A HREF=\"" + cell.link + "\">";
-    link_close = "</A>";
   }
   if (body.empty()) body = kNbsp;
-
-  std::string text = "\t\t<td";
-  text += AlignmentPart(cell.alignment);
-  text += BackgroundPart(cell.background);
-  text += WidthPart(cell.width, cell.width_is_percent);
-  text += ">";
-  text += font_open;
-  text += bold_open;
-  text += link_open;
-  text += body;
-  text += link_close;
-  text += bold_close;
-  text += font_close;
-  text += "</td>\r\n";
-  return text;
+  return CellStart(cell, link_open) + body + CellEnd(cell, !cell.link.empty());
 }
 
 std::string HtmlRow(std::span<const HtmlCellFormat> cells, std::ostream* out) {
@@ -186,7 +221,6 @@ std::string HtmlDocumentEnd(std::ostream* out) {
 void WriteHtmlDocument(const ExportGrid& grid, const ExportOptions* options, ExportSink& sink) {
   const ExportOptions defaults;
   const ExportOptions& opts = options ? *options : defaults;
-  const std::vector<int> columns = ExportColumns(grid, opts.excluded_columns);
 
   sink.Write(HtmlDocumentStart(options ? opts.title : std::string()));
   if (options && !opts.heading.empty()) {
@@ -213,32 +247,35 @@ void WriteHtmlDocument(const ExportGrid& grid, const ExportOptions* options, Exp
                                 ? 0
                                 : opts.data_font_size;
 
-  // Rows are written a cell at a time (what HtmlRow would make of them), so
-  // that a very wide grid never holds a row's formats at once.
+  // Rows are written a cell at a time (what HtmlRow would make of them),
+  // with the cells' text passed through rather than copied, so that a very
+  // wide grid or a very large cell never has to fit in memory twice.
+  const ExportColumnList columns(grid, opts.excluded_columns);
   constexpr std::string_view kRowStart = "\t<tr>\r\n";
   constexpr std::string_view kRowEnd = "\t</tr>\r\n";
   HtmlCellFormat cell;
-  std::vector<int32_t> column_alignment(columns.size(), kAlignLeft);
   std::string header_names;
+  std::string scratch;
   sink.Write(kRowStart);
-  for (size_t i = 0; i < columns.size(); ++i) {
+  columns.ForEach([&](int column) {
     cell = HtmlCellFormat();
-    cell.text = grid.HeaderText(columns[i]).value_or(std::string());
     cell.alignment = kAlignCenter;
     cell.bold = true;
     cell.background = header_background;
     cell.text_colour = header_text;
     cell.font_size = header_size;
-    int32_t alignment = grid.HeaderAlignment(columns[i]);
-    if (alignment == kAlignCenter || alignment == kAlignRight) {
-      column_alignment[i] = alignment;
+    std::optional<std::string_view> title = grid.HeaderTextView(column);
+    if (!title) {
+      scratch = grid.HeaderText(column).value_or(std::string());
+      title = scratch;
     }
     if (opts.header_names_out) {
-      header_names += cell.text;
+      header_names += *title;
       header_names += ',';
     }
-    sink.Write(HtmlCell(cell));
-  }
+    WritePlainCell(cell, *title, false, sink);
+    return true;
+  });
   sink.Write(kRowEnd);
   if (opts.header_names_out) {
     size_t end = header_names.find_last_not_of(',');
@@ -249,19 +286,29 @@ void WriteHtmlDocument(const ExportGrid& grid, const ExportOptions* options, Exp
   const int rows = grid.RowCount();
   for (int row = 0; row < rows && sink.ok(); ++row) {
     sink.Write(kRowStart);
-    for (size_t i = 0; i < columns.size(); ++i) {
-      const int column = columns[i];
+    columns.ForEach([&](int column) {
       const CellFormat format = grid.CellFormatAt(row, column);
+      const int32_t alignment = grid.HeaderAlignment(column);
       cell = HtmlCellFormat();
-      cell.text = KeepOuterBlanks(CellDisplayText(grid, row, column));
-      cell.alignment = format.is_percent ? kAlignCenter : column_alignment[i];
-      if (format.is_link && !format.link.empty()) cell.link = format.link;
+      cell.alignment = format.is_percent ? kAlignCenter
+                       : alignment == kAlignCenter || alignment == kAlignRight ? alignment
+                                                                               : kAlignLeft;
       cell.bold = format.bold;
       cell.background = format.background;
       cell.text_colour = format.text_colour;
       cell.font_size = data_size;
-      sink.Write(HtmlCell(cell));
-    }
+      const std::string_view text = CellDisplayView(grid, row, column, scratch);
+      if (format.is_link && !format.link.empty()) {
+        cell.link = format.link;
+        cell.text = KeepOuterBlanks(text);
+        const std::string written = HtmlCell(cell);
+        AddEngineWork(written.size());
+        sink.Write(written);
+      } else {
+        WritePlainCell(cell, text, true, sink);
+      }
+      return true;
+    });
     sink.Write(kRowEnd);
   }
 

@@ -3,6 +3,8 @@
 #include <climits>
 #include <utility>
 
+#include "engine/work_meter.h"
+
 namespace quarry {
 
 namespace {
@@ -63,6 +65,7 @@ bool FieldCursor::Next(FieldSpan* field) {
     field->end = d;
     pos_ = d + delimiter_.size();
   }
+  AddEngineWork(field->end - p + 1);
   return true;
 }
 
@@ -75,6 +78,7 @@ namespace {
 // LF, in order.
 template <typename Visit>
 void ForEachLine(std::string_view text, const Visit& visit) {
+  AddEngineWork(text.size());
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = pos;

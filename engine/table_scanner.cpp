@@ -68,11 +68,18 @@ class TagPattern {
     if (start < 0) start = 0;
     if (start > static_cast<int64_t>(text.size())) return -1;
     if (lower_.empty()) return start;
+    const int64_t found = Search(text, static_cast<size_t>(start));
+    AddEngineWork(static_cast<uint64_t>((found == -1 ? static_cast<int64_t>(text.size()) : found) - start + 1));
+    return found;
+  }
+
+ private:
+  int64_t Search(std::string_view text, size_t start) const {
     if (text.size() < lower_.size()) return -1;
     const size_t last = text.size() - lower_.size();
     const char first_lower = lower_[0];
     const char first_upper = upper_[0];
-    for (size_t i = static_cast<size_t>(start); i <= last; ++i) {
+    for (size_t i = start; i <= last; ++i) {
       if (first_lower == first_upper) {
         const void* hit = std::memchr(text.data() + i, first_lower, last - i + 1);
         if (hit == nullptr) return -1;
@@ -85,7 +92,6 @@ class TagPattern {
     return -1;
   }
 
- private:
   // Patterns are a few bytes long: a loop beats calling memcmp.
   static bool Same(const char* at, const std::string& form) {
     for (size_t i = 0; i < form.size(); ++i) {
@@ -114,15 +120,23 @@ class TagPattern {
 // made.
 class RowTags {
  public:
-  struct Tag {
-    uint32_t joined;  // position in the joined row
-    uint32_t place;   // position in the row as given
+  // One kind of tag: joined positions, and the places in the row as given
+  // (kept only when they differ, i.e. when line ends are joined).
+  struct List {
+    std::vector<uint32_t> joined;
+    std::vector<uint32_t> place;
+
+    void Clear() {
+      joined.clear();
+      place.clear();
+    }
   };
 
   // Indexes `row`, replacing what an earlier call held (the storage is kept
   // for the next row).
   void Build(std::string_view row, bool join_lines) {
-    for (auto* list : {&th_open, &td_open, &td_close, &th_close, &tr_close}) list->clear();
+    for (List* list : {&th_open, &td_open, &td_close, &th_close, &tr_close}) list->Clear();
+    join_lines_ = join_lines;
     const size_t size = row.size();
     // "<td", "<TD", "/td>", "/TD>", ...: the two letters after the first
     // byte decide, in one case or the other.
@@ -139,60 +153,63 @@ class RowTags {
         if (cr + 1 < size && row[cr + 1] == '\n') ++pairs;
         cr = FindByte(row, '\r', cr + 1);
       }
-      return Tag{static_cast<uint32_t>(i - pairs), static_cast<uint32_t>(i)};
+      return static_cast<uint32_t>(i - pairs);
     };
-    // Both lists are gathered in one walk over the row, in position order,
-    // so that the count of pairs only ever moves forward.
+    const auto add = [&](List& list, size_t i) {
+      list.joined.push_back(joined(i));
+      if (join_lines) list.place.push_back(static_cast<uint32_t>(i));
+    };
+    // Both kinds of tag start are gathered in one walk over the row, in
+    // position order, so that the count of pairs only ever moves forward.
     size_t lt = FindByte(row, '<', 0);
     size_t slash = FindByte(row, '/', 0);
     while (true) {
       const bool take_lt = lt != kNpos && lt + 2 < size && (slash == kNpos || lt < slash);
       const bool take_slash = !take_lt && slash != kNpos && slash + 3 < size;
       if (take_lt) {
-        if (letters(lt, 'h')) th_open.push_back(joined(lt));
-        if (letters(lt, 'd')) td_open.push_back(joined(lt));
+        if (letters(lt, 'h')) add(th_open, lt);
+        if (letters(lt, 'd')) add(td_open, lt);
         lt = FindByte(row, '<', lt + 1);
       } else if (take_slash) {
         if (row[slash + 3] == '>') {
-          if (letters(slash, 'd')) td_close.push_back(joined(slash));
-          if (letters(slash, 'h')) th_close.push_back(joined(slash));
-          if (letters(slash, 'r')) tr_close.push_back(joined(slash));
+          if (letters(slash, 'd')) add(td_close, slash);
+          if (letters(slash, 'h')) add(th_close, slash);
+          if (letters(slash, 'r')) add(tr_close, slash);
         }
         slash = FindByte(row, '/', slash + 1);
       } else {
         break;
       }
     }
-    joined(size);
-    joined_size_ = static_cast<int64_t>(size - pairs);
+    joined_size_ = static_cast<int64_t>(joined(size));
   }
 
-  // First tag at or after joined position `from` in `list`, or nullptr.
-  static const Tag* Next(const std::vector<Tag>& list, int64_t from) {
-    auto it = std::lower_bound(list.begin(), list.end(), from, [](const Tag& tag, int64_t at) {
-      return static_cast<int64_t>(tag.joined) < at;
-    });
-    return it == list.end() ? nullptr : &*it;
+  // The first tag of `list` at or after joined position `from`, as a
+  // position and its place in the row as given; {-1, -1} when none.
+  struct Point {
+    int64_t joined = -1;
+    int64_t place = -1;
+  };
+
+  Point Next(const List& list, int64_t from) const {
+    const auto it = std::lower_bound(
+        list.joined.begin(), list.joined.end(), from,
+        [](uint32_t at, int64_t value) { return static_cast<int64_t>(at) < value; });
+    if (it == list.joined.end()) return {};
+    const auto i = static_cast<size_t>(it - list.joined.begin());
+    return {*it, join_lines_ ? list.place[i] : *it};
   }
 
   int64_t joined_size() const { return joined_size_; }
 
-  std::vector<Tag> th_open, td_open, td_close, th_close, tr_close;
+  List th_open, td_open, td_close, th_close, tr_close;
 
  private:
+  bool join_lines_ = false;
   int64_t joined_size_ = 0;
 };
 
-// A position in the joined row together with the place in the row as
-// given that it stands for, when it stands for one.
-struct RowPoint {
-  int64_t joined = -1;
-  int64_t place = -1;
-};
-
-RowPoint At(const RowTags::Tag* tag) {
-  return tag == nullptr ? RowPoint{} : RowPoint{tag->joined, tag->place};
-}
+using RowPoint = RowTags::Point;
 
 // ParseRow's walk over the cells of `row`, calling take_cell(html) for each
 // cell with the cell's HTML as given (empty when the walk's arithmetic
@@ -202,9 +219,7 @@ RowPoint At(const RowTags::Tag* tag) {
 template <typename TakeCell>
 int WalkRow(std::string_view row, bool join_lines, RowTags& tags, const TakeCell& take_cell) {
   tags.Build(row, join_lines);
-  const auto next = [](const std::vector<RowTags::Tag>& list, int64_t from) {
-    return At(RowTags::Next(list, from));
-  };
+  const auto next = [&tags](const RowTags::List& list, int64_t from) { return tags.Next(list, from); };
 
   const RowPoint th = next(tags.th_open, 0);
   const RowPoint td = next(tags.td_open, 0);
@@ -270,6 +285,7 @@ int WalkRow(std::string_view row, bool join_lines, RowTags& tags, const TakeCell
 void AppendCell(std::string_view html, bool join_lines, std::string& scratch, std::string& line) {
   internal::CellTextFrom(html, join_lines, scratch);
   TrimWhiteSpace(scratch);
+  AddEngineWork(scratch.size() + 1);
   const bool quote = scratch.find(',') != std::string::npos;
   if (quote) line += '"';
   line += scratch;

@@ -8,6 +8,8 @@
 
 #include "engine/scan_text.h"
 #include "engine/table_scanner.h"
+#include "engine/table_scanner_internal.h"
+#include "engine/work_meter.h"
 
 namespace quarry {
 
@@ -68,6 +70,7 @@ int Flatten(std::string& copy, std::string* twin) {
   std::vector<Span> cur_spans, moved_spans;  // only with a twin
   size_t region = 0;
   const auto take = [&](size_t until) {
+    AddEngineWork(until - done);
     cur.append(copy, done, until - done);
     if (twin != nullptr) cur_spans.push_back({done, until - done});
     done = until;
@@ -103,6 +106,7 @@ int Flatten(std::string& copy, std::string* twin) {
       moved_spans.clear();
       cur_spans.clear();
     }
+    AddEngineWork(moved_text.size() + cur.size());
     copy.replace(region, moved_text.size(), moved_text);
     copy.replace(region + moved_text.size(), cur.size(), cur);
     moved_text.clear();
@@ -186,25 +190,26 @@ int FlattenNestedTables(std::string& copy, std::string& twin) {
   return Flatten(copy, &twin);
 }
 
+namespace internal {
+
+PageTables::PageTables(std::string_view page) : text_(page) {
+  // A page without nested tables is cut as it is.
+  if (HoldsNestedTable(page)) {
+    copy_ = std::string(page);
+    Flatten(copy_, nullptr);
+    text_ = copy_;
+  }
+}
+
+}  // namespace internal
+
 int SplitTables(std::string_view page, std::vector<std::string>* tables) {
   if (tables == nullptr) return 0;
   tables->clear();
-  // A page without nested tables is cut as it is.
-  std::string copy;
-  std::string_view cut_from = page;
-  if (HoldsNestedTable(page)) {
-    copy = std::string(page);
-    Flatten(copy, nullptr);
-    cut_from = copy;
-  }
-  NoCaseFinder next_open(cut_from, kTableOpen), next_close(cut_from, kTableClose);
-  size_t open = next_open.Next(0);
-  while (open != kNpos) {
-    const size_t close = next_close.Next(open);
-    if (close == kNpos) break;
-    tables->emplace_back(cut_from.substr(open, close - open + kTableClose.size()));
-    open = next_open.Next(close);
-  }
+  internal::PageTables(page).ForEach([&](std::string_view table) {
+    tables->emplace_back(table);
+    return true;
+  });
   return static_cast<int>(tables->size());
 }
 

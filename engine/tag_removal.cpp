@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -66,80 +67,6 @@ const ChunkHasher& Hasher() {
   return hasher;
 }
 
-// (parent node, label) -> child node, open addressing.
-class ChildTable {
- public:
-  uint32_t Find(uint32_t parent, uint64_t label) {
-    if (slots_.empty()) return kNone;
-    // The paths near the root are walked again and again; a small cache in
-    // front of the table keeps them out of the table's cache misses. A
-    // mapping, once made, never changes.
-    const size_t slot = Slot(parent, label);
-    Entry& recent = recent_[slot & (kRecent - 1)];
-    if (recent.child != kNone && recent.parent == parent && recent.label == label) {
-      return recent.child;
-    }
-    // Most lookups that miss are answered by a bit set that stays in the
-    // cache, not by a probe of the table.
-    const size_t bit = (slot >> 32) & (maybe_.size() * 64 - 1);
-    if ((maybe_[bit / 64] & (uint64_t{1} << (bit % 64))) == 0) return kNone;
-    for (size_t i = slot & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
-      const Entry& e = slots_[i];
-      if (e.child == kNone) return kNone;
-      if (e.parent == parent && e.label == label) {
-        recent = e;
-        return e.child;
-      }
-    }
-  }
-
-  void Insert(uint32_t parent, uint64_t label, uint32_t child) {
-    if ((used_ + 1) * 2 > slots_.size()) Grow();
-    Place({label, parent, child});
-    ++used_;
-  }
-
- private:
-  struct Entry {
-    uint64_t label;
-    uint32_t parent;
-    uint32_t child;
-  };
-
-  static constexpr size_t kRecent = 4096;
-
-  static size_t Slot(uint32_t parent, uint64_t label) {
-    const uint64_t key = label ^ (static_cast<uint64_t>(parent) * 0xC2B2AE3D27D4EB4Full);
-    const uint64_t mixed = key * 0x9E3779B97F4A7C15ull;
-    return static_cast<size_t>(mixed ^ (mixed >> 29));
-  }
-
-  void Place(const Entry& entry) {
-    const size_t slot = Slot(entry.parent, entry.label);
-    const size_t bit = (slot >> 32) & (maybe_.size() * 64 - 1);
-    maybe_[bit / 64] |= uint64_t{1} << (bit % 64);
-    size_t i = slot & (slots_.size() - 1);
-    while (slots_[i].child != kNone) i = (i + 1) & (slots_.size() - 1);
-    slots_[i] = entry;
-  }
-
-  void Grow() {
-    if (recent_.empty()) recent_.assign(kRecent, Entry{0, 0, kNone});
-    std::vector<Entry> old;
-    old.swap(slots_);
-    slots_.assign(std::max<size_t>(64, old.size() * 2), Entry{0, 0, kNone});
-    maybe_.assign(slots_.size() / 16, 0);  // four bits per slot
-    for (const Entry& e : old) {
-      if (e.child != kNone) Place(e);
-    }
-  }
-
-  std::vector<Entry> slots_;
-  size_t used_ = 0;
-  std::vector<Entry> recent_;
-  std::vector<uint64_t> maybe_;
-};
-
 // The text is held as its fragments: fragment f is a prefix of the f-th
 // piece between '>' of the original text (cuts only ever shorten a segment
 // from its end). A live segment is a run of consecutive fragments [s, last]
@@ -168,7 +95,7 @@ class TagRemover {
     work_ += text.size();
     last_ = static_cast<uint32_t>(start_.size() - 1);
     head_.assign(start_.size(), 1);
-    marks_.assign(start_.size(), 0);
+    marks_.assign(start_.size() / 64 + 1, 0);
     indexed_ = start_.size() > index_from;
     if (indexed_) {
       const size_t count = start_.size();
@@ -178,7 +105,7 @@ class TagRemover {
       prev_.assign(count, kNone);
       next_.assign(count, kNone);
       list_.assign(count, 0);
-      NewNode(0, 0);  // the root: no byte matched yet
+      NewNode(kNone, 0);  // the root: no byte matched yet
       for (uint32_t s = 0; s < last_; ++s) {
         cur_frag_[s] = s;
         cur_off_[s] = Len(s);
@@ -343,14 +270,14 @@ class TagRemover {
       // Ids grow along the text: sorted, the hits come in text order, as
       // one left-to-right pass takes them.
       std::sort(hits.begin(), hits.end());
-      ++pass_;
       for (uint32_t s : hits) {
-        marks_[s] = pass_;
+        marks_[s / 64] |= uint64_t{1} << (s % 64);
         if (indexed_) Unpark(s);
       }
       for (uint32_t s : hits) {
         if (head_[s]) JoinRun(s, ending.size(), lt_in_ending, glue_is_blank);
       }
+      for (uint32_t s : hits) marks_[s / 64] = 0;
       lt_total_ -= static_cast<uint64_t>(hits.size()) * lt_in_ending;
     }
     if (indexed_) Prune();
@@ -366,7 +293,7 @@ class TagRemover {
     while (true) {
       ++work_;
       const uint32_t n = link_[s] + 1;
-      const bool hit = marks_[n] == pass_;
+      const bool hit = (marks_[n / 64] >> (n % 64)) & 1;
       uint32_t end_of_n = kNone;
       if (hit) {
         end_of_n = Cut(n, ending_size);
@@ -402,31 +329,96 @@ class TagRemover {
   // deeper wait in the node's "open" list, the others (read to their start,
   // or to their first '<' in the piece steps) in its "done" list.
 
-  uint32_t NewNode(uint32_t depth, uint32_t lt_depth) {
-    const auto id = static_cast<uint32_t>(lt_depth_.size());
-    depth_.push_back(depth);
-    lt_depth_.push_back(lt_depth);
-    open_head_.push_back(kNone);
-    done_head_.push_back(kNone);
-    first_child_.push_back(kNone);
-    next_sibling_.push_back(kNone);
-    generation_.push_back(0);
-    linked_generation_.push_back(0);
-    parent_.push_back(kNone);
-    child_count_.push_back(0);
-    alive_.push_back(1);
+  // A trie node. Nodes live in fixed blocks, so that the trie grows
+  // without copying and without unused room beyond its last block.
+  struct Node {
+    uint64_t label;     // of the step from its parent
+    uint32_t lt_depth;  // '<' bytes on the node's path
+    uint32_t parent;
+    uint32_t bucket_next;  // the next node in its bucket of the child index
+    uint32_t child_count;  // live children in its list
+    uint32_t open_head;
+    uint32_t done_head;
+    uint32_t first_child;
+    uint32_t next_sibling;
+    uint8_t alive;   // pruned nodes are dead until a push brings them back
+    uint8_t linked;  // in its parent's child list
+  };
+  static constexpr uint32_t kBlockBits = 12;
+
+  Node& N(uint32_t id) { return blocks_[id >> kBlockBits][id & ((1u << kBlockBits) - 1)]; }
+
+  uint32_t NewNode(uint32_t parent, uint32_t lt_depth) {
+    const uint32_t id = node_count_++;
+    if ((id >> kBlockBits) == blocks_.size()) {
+      blocks_.push_back(std::make_unique<Node[]>(size_t{1} << kBlockBits));
+    }
+    N(id) = Node{0, lt_depth, parent, kNone, 0, kNone, kNone, kNone, kNone, 1, 0};
     return id;
   }
 
+  // The child index: (parent, label) -> node, chained through the nodes
+  // themselves, so that growing it only rebuilds its bucket heads. A small
+  // cache in front of it keeps the paths near the root, looked up again
+  // and again, out of its cache misses.
+  static size_t Bucket(uint32_t parent, uint64_t label) {
+    const uint64_t key = label ^ (static_cast<uint64_t>(parent) * 0xC2B2AE3D27D4EB4Full);
+    const uint64_t mixed = key * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(mixed ^ (mixed >> 29));
+  }
+
+  uint32_t FindChild(uint32_t parent, uint64_t label) {
+    if (buckets_.empty()) return kNone;
+    const size_t bucket = Bucket(parent, label);
+    Recent& recent = recent_[bucket % recent_.size()];
+    if (recent.child != kNone && recent.parent == parent && recent.label == label) {
+      return recent.child;
+    }
+    // Most lookups that miss are answered by a bit set of a byte per
+    // bucket, which stays in the cache, not by the buckets and nodes.
+    const size_t bit = (bucket >> 32) & (maybe_.size() * 64 - 1);
+    if ((maybe_[bit / 64] & (uint64_t{1} << (bit % 64))) == 0) return kNone;
+    for (uint32_t id = buckets_[bucket & (buckets_.size() - 1)]; id != kNone; id = N(id).bucket_next) {
+      const Node& node = N(id);
+      if (node.parent == parent && node.label == label) {
+        recent = {label, parent, id};
+        return id;
+      }
+    }
+    return kNone;
+  }
+
+  void IndexChild(uint32_t id, uint64_t label) {
+    N(id).label = label;
+    if (node_count_ > buckets_.size()) {
+      buckets_.assign(std::max<size_t>(64, buckets_.size() * 2), kNone);
+      maybe_.assign(buckets_.size() / 8, 0);
+      recent_.assign(kRecent, Recent{0, 0, kNone});
+      for (uint32_t other = 1; other < id; ++other) Link(other);
+    }
+    Link(id);
+  }
+
+  void Link(uint32_t id) {
+    Node& node = N(id);
+    const size_t bucket = Bucket(node.parent, node.label);
+    const size_t bit = (bucket >> 32) & (maybe_.size() * 64 - 1);
+    maybe_[bit / 64] |= uint64_t{1} << (bit % 64);
+    uint32_t& head = buckets_[bucket & (buckets_.size() - 1)];
+    node.bucket_next = head;
+    head = id;
+  }
+
   bool Open(uint32_t s, uint32_t v) {
-    if (lt_depth_[v] > 0) return lt_depth_[v] < lt_[s];
+    const uint32_t lt_depth = N(v).lt_depth;
+    if (lt_depth > 0) return lt_depth < lt_[s];
     return !AtStart(s, {cur_frag_[s], cur_off_[s]});
   }
 
   void Park(uint32_t s, uint32_t v) {
     node_[s] = v;
     list_[s] = Open(s, v) ? 1 : 2;
-    uint32_t& head = list_[s] == 1 ? open_head_[v] : done_head_[v];
+    uint32_t& head = list_[s] == 1 ? N(v).open_head : N(v).done_head;
     prev_[s] = kNone;
     next_[s] = head;
     if (head != kNone) prev_[head] = s;
@@ -436,7 +428,7 @@ class TagRemover {
   void Unpark(uint32_t s) {
     if (list_[s] == 0) return;
     const uint32_t v = node_[s];
-    uint32_t& head = list_[s] == 1 ? open_head_[v] : done_head_[v];
+    uint32_t& head = list_[s] == 1 ? N(v).open_head : N(v).done_head;
     if (prev_[s] != kNone) {
       next_[prev_[s]] = next_[s];
     } else {
@@ -447,31 +439,30 @@ class TagRemover {
   }
 
   // The child of `v` under `label`, made (or brought back) when `create`.
-  // A node stays in its parent's child list after it is pruned, until the
-  // parent itself is pruned (its generation then changes).
+  // A pruned node stays in its parent's child list until the parent itself
+  // is pruned.
   uint32_t Child(uint32_t v, uint64_t label, bool create) {
-    uint32_t child = children_.Find(v, label);
-    const bool linked = child != kNone && linked_generation_[child] == generation_[v];
-    if (linked && alive_[child]) return child;
+    uint32_t child = FindChild(v, label);
+    if (child != kNone && N(child).alive) return child;
     if (!create) return kNone;
     if (child == kNone) {
-      const bool piece_step = lt_depth_[v] > 0 || label == '<';
-      child = NewNode(depth_[v] + 1, lt_depth_[v] + (piece_step ? 1 : 0));
-      parent_[child] = v;
-      children_.Insert(v, label, child);
-    } else if (!alive_[child]) {
+      const bool piece_step = N(v).lt_depth > 0 || label == '<';
+      child = NewNode(v, N(v).lt_depth + (piece_step ? 1 : 0));
+      IndexChild(child, label);
+    } else {
       // A pruned node comes back empty.
-      alive_[child] = 1;
-      first_child_[child] = kNone;
-      child_count_[child] = 0;
-      ++generation_[child];
-      if (linked) ++child_count_[v];
+      Node& node = N(child);
+      node.alive = 1;
+      node.first_child = kNone;
+      node.child_count = 0;
+      if (node.linked) ++N(v).child_count;
     }
-    if (!linked) {
-      linked_generation_[child] = generation_[v];
-      next_sibling_[child] = first_child_[v];
-      first_child_[v] = child;
-      ++child_count_[v];
+    Node& node = N(child);
+    if (!node.linked) {
+      node.linked = 1;
+      node.next_sibling = N(v).first_child;
+      N(v).first_child = child;
+      ++N(v).child_count;
     }
     return child;
   }
@@ -481,7 +472,7 @@ class TagRemover {
     Cursor c{cur_frag_[s], cur_off_[s]};
     unsigned char byte = 0;
     uint64_t label;
-    if (lt_depth_[node_[s]] == 0) {
+    if (N(node_[s]).lt_depth == 0) {
       Prev(s, c, byte);
       label = byte;
     } else {
@@ -501,8 +492,8 @@ class TagRemover {
   }
 
   void PushAll(uint32_t v) {
-    while (open_head_[v] != kNone) {
-      const uint32_t s = open_head_[v];
+    while (N(v).open_head != kNone) {
+      const uint32_t s = N(v).open_head;
       ++work_;
       Unpark(s);
       const uint64_t label = NextLabel(s);
@@ -549,19 +540,19 @@ class TagRemover {
     size_t next_label = 0;
     if (head_ends_with_it) {
       path_.clear();
-      for (uint32_t u = node_[0]; u != kNone; u = parent_[u]) path_.push_back(u);
+      for (uint32_t u = node_[0]; u != kNone; u = N(u).parent) path_.push_back(u);
       work_ += path_.size();
       for (size_t i = path_.size(); i > 1; --i) PushAll(path_[i - 1]);
       v = node_[0];
-      next_label = depth_[v];
+      next_label = path_.size() - 1;  // the head's node's depth
     }
     for (; next_label < labels_.size(); ++next_label) {
       const uint64_t label = labels_[next_label];
-      if (child_count_[v] == 0) {
+      if (N(v).child_count == 0) {
         size_t open = 0;
-        for (uint32_t s = open_head_[v]; s != kNone && open <= kFewOpen; s = next_[s]) ++open;
+        for (uint32_t s = N(v).open_head; s != kNone && open <= kFewOpen; s = next_[s]) ++open;
         if (open <= kFewOpen) {
-          for (uint32_t s = open_head_[v]; s != kNone; s = next_[s]) hits.push_back(s);
+          for (uint32_t s = N(v).open_head; s != kNone; s = next_[s]) hits.push_back(s);
           return;
         }
       }
@@ -574,10 +565,11 @@ class TagRemover {
     for (size_t i = 0; i < visited_.size(); ++i) {
       const uint32_t u = visited_[i];
       ++work_;
-      for (uint32_t s = open_head_[u]; s != kNone; s = next_[s]) hits.push_back(s);
-      for (uint32_t s = done_head_[u]; s != kNone; s = next_[s]) hits.push_back(s);
-      for (uint32_t c = first_child_[u]; c != kNone; c = next_sibling_[c]) {
-        if (alive_[c] && linked_generation_[c] == generation_[u]) visited_.push_back(c);
+      const Node& node = N(u);
+      for (uint32_t s = node.open_head; s != kNone; s = next_[s]) hits.push_back(s);
+      for (uint32_t s = node.done_head; s != kNone; s = next_[s]) hits.push_back(s);
+      for (uint32_t c = node.first_child; c != kNone; c = N(c).next_sibling) {
+        if (N(c).alive) visited_.push_back(c);
       }
     }
   }
@@ -587,12 +579,13 @@ class TagRemover {
   void Prune() {
     for (size_t i = visited_.size(); i > 0; --i) {
       const uint32_t u = visited_[i - 1];
-      if (open_head_[u] != kNone || done_head_[u] != kNone || child_count_[u] > 0) continue;
-      const uint32_t parent = parent_[u];
-      if (parent != kNone && linked_generation_[u] == generation_[parent]) --child_count_[parent];
-      alive_[u] = 0;
-      first_child_[u] = kNone;
-      ++generation_[u];
+      Node& node = N(u);
+      if (node.open_head != kNone || node.done_head != kNone || node.child_count > 0) continue;
+      if (node.linked) --N(node.parent).child_count;
+      node.alive = 0;
+      // Its children are all dead: they leave its list.
+      for (uint32_t c = node.first_child; c != kNone; c = N(c).next_sibling) N(c).linked = 0;
+      node.first_child = kNone;
     }
     visited_.clear();
   }
@@ -635,8 +628,7 @@ class TagRemover {
   std::vector<uint32_t> link_;  // head: its last fragment; others: the fragment before
   std::vector<uint32_t> lt_;    // head: '<' bytes in its segment
   std::vector<uint8_t> head_;
-  std::vector<uint32_t> marks_;  // == pass_ for the hits of the current pass
-  uint32_t pass_ = 0;
+  std::vector<uint64_t> marks_;  // the hits of the current pass, a bit each
   uint64_t lt_total_ = 0;
   bool indexed_ = false;
 
@@ -645,13 +637,17 @@ class TagRemover {
   std::vector<uint8_t> list_;  // 0 not filed, 1 open, 2 done
 
   // The trie.
-  std::vector<uint32_t> depth_;     // labels on the node's path
-  std::vector<uint32_t> lt_depth_;  // '<' bytes on the node's path
-  std::vector<uint32_t> open_head_, done_head_, first_child_, next_sibling_;
-  std::vector<uint32_t> generation_, linked_generation_;
-  std::vector<uint32_t> parent_, child_count_;  // live, linked children
-  std::vector<uint8_t> alive_;
-  ChildTable children_;
+  struct Recent {
+    uint64_t label;
+    uint32_t parent;
+    uint32_t child;
+  };
+  static constexpr size_t kRecent = 4096;
+  std::vector<std::unique_ptr<Node[]>> blocks_;
+  uint32_t node_count_ = 0;
+  std::vector<uint32_t> buckets_;  // one or two nodes each
+  std::vector<uint64_t> maybe_;    // a bit per (bucket) key hash, eight per bucket
+  std::vector<Recent> recent_;
   std::vector<uint64_t> labels_;
   std::vector<uint32_t> path_;
   std::vector<uint32_t> visited_;
