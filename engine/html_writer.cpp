@@ -86,21 +86,44 @@ std::string HtmlDocumentStart(std::string_view title, std::ostream* out) {
   return Emit(std::move(text), out);
 }
 
-std::string HtmlParagraph(const HtmlCellFormat& paragraph, std::ostream* out) {
-  if (paragraph.verbatim) return Emit(paragraph.text, out);
-  auto [font_open, font_close] = FontTags(paragraph);
-  auto [bold_open, bold_close] = BoldTags(paragraph.bold);
-  std::string text = "<p";
-  text += AlignmentPart(paragraph.alignment);
-  text += BackgroundPart(paragraph.background);
-  text += WidthPart(paragraph.width, paragraph.width_is_percent);
+namespace {
+
+// `open` ("<p", "\t\t<td") with the format's attributes, then the opening
+// font and bold markup and `inner`.
+std::string ElementStart(std::string_view open, const HtmlCellFormat& format,
+                         std::string_view inner) {
+  auto [font_open, font_close] = FontTags(format);
+  auto [bold_open, bold_close] = BoldTags(format.bold);
+  std::string text(open);
+  text += AlignmentPart(format.alignment);
+  text += BackgroundPart(format.background);
+  text += WidthPart(format.width, format.width_is_percent);
   text += ">";
   text += font_open;
   text += bold_open;
-  text += paragraph.text.empty() ? std::string(kNbsp) : paragraph.text;
+  text += inner;
+  return text;
+}
+
+// `inner`, the closing bold and font markup, then `close` ("</p>\r\n").
+std::string ElementEnd(std::string_view inner, const HtmlCellFormat& format,
+                       std::string_view close) {
+  auto [font_open, font_close] = FontTags(format);
+  auto [bold_open, bold_close] = BoldTags(format.bold);
+  std::string text(inner);
   text += bold_close;
   text += font_close;
-  text += "</p>\r\n";
+  text += close;
+  return text;
+}
+
+}  // namespace
+
+std::string HtmlParagraph(const HtmlCellFormat& paragraph, std::ostream* out) {
+  if (paragraph.verbatim) return Emit(paragraph.text, out);
+  std::string text = ElementStart("<p", paragraph, {});
+  text += paragraph.text.empty() ? std::string(kNbsp) : paragraph.text;
+  text += ElementEnd({}, paragraph, "</p>\r\n");
   return Emit(std::move(text), out);
 }
 
@@ -133,28 +156,12 @@ namespace {
 
 // "\t\t<td ...>" and the opening font, bold and link markup of a cell.
 std::string CellStart(const HtmlCellFormat& cell, std::string_view link_open) {
-  auto [font_open, font_close] = FontTags(cell);
-  auto [bold_open, bold_close] = BoldTags(cell.bold);
-  std::string text = "\t\t<td";
-  text += AlignmentPart(cell.alignment);
-  text += BackgroundPart(cell.background);
-  text += WidthPart(cell.width, cell.width_is_percent);
-  text += ">";
-  text += font_open;
-  text += bold_open;
-  text += link_open;
-  return text;
+  return ElementStart("\t\t<td", cell, link_open);
 }
 
 // The closing markup of a cell, up to and including its line end.
 std::string CellEnd(const HtmlCellFormat& cell, bool link) {
-  auto [font_open, font_close] = FontTags(cell);
-  auto [bold_open, bold_close] = BoldTags(cell.bold);
-  std::string text = link ? "</A>" : "";
-  text += bold_close;
-  text += font_close;
-  text += "</td>\r\n";
-  return text;
+  return ElementEnd(link ? "</A>" : "", cell, "</td>\r\n");
 }
 
 // A cell without a link whose text is `text`, written in three pieces so

@@ -207,6 +207,13 @@ class TagRemover {
   }
 
   bool EndsWith(uint32_t seg, std::string_view ending) {
+    // Usually the segment's last fragment alone is long enough: one compare.
+    const uint32_t last = link_[seg];
+    if (Len(last) >= ending.size()) {
+      work_ += ending.size();
+      return std::memcmp(text_.data() + start_[last] + Len(last) - ending.size(), ending.data(),
+                         ending.size()) == 0;
+    }
     Cursor c = End(seg);
     unsigned char byte;
     for (size_t i = ending.size(); i > 0; --i) {

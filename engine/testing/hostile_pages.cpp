@@ -63,7 +63,7 @@ std::string TagsWithoutEnd(size_t bytes) {
 // Tags opened in one order and closed in the reverse one before a long
 // text: each round joins the text to one more piece.
 std::string TagCascade(size_t bytes) {
-  const size_t tags = bytes / 16;
+  const size_t tags = bytes / 48;
   std::string page;
   page.reserve(bytes + 64);
   page += kCellStart;
