@@ -1,6 +1,9 @@
 #include "engine/delimited_export.h"
 
+#include <algorithm>
 #include <utility>
+
+#include "engine/work_meter.h"
 #include <vector>
 
 namespace quarry {
@@ -28,34 +31,63 @@ std::string_view Trim(std::string_view text) {
   return text.substr(begin, end - begin + 1);
 }
 
-// A CSV field in RFC 4180 form; a tab-separated field as it is.
-std::string EncodeField(std::string_view text, bool csv) {
-  if (!csv || text.find_first_of(",\"\r\n") == std::string_view::npos) {
-    return std::string(text);
-  }
-  std::string field = "\"";
-  for (char c : text) {
-    if (c == '"') field += '"';
-    field += c;
-  }
-  field += '"';
-  return field;
+// Whether a CSV field must be enclosed (RFC 4180); tab-separated fields
+// are written as they are.
+bool NeedsQuotes(std::string_view text, bool csv) {
+  return csv && text.find_first_of(",\"\r\n") != std::string_view::npos;
 }
 
-// Joins the fields of one line, leaving out the empty ones at its end so
-// that no delimiter trails the last non-empty field. An encoded field is
-// empty only when its cell is, so a delimiter inside a quoted field can
-// never be mistaken for a trailing one.
-void AppendLine(const std::vector<std::string>& fields, char delimiter,
-                std::string* text) {
-  size_t used = fields.size();
-  while (used > 0 && fields[used - 1].empty()) --used;
-  for (size_t i = 0; i < used; ++i) {
-    if (i > 0) *text += delimiter;
-    *text += fields[i];
+// Writes the fields of one line as they come, leaving out the empty ones
+// at its end so that no delimiter trails the last non-empty field: empty
+// fields are only counted until a non-empty one shows that they are not at
+// the end. An encoded field is empty only when its cell is, so a
+// delimiter inside a quoted field can never be mistaken for a trailing one.
+class LineWriter {
+ public:
+  LineWriter(char delimiter, ExportSink& sink) : delimiter_(delimiter), sink_(sink) {}
+
+  // Writes a field's text, enclosed in double quotes with its own quotes
+  // doubled when `quoted`, passing the text through in pieces.
+  void Field(std::string_view text, bool quoted) {
+    AddEngineWork(text.size() + 1);
+    if (text.empty()) {
+      ++pending_empty_;
+      return;
+    }
+    if (written_ + pending_empty_ > 0) {
+      // One delimiter before each field after the first.
+      gap_.assign(pending_empty_ + (written_ > 0 ? 1 : 0), delimiter_);
+      sink_.Write(gap_);
+    }
+    if (quoted) {
+      sink_.Write("\"");
+      for (size_t from = 0; from < text.size();) {
+        const size_t quote = text.find('"', from);
+        const size_t end = quote == std::string_view::npos ? text.size() : quote + 1;
+        sink_.Write(text.substr(from, end - from));
+        if (quote != std::string_view::npos) sink_.Write("\"");
+        from = end;
+      }
+      sink_.Write("\"");
+    } else {
+      sink_.Write(text);
+    }
+    written_ += pending_empty_ + 1;
+    pending_empty_ = 0;
   }
-  *text += "\r\n";
-}
+
+  void End() {
+    sink_.Write("\r\n");
+    written_ = pending_empty_ = 0;
+  }
+
+ private:
+  char delimiter_;
+  ExportSink& sink_;
+  size_t written_ = 0;        // fields written on this line
+  size_t pending_empty_ = 0;  // empty fields not written yet
+  std::string gap_;
+};
 
 }  // namespace
 
@@ -75,29 +107,51 @@ int FileTypeFromExtension(std::string_view path) {
   return kFileTypeUnknown;
 }
 
-std::string BuildDelimitedText(const ExportGrid& grid,
-                               const ExportOptions* options, int file_type) {
+void WriteDelimitedText(const ExportGrid& grid, const ExportOptions* options, int file_type,
+                        ExportSink& sink) {
   const bool csv = file_type != kFileTypeText;
-  const char delimiter = csv ? ',' : '\t';
-  const std::vector<int> columns = ExportColumns(
+  const ExportColumnList columns(
       grid, options ? options->excluded_columns : std::vector<int32_t>());
 
-  std::string text;
-  std::vector<std::string> fields(columns.size());
-  for (size_t i = 0; i < columns.size(); ++i) {
-    std::string title = grid.HeaderText(columns[i]).value_or(std::string());
-    fields[i] = EncodeField(Trim(title), csv);
-  }
-  AppendLine(fields, delimiter, &text);
-
-  const int rows = grid.RowCount();
-  for (int row = 0; row < rows; ++row) {
-    for (size_t i = 0; i < columns.size(); ++i) {
-      std::string cell = CellDisplayText(grid, row, columns[i]);
-      fields[i] = EncodeField(Trim(cell), csv);
+  LineWriter line(csv ? ',' : '\t', sink);
+  std::string scratch;
+  columns.ForEach([&](int column) {
+    std::optional<std::string_view> title = grid.HeaderTextView(column);
+    if (!title) {
+      scratch = grid.HeaderText(column).value_or(std::string());
+      title = scratch;
     }
-    AppendLine(fields, delimiter, &text);
+    const std::string_view trimmed = Trim(*title);
+    line.Field(trimmed, NeedsQuotes(trimmed, csv));
+    return true;
+  });
+  line.End();
+
+  // In column order, the cells past a row's text are all empty: they are
+  // the line's trailing empty fields, which are not written, so they are
+  // not even looked at. A sparse grid then costs its text, not its area.
+  const bool in_order = columns.Ascending();
+  const int rows = grid.RowCount();
+  for (int row = 0; row < rows && sink.ok(); ++row) {
+    const int extent = grid.RowTextColumns(row);
+    columns.ForEach([&](int column) {
+      if (column >= extent) {
+        line.Field({}, false);
+        return !in_order;
+      }
+      const std::string_view trimmed = Trim(CellDisplayView(grid, row, column, scratch));
+      line.Field(trimmed, NeedsQuotes(trimmed, csv));
+      return true;
+    });
+    line.End();
   }
+}
+
+std::string BuildDelimitedText(const ExportGrid& grid,
+                               const ExportOptions* options, int file_type) {
+  std::string text;
+  StringSink sink(&text);
+  WriteDelimitedText(grid, options, file_type, sink);
   return text;
 }
 
@@ -107,9 +161,10 @@ bool ExportListToFile(const ExportGrid& grid, const std::string& path,
   if (type < kFileTypeCsv || type > kFileTypeText) type = kFileTypeCsv;
   if (type == kFileTypeHtml) return ExportListToHtml(grid, path, options);
 
-  std::string text = BuildDelimitedText(grid, options, type);
-  if (text.empty()) return false;
-  if (!WriteFileReplacing(path, text)) return false;
+  // The text always holds at least the header line's line end.
+  const bool written = WriteFileReplacingWith(
+      path, [&](ExportSink& sink) { WriteDelimitedText(grid, options, type, sink); });
+  if (!written) return false;
   if (options && options->open_after_export) OpenAfterExport(path);
   return true;
 }

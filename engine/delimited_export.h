@@ -41,12 +41,18 @@ int FileTypeFromExtension(std::string_view path);
 std::string BuildDelimitedText(const ExportGrid& grid,
                                const ExportOptions* options, int file_type);
 
+// The same text sent to `sink` a field at a time, so that memory stays
+// small whatever the grid's size.
+void WriteDelimitedText(const ExportGrid& grid, const ExportOptions* options, int file_type,
+                        ExportSink& sink);
+
 // Writes the grid to `path` in the options' file type (no options, or a type
 // outside 0..2, writes comma-separated values; kFileTypeHtml goes through
 // ExportListToHtml). The file either receives the whole text or is left as
 // it was (see WriteFileReplacing). Returns true when the file was written;
 // then, when the options ask for it, the file is handed to the open hook
-// (SetOpenAfterExportHook, declared in export_grid.h).
+// (SetOpenAfterExportHook, declared in export_grid.h). The text is streamed
+// to the file.
 bool ExportListToFile(const ExportGrid& grid, const std::string& path,
                       const ExportOptions* options);
 

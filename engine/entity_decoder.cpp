@@ -5,9 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
+
+#include "engine/work_meter.h"
 
 namespace quarry {
 
@@ -67,27 +71,53 @@ class StepTable {
     Add("&#38;", "&");
     Add("%0d%0a", "\r\n");
 
+    percent_.fill(-1);
+    decimal_.fill(-1);
     for (size_t i = 0; i < steps_.size(); ++i) {
-      index_.emplace(std::string_view(steps_[i].pattern), static_cast<int>(i));
+      const std::string& pattern = steps_[i].pattern;
+      const int step = static_cast<int>(i);
+      if (pattern == "%0d%0a") {
+        crlf_ = step;
+      } else if (pattern[0] == '%') {
+        percent_[static_cast<size_t>(HexValue(pattern[1]) * 16 + HexValue(pattern[2]))] = step;
+      } else if (pattern[1] == '#') {
+        decimal_[static_cast<size_t>(std::stoi(pattern.substr(2)))] = step;
+      } else {
+        names_.emplace(Pack(pattern), step);
+      }
     }
   }
 
   const Step& operator[](size_t i) const { return steps_[i]; }
   size_t size() const { return steps_.size(); }
 
-  // The step whose pattern starts at text[pos], or -1.
-  int MatchAt(std::string_view text, size_t pos) const {
-    const char c = text[pos];
-    if (c == '%') {
-      for (size_t length : {size_t{6}, size_t{3}}) {
-        if (int step = Lookup(text.substr(pos, length)); step >= 0) return step;
-      }
-      return -1;
+  // The step whose pattern starts at at[0], reading at most `avail` bytes,
+  // or -1.
+  int MatchAt(const char* at, size_t avail) const {
+    if (avail < 3) return -1;
+    if (at[0] == '%') {
+      if (avail >= 6 && std::memcmp(at, "%0d%0a", 6) == 0) return crlf_;
+      const int high = HexValue(at[1]);
+      const int low = HexValue(at[2]);
+      return high < 0 || low < 0 ? -1 : percent_[static_cast<size_t>(high * 16 + low)];
     }
-    if (c != '&') return -1;
-    const size_t semi = text.substr(pos, kMaxPatternLength).find(';');
-    if (semi == std::string_view::npos) return -1;
-    return Lookup(text.substr(pos, semi + 1));
+    if (at[0] != '&') return -1;
+    const size_t window = std::min(avail, kMaxPatternLength);
+    const void* semi_at = std::memchr(at + 1, ';', window - 1);
+    if (semi_at == nullptr) return -1;
+    const auto length = static_cast<size_t>(static_cast<const char*>(semi_at) - at) + 1;
+    if (at[1] == '#') {
+      // "&#" and two or three digits without a leading zero.
+      if (length < 5 || length > 6 || at[2] == '0') return -1;
+      int code = 0;
+      for (size_t i = 2; i + 1 < length; ++i) {
+        if (at[i] < '0' || at[i] > '9') return -1;
+        code = code * 10 + (at[i] - '0');
+      }
+      return code < 256 ? decimal_[static_cast<size_t>(code)] : -1;
+    }
+    const auto it = names_.find(Pack(std::string_view(at, length)));
+    return it == names_.end() ? -1 : it->second;
   }
 
  private:
@@ -95,66 +125,31 @@ class StepTable {
     steps_.push_back({std::move(pattern), std::move(replacement)});
   }
 
-  int Lookup(std::string_view candidate) const {
-    auto it = index_.find(candidate);
-    return it == index_.end() ? -1 : it->second;
+  // Upper-case hexadecimal digits only, as the escapes are listed.
+  static int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
   }
 
-  // Candidates are at most eight bytes: packing them into one word is
-  // cheaper than hashing them as text.
-  struct ShortHash {
-    size_t operator()(std::string_view text) const {
-      uint64_t word = 0;
-      std::memcpy(&word, text.data(), std::min(text.size(), sizeof word));
-      return static_cast<size_t>((word ^ text.size()) * 0x9E3779B97F4A7C15ull >> 20);
-    }
-  };
+  // Names are at most eight bytes and end at their only ';': packed into
+  // one word they stay distinct.
+  static uint64_t Pack(std::string_view name) {
+    uint64_t word = 0;
+    std::memcpy(&word, name.data(), std::min(name.size(), sizeof word));
+    return word;
+  }
 
   std::vector<Step> steps_;
-  std::unordered_map<std::string_view, int, ShortHash> index_;
+  std::array<int, 256> percent_{};  // by the escape's value
+  std::array<int, 256> decimal_{};  // by the reference's number
+  int crlf_ = -1;
+  std::unordered_map<uint64_t, int> names_;
 };
 
 const StepTable& Steps() {
   static const StepTable table;
   return table;
-}
-
-using Pending = std::array<bool, kStepCount>;
-
-// Runs step `k` over the whole text. A replacement can complete a pattern
-// together with its neighbours (the ';' of "&#60%3B", the '&' of
-// "&amp;lt;"); such new occurrences of later steps are marked pending. New
-// occurrences of step k itself stay, as a single left-to-right pass leaves
-// them.
-void RunStep(const StepTable& steps, size_t k, std::string& text, Pending& pending) {
-  const std::string_view pattern = steps[k].pattern;
-  const std::string_view replacement = steps[k].replacement;
-  size_t hit = text.find(pattern);
-  if (hit == std::string::npos) return;
-
-  std::string out;
-  out.reserve(text.size());
-  std::vector<size_t> joins;  // where replacements start in `out`
-  size_t from = 0;
-  while (hit != std::string::npos) {
-    out.append(text, from, hit - from);
-    joins.push_back(out.size());
-    out.append(replacement);
-    from = hit + pattern.size();
-    hit = text.find(pattern, from);
-  }
-  out.append(text, from, std::string::npos);
-  text.swap(out);
-
-  const std::string_view view(text);
-  for (size_t join : joins) {
-    const size_t first = join >= kMaxPatternLength - 1 ? join - (kMaxPatternLength - 1) : 0;
-    const size_t last = join + replacement.size();  // exclusive
-    for (size_t pos = first; pos < last; ++pos) {
-      const int step = steps.MatchAt(view, pos);
-      if (step > static_cast<int>(k)) pending[static_cast<size_t>(step)] = true;
-    }
-  }
 }
 
 // Walks the '&' and '%' bytes of a text in order, with one memchr stream
@@ -185,66 +180,267 @@ class EscapeWalker {
   size_t pct_;
 };
 
-struct Occurrence {
-  size_t pos;
-  int step;
+// Replaces every occurrence at once, writing from `source` to `dest`
+// (which may be `source` itself: the text only shrinks). Occurrences never
+// overlap and a replacement never touches another occurrence, so unless a
+// replacement completes a new pattern with its neighbours (a "chain"), this
+// is what the ordered steps give. Returns the length written, or kChained
+// as soon as a chain shows (`dest` is then unusable). Joins are checked
+// once the 7 bytes after them are written, so only a few are ever pending.
+constexpr size_t kChained = std::string::npos;
+
+size_t ReplaceAllAtOnce(const StepTable& steps, const char* source, size_t size, char* dest) {
+  struct Join {
+    size_t start;
+    size_t length;
+  };
+  std::array<Join, 16> pending;
+  size_t first = 0, count = 0;  // a ring over `pending`
+  size_t written = 0;
+  const auto check = [&](const Join& join) {
+    const size_t from = join.start >= kMaxPatternLength - 1 ? join.start - (kMaxPatternLength - 1) : 0;
+    for (size_t at = from; at < join.start + join.length; ++at) {
+      if (steps.MatchAt(dest + at, written - at) >= 0) return false;
+    }
+    return true;
+  };
+  const auto settle = [&](bool all) {
+    while (count > 0) {
+      const Join& join = pending[first];
+      if (!all && written < join.start + join.length + kMaxPatternLength - 1) return true;
+      if (!check(join)) return false;
+      first = (first + 1) % pending.size();
+      --count;
+    }
+    return true;
+  };
+
+  EscapeWalker walker(std::string_view(source, size));
+  size_t done = 0;
+  for (size_t pos = walker.Next(0); pos != std::string_view::npos;) {
+    const int step = steps.MatchAt(source + pos, size - pos);
+    if (step < 0) {
+      pos = walker.Next(pos + 1);
+      continue;
+    }
+    const Step& hit = steps[static_cast<size_t>(step)];
+    std::memmove(dest + written, source + done, pos - done);
+    written += pos - done;
+    // Every join adds a byte, so a join is settled before 8 more follow;
+    // a full ring cannot happen, and would only cost the exact path.
+    if (count == pending.size()) return kChained;
+    pending[(first + count) % pending.size()] = {written, hit.replacement.size()};
+    ++count;
+    std::memcpy(dest + written, hit.replacement.data(), hit.replacement.size());
+    written += hit.replacement.size();
+    done = pos + hit.pattern.size();
+    if (!settle(false)) return kChained;
+    pos = walker.Next(done);
+  }
+  std::memmove(dest + written, source + done, size - done);
+  written += size - done;
+  return settle(true) ? written : kChained;
+}
+
+bool HoldsEscapes(std::string_view text) {
+  return std::memchr(text.data(), '&', text.size()) != nullptr ||
+         std::memchr(text.data(), '%', text.size()) != nullptr;
+}
+
+// The ordered steps, exactly, for a text with chains. The text is edited in
+// place: a replacement writes its bytes over the start of the occurrence
+// and marks the rest deleted. Each step visits only its own occurrences:
+// those of the original text, filed by step in one scan, and those that
+// earlier replacements completed, filed as they appear (a replacement can
+// only complete a pattern that covers one of its own bytes). An occurrence
+// filed earlier is checked again when its step comes, since a replacement
+// in between may have broken it.
+class ChainedDecoder {
+ public:
+  ChainedDecoder(const StepTable& steps, std::string& text)
+      : steps_(steps), text_(text), deleted_((text.size() + 63) / 64, 0), filed_(steps.size()) {}
+
+  uint64_t Run() {
+    const std::string_view view(text_);
+    EscapeWalker walker(view);
+    for (size_t pos = walker.Next(0); pos != std::string_view::npos;) {
+      const int step = steps_.MatchAt(view.data() + pos, view.size() - pos);
+      if (step >= 0) filed_[static_cast<size_t>(step)].push_back(static_cast<uint32_t>(pos));
+      pos = walker.Next(pos + (step >= 0 ? steps_[static_cast<size_t>(step)].pattern.size() : 1));
+    }
+    work_ += text_.size();
+    for (size_t k = 0; k < steps_.size(); ++k) RunStep(k);
+    // Keeps the bytes that are left, a word of marks at a time.
+    size_t kept = 0;
+    for (size_t w = 0; w < deleted_.size(); ++w) {
+      const size_t base = w * 64;
+      const size_t span = std::min<size_t>(64, text_.size() - base);
+      if (deleted_[w] == 0) {
+        std::memmove(&text_[kept], &text_[base], span);
+        kept += span;
+        continue;
+      }
+      for (size_t i = 0; i < span; ++i) {
+        if (!((deleted_[w] >> i) & 1)) text_[kept++] = text_[base + i];
+      }
+    }
+    text_.resize(kept);
+    work_ += text_.size();
+    return work_;
+  }
+
+ private:
+  static constexpr size_t kNone = std::string::npos;
+
+  bool Deleted(size_t i) const { return (deleted_[i / 64] >> (i % 64)) & 1; }
+  void Delete(size_t i) { deleted_[i / 64] |= uint64_t{1} << (i % 64); }
+
+  // The next byte still in the text after `i`, or kNone.
+  size_t NextLive(size_t i) const {
+    ++i;
+    if (i < text_.size() && !Deleted(i)) return i;  // the usual case
+    for (; i < text_.size(); ++i) {
+      const uint64_t word = ~deleted_[i / 64] >> (i % 64);
+      if (word != 0) {
+        i += static_cast<size_t>(__builtin_ctzll(word));
+        return i < text_.size() ? i : kNone;
+      }
+      i |= 63;
+    }
+    return kNone;
+  }
+
+  // The byte still in the text before `i`, or kNone.
+  size_t PrevLive(size_t i) const {
+    if (i > 0 && !Deleted(i - 1)) return i - 1;  // the usual case
+    while (i > 0) {
+      --i;
+      const uint64_t word = ~deleted_[i / 64] << (63 - i % 64);
+      if (word != 0) return i - static_cast<size_t>(__builtin_clzll(word));
+      i &= ~size_t{63};
+    }
+    return kNone;
+  }
+
+  // Gathers up to `most` bytes from live position `at` on, with their
+  // positions.
+  size_t Gather(size_t at, size_t most, char* bytes, size_t* positions) const {
+    size_t n = 0;
+    for (size_t i = at; i != kNone && n < most; i = NextLive(i)) {
+      bytes[n] = text_[i];
+      positions[n++] = i;
+    }
+    return n;
+  }
+
+  void RunStep(size_t k) {
+    std::vector<uint32_t>& filed = filed_[k];
+    if (filed.empty()) return;
+    // Filed in text order, unless chains added to them.
+    if (!std::is_sorted(filed.begin(), filed.end())) std::sort(filed.begin(), filed.end());
+    filed.erase(std::unique(filed.begin(), filed.end()), filed.end());
+    const Step& step = steps_[k];
+    char bytes[kMaxPatternLength];
+    size_t positions[kMaxPatternLength];
+    // The occurrences of this step do not overlap, so replacing one never
+    // changes another: each is checked and replaced in turn.
+    size_t applied = 0;
+    for (uint32_t at : filed) {
+      work_ += kMaxPatternLength;
+      if (Deleted(at)) continue;
+      const size_t n = Gather(at, step.pattern.size(), bytes, positions);
+      if (n < step.pattern.size() || std::string_view(bytes, step.pattern.size()) != step.pattern) {
+        continue;
+      }
+      for (size_t i = 0; i < step.pattern.size(); ++i) {
+        if (i < step.replacement.size()) {
+          text_[positions[i]] = step.replacement[i];
+        } else {
+          Delete(positions[i]);
+        }
+      }
+      filed[applied++] = at;
+    }
+    filed.resize(applied);
+    // Then, in the text after the whole step, the patterns its
+    // replacements completed: they start at most 7 bytes before a
+    // replacement's first byte and at most at its last one. Only later
+    // steps still replace them.
+    constexpr size_t kBefore = kMaxPatternLength - 1;
+    char window[2 * kMaxPatternLength + kBefore];
+    size_t where[sizeof window];
+    for (uint32_t at : filed) {
+      size_t from = at;
+      size_t before = 0;
+      for (; before < kBefore; ++before) {
+        const size_t prev = PrevLive(from);
+        if (prev == kNone) break;
+        from = prev;
+      }
+      const size_t starts = before + step.replacement.size();
+      const size_t n = Gather(from, starts + kMaxPatternLength - 1, window, where);
+      work_ += n;
+      for (size_t i = 0; i < starts && i < n; ++i) {
+        if (window[i] != '&' && window[i] != '%') continue;
+        const int found = steps_.MatchAt(window + i, n - i);
+        if (found > static_cast<int>(k)) {
+          filed_[static_cast<size_t>(found)].push_back(static_cast<uint32_t>(where[i]));
+        }
+      }
+    }
+    std::vector<uint32_t>().swap(filed);
+  }
+
+  const StepTable& steps_;
+  std::string& text_;
+  std::vector<uint64_t> deleted_;
+  std::vector<std::vector<uint32_t>> filed_;  // occurrences by step
+  uint64_t work_ = 0;
 };
 
 }  // namespace
 
 void DecodeHtmlEntities(std::string& text) {
-  // Every pattern starts with '&' or '%': without them nothing can change.
-  const std::string_view view(text);
-  EscapeWalker walker(view);
-  size_t pos = walker.Next(0);
-  if (pos == std::string_view::npos) return;
-
-  const StepTable& steps = Steps();
-  std::vector<Occurrence> found;
-  while (pos != std::string_view::npos) {
-    const int step = steps.MatchAt(view, pos);
-    if (step >= 0) found.push_back({pos, step});
-    pos = walker.Next(pos + (step >= 0 ? steps[static_cast<size_t>(step)].pattern.size() : 1));
-  }
-  if (found.empty()) return;
-
-  // Occurrences never overlap and a replacement never touches another
-  // occurrence, so the steps' only interplay is a replacement completing a
-  // new pattern with its neighbours. Unless that happens, the ordered steps
-  // give what replacing every occurrence at once gives: try that first.
-  std::string out;
-  out.reserve(text.size());
-  std::vector<std::pair<size_t, size_t>> joins;  // replacement spans in `out`
-  joins.reserve(found.size());
-  size_t done = 0;
-  for (const Occurrence& hit : found) {
-    const Step& step = steps[static_cast<size_t>(hit.step)];
-    out.append(text, done, hit.pos - done);
-    joins.push_back({out.size(), step.replacement.size()});
-    out += step.replacement;
-    done = hit.pos + step.pattern.size();
-  }
-  out.append(text, done, std::string::npos);
-  bool chained = false;
-  for (const auto& [join, length] : joins) {
-    const size_t first = join >= kMaxPatternLength - 1 ? join - (kMaxPatternLength - 1) : 0;
-    for (size_t at = first; at < join + length && !chained; ++at) {
-      chained = steps.MatchAt(out, at) >= 0;
-    }
-    if (chained) break;
-  }
-  if (!chained) {
+  AddEngineWork(text.size());
+  if (!HoldsEscapes(text)) return;
+  std::string out(text.size(), '\0');
+  const size_t length = ReplaceAllAtOnce(Steps(), text.data(), text.size(), out.data());
+  if (length != kChained) {
+    out.resize(length);
     text.swap(out);
     return;
   }
-
-  // A chain: run the steps in order, each over the whole text, skipping the
-  // steps that have nothing to replace.
-  Pending pending{};
-  for (const Occurrence& hit : found) pending[static_cast<size_t>(hit.step)] = true;
-  for (size_t k = 0; k < steps.size(); ++k) {
-    if (pending[k]) RunStep(steps, k, text, pending);
-  }
+  std::string().swap(out);
+  internal::DecodeHtmlEntitiesChained(text);
 }
+
+namespace internal {
+
+void DecodeHtmlEntitiesFrom(std::string_view source, std::string& out) {
+  AddEngineWork(source.size());
+  out.resize(source.size());
+  const size_t length = ReplaceAllAtOnce(Steps(), source.data(), source.size(), out.data());
+  if (length != kChained) {
+    out.resize(length);
+    return;
+  }
+  out.assign(source);
+  DecodeHtmlEntitiesChained(out);
+}
+
+bool DecodeHtmlEntitiesUnlessChained(std::string& text) {
+  AddEngineWork(text.size());
+  const size_t length = ReplaceAllAtOnce(Steps(), text.data(), text.size(), text.data());
+  if (length == kChained) return false;
+  text.resize(length);
+  return true;
+}
+
+void DecodeHtmlEntitiesChained(std::string& text) {
+  if (!HoldsEscapes(text)) return;
+  AddEngineWork(ChainedDecoder(Steps(), text).Run());
+}
+
+}  // namespace internal
 
 }  // namespace quarry

@@ -11,17 +11,40 @@
 #define QUARRY_ENGINE_ENTITY_DECODER_H_
 
 #include <string>
+#include <string_view>
 
 namespace quarry {
 
 // Replaces, in place, every reference and escape of the list, step after
 // step, exactly as if each of the 177 steps replaced all occurrences of its
 // pattern (left to right, without overlap) in the result of the step before.
-// A text with neither '&' nor '%' is left alone after one scan; others
-// usually take one more pass, and a text whose replacements complete
-// further patterns ("&amp;lt;") a pass per step that finds something.
+// A text with neither '&' nor '%' is left alone after one scan; others take
+// one more pass, and a text whose replacements complete further patterns
+// ("&amp;lt;") a pass to file its occurrences by step and then a look at
+// each occurrence in step order: the cost stays bounded per byte whatever
+// the text, and the memory within the text plus four bytes per occurrence.
 // Never fails; the text is always left fully decoded.
 void DecodeHtmlEntities(std::string& text);
+
+namespace internal {
+
+// The same for the scanner's cells, without a second copy of the text.
+
+// Writes the decoded form of `source` into `out`, which must not hold
+// `source`.
+void DecodeHtmlEntitiesFrom(std::string_view source, std::string& out);
+
+// Decodes `text` in place and returns true, unless a replacement completes
+// a further pattern (a chain, rare): then returns false with `text` left
+// unspecified, and the caller gives DecodeHtmlEntitiesChained a fresh copy
+// of the original.
+bool DecodeHtmlEntitiesUnlessChained(std::string& text);
+
+// The exact, step by step decoding, in place; right for every text, meant
+// for those with chains.
+void DecodeHtmlEntitiesChained(std::string& text);
+
+}  // namespace internal
 
 }  // namespace quarry
 

@@ -121,6 +121,27 @@ std::vector<int> ExportColumns(const ExportGrid& grid,
   return columns;
 }
 
+ExportColumnList::ExportColumnList(const ExportGrid& grid, std::vector<int32_t> excluded)
+    : natural_(grid.NaturalDisplayOrder()), count_(std::max(grid.ColumnCount(), 0)) {
+  if (natural_) {
+    std::sort(excluded.begin(), excluded.end());
+    excluded.erase(std::unique(excluded.begin(), excluded.end()), excluded.end());
+    excluded_ = std::move(excluded);
+    return;
+  }
+  columns_ = ExportColumns(grid, std::move(excluded));
+  ascending_ = std::is_sorted(columns_.begin(), columns_.end());
+}
+
+std::string_view CellDisplayView(const ExportGrid& grid, int row, int column, std::string& scratch) {
+  const CellFormat format = grid.CellFormatAt(row, column);
+  if (!format.is_percent && !(format.is_dropdown && format.has_selection)) {
+    if (std::optional<std::string_view> view = grid.CellTextView(row, column)) return *view;
+  }
+  scratch = CellDisplayText(grid, row, column);
+  return scratch;
+}
+
 std::string CellDisplayText(const ExportGrid& grid, int row, int column) {
   CellFormat format = grid.CellFormatAt(row, column);
   if (format.is_percent) {
@@ -169,11 +190,48 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Collects the pieces into a buffer and writes it out when full.
+class FileSink : public ExportSink {
+ public:
+  explicit FileSink(int fd) : fd_(fd) { buffer_.reserve(kBuffer); }
+
+  void Write(std::string_view bytes) override {
+    if (!ok_) return;
+    if (buffer_.size() + bytes.size() > kBuffer) Flush();
+    if (bytes.size() >= kBuffer) {
+      ok_ = ok_ && WriteAll(fd_, bytes);
+    } else {
+      buffer_.append(bytes);
+    }
+  }
+
+  bool ok() const override { return ok_; }
+
+  bool Finish() {
+    Flush();
+    return ok_;
+  }
+
+ private:
+  static constexpr size_t kBuffer = 1 << 16;
+
+  void Flush() {
+    if (ok_ && !buffer_.empty()) ok_ = WriteAll(fd_, buffer_);
+    buffer_.clear();
+  }
+
+  int fd_;
+  std::string buffer_;
+  bool ok_ = true;
+};
+
 // A device or pipe cannot be replaced by renaming; it is written directly.
-bool WriteInPlace(const std::string& path, std::string_view bytes) {
+bool WriteInPlace(const std::string& path, const std::function<void(ExportSink&)>& produce) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes);
+  FileSink sink(fd);
+  produce(sink);
+  bool ok = sink.Finish();
   if (::close(fd) != 0) ok = false;
   return ok;
 }
@@ -208,7 +266,18 @@ OpenAfterExportHook& Hook() {
 
 }  // namespace
 
+void StreamSink::Write(std::string_view bytes) {
+  if (*out_) out_->write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool StreamSink::ok() const { return static_cast<bool>(*out_); }
+
 bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
+  return WriteFileReplacingWith(path, [bytes](ExportSink& sink) { sink.Write(bytes); });
+}
+
+bool WriteFileReplacingWith(const std::string& path,
+                            const std::function<void(ExportSink&)>& produce) {
   if (path.empty()) return false;
   std::optional<std::filesystem::path> resolved = ResolveLinks(path);
   if (!resolved || resolved->filename().empty()) return false;
@@ -218,7 +287,7 @@ bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
   bool keep_mode = false;
   if (::stat(target.c_str(), &existing) == 0) {
     if (S_ISDIR(existing.st_mode)) return false;
-    if (!S_ISREG(existing.st_mode)) return WriteInPlace(target, bytes);
+    if (!S_ISREG(existing.st_mode)) return WriteInPlace(target, produce);
     keep_mode = true;
   }
 
@@ -230,7 +299,9 @@ bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
     // Not fatal: the owner may hold bits we may not set (set-id bits).
     (void)::fchmod(fd, existing.st_mode & 07777);
   }
-  ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  FileSink sink(fd);
+  produce(sink);
+  ok = sink.Finish() && ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
   if (!ok) ::unlink(temp.c_str());

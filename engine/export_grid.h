@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,6 +80,33 @@ class ExportGrid {
   virtual std::string CellText(int row, int column) const = 0;
 
   virtual CellFormat CellFormatAt(int row, int column) const = 0;
+
+  // Optional fast paths for large grids; the defaults mean "not offered".
+
+  // The first column from which on every cell of `row` shows nothing (no
+  // text, default format), so that writers may skip them; ColumnCount()
+  // when that is not known cheaply.
+  virtual int RowTextColumns(int row) const {
+    (void)row;
+    return ColumnCount();
+  }
+
+  // True when DisplayOrder() is 0 .. ColumnCount()-1, so that writers need
+  // not ask for it (a very wide grid's order is a large list).
+  virtual bool NaturalDisplayOrder() const { return false; }
+
+  // The header's and the cell's own text without a copy (the view stays
+  // valid until the next call on the grid), or nullopt when not offered;
+  // when offered, equal to HeaderText and CellText.
+  virtual std::optional<std::string_view> HeaderTextView(int column) const {
+    (void)column;
+    return std::nullopt;
+  }
+  virtual std::optional<std::string_view> CellTextView(int row, int column) const {
+    (void)row;
+    (void)column;
+    return std::nullopt;
+  }
 };
 
 // A grid held in memory: white background, no extended header, every
@@ -101,6 +129,7 @@ class MemoryGrid : public ExportGrid {
   int RowCount() const override;
   std::string CellText(int row, int column) const override;
   CellFormat CellFormatAt(int row, int column) const override;
+  bool NaturalDisplayOrder() const override { return !order_; }
 
   // Replaces the display order; it is handed to the writers as given.
   void SetDisplayOrder(std::vector<int> order);
@@ -135,10 +164,92 @@ class MemoryGrid : public ExportGrid {
 std::vector<int> ExportColumns(const ExportGrid& grid,
                                std::vector<int32_t> excluded);
 
+// The same columns, held as a range less the excluded ones when the grid's
+// order is natural, so that a grid of millions of columns needs no list of
+// them.
+class ExportColumnList {
+ public:
+  ExportColumnList(const ExportGrid& grid, std::vector<int32_t> excluded);
+
+  // Calls visit(column) for each column to write, in order; visit returns
+  // false to stop.
+  template <typename Visit>
+  void ForEach(const Visit& visit) const {
+    if (!natural_) {
+      for (int column : columns_) {
+        if (!visit(column)) return;
+      }
+      return;
+    }
+    size_t skip = 0;
+    for (int column = 0; column < count_; ++column) {
+      if (skip < excluded_.size() && excluded_[skip] == column) {
+        ++skip;
+        continue;
+      }
+      if (!visit(column)) return;
+    }
+  }
+
+  // Whether the columns come in increasing order.
+  bool Ascending() const { return ascending_; }
+
+ private:
+  bool natural_ = false;
+  bool ascending_ = true;
+  int count_ = 0;
+  std::vector<int32_t> excluded_;  // sorted, without repeats
+  std::vector<int> columns_;       // when not natural
+};
+
+// The text a cell shows (CellDisplayText) without a copy when the grid
+// offers its cell's view and the cell's format does not replace its text;
+// otherwise the text is made in `scratch` and the view points there.
+std::string_view CellDisplayView(const ExportGrid& grid, int row, int column, std::string& scratch);
+
 // What a cell shows: a percentage cell its value as "%0.2f%%" (always with
 // a decimal point, whatever the process locale), a drop-down cell with a
 // selection the selected entry, any other cell its text.
 std::string CellDisplayText(const ExportGrid& grid, int row, int column);
+
+// Where a writer sends its text, piece by piece, so that a large export
+// never needs the whole document in memory. A sink that fails (a full
+// disk) ignores further pieces and reports it from ok().
+class ExportSink {
+ public:
+  virtual ~ExportSink() = default;
+  virtual void Write(std::string_view bytes) = 0;
+  virtual bool ok() const { return true; }
+};
+
+// A sink that appends to a string owned by the caller.
+class StringSink : public ExportSink {
+ public:
+  explicit StringSink(std::string* text) : text_(text) {}
+  void Write(std::string_view bytes) override { text_->append(bytes); }
+
+ private:
+  std::string* text_;
+};
+
+// A sink that writes to a stream owned by the caller; ok() follows the
+// stream's state.
+class StreamSink : public ExportSink {
+ public:
+  explicit StreamSink(std::ostream* out) : out_(out) {}
+  void Write(std::string_view bytes) override;
+  bool ok() const override;
+
+ private:
+  std::ostream* out_;
+};
+
+// Writes what `produce` sends to its sink to `path`, as WriteFileReplacing
+// writes its bytes (below): the file holds all of it or is left as it was.
+// The text goes to the file in pieces as it is produced; at most a small
+// buffer of it is in memory at once.
+bool WriteFileReplacingWith(const std::string& path,
+                            const std::function<void(ExportSink&)>& produce);
 
 // Writes `bytes` to `path` so that the file either holds all of them or is
 // left as it was: the bytes go to a new file in the same folder, which is

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "engine/work_meter.h"
+
 namespace quarry {
 
 namespace {
@@ -84,21 +86,44 @@ std::string HtmlDocumentStart(std::string_view title, std::ostream* out) {
   return Emit(std::move(text), out);
 }
 
-std::string HtmlParagraph(const HtmlCellFormat& paragraph, std::ostream* out) {
-  if (paragraph.verbatim) return Emit(paragraph.text, out);
-  auto [font_open, font_close] = FontTags(paragraph);
-  auto [bold_open, bold_close] = BoldTags(paragraph.bold);
-  std::string text = "<p";
-  text += AlignmentPart(paragraph.alignment);
-  text += BackgroundPart(paragraph.background);
-  text += WidthPart(paragraph.width, paragraph.width_is_percent);
+namespace {
+
+// `open` ("<p", "\t\t<td") with the format's attributes, then the opening
+// font and bold markup and `inner`.
+std::string ElementStart(std::string_view open, const HtmlCellFormat& format,
+                         std::string_view inner) {
+  auto [font_open, font_close] = FontTags(format);
+  auto [bold_open, bold_close] = BoldTags(format.bold);
+  std::string text(open);
+  text += AlignmentPart(format.alignment);
+  text += BackgroundPart(format.background);
+  text += WidthPart(format.width, format.width_is_percent);
   text += ">";
   text += font_open;
   text += bold_open;
-  text += paragraph.text.empty() ? std::string(kNbsp) : paragraph.text;
+  text += inner;
+  return text;
+}
+
+// `inner`, the closing bold and font markup, then `close` ("</p>\r\n").
+std::string ElementEnd(std::string_view inner, const HtmlCellFormat& format,
+                       std::string_view close) {
+  auto [font_open, font_close] = FontTags(format);
+  auto [bold_open, bold_close] = BoldTags(format.bold);
+  std::string text(inner);
   text += bold_close;
   text += font_close;
-  text += "</p>\r\n";
+  text += close;
+  return text;
+}
+
+}  // namespace
+
+std::string HtmlParagraph(const HtmlCellFormat& paragraph, std::ostream* out) {
+  if (paragraph.verbatim) return Emit(paragraph.text, out);
+  std::string text = ElementStart("<p", paragraph, {});
+  text += paragraph.text.empty() ? std::string(kNbsp) : paragraph.text;
+  text += ElementEnd({}, paragraph, "</p>\r\n");
   return Emit(std::move(text), out);
 }
 
@@ -127,11 +152,43 @@ std::string HtmlTableStart(std::string_view id, int32_t width, int32_t border,
   return Emit(std::move(text), out);
 }
 
+namespace {
+
+// "\t\t<td ...>" and the opening font, bold and link markup of a cell.
+std::string CellStart(const HtmlCellFormat& cell, std::string_view link_open) {
+  return ElementStart("\t\t<td", cell, link_open);
+}
+
+// The closing markup of a cell, up to and including its line end.
+std::string CellEnd(const HtmlCellFormat& cell, bool link) {
+  return ElementEnd(link ? "</A>" : "", cell, "</td>\r\n");
+}
+
+// A cell without a link whose text is `text`, written in three pieces so
+// that a large text is never copied; `keep_outer_blanks` turns its outer
+// blanks into "&nbsp;" as KeepOuterBlanks does.
+void WritePlainCell(const HtmlCellFormat& cell, std::string_view text, bool keep_outer_blanks,
+                    ExportSink& sink) {
+  sink.Write(CellStart(cell, {}));
+  size_t lead = 0, trail = 0;
+  if (keep_outer_blanks) {
+    lead = text.find_first_not_of(' ');
+    if (lead == std::string_view::npos) lead = text.size();
+    if (lead < text.size()) trail = text.size() - 1 - text.find_last_not_of(' ');
+  }
+  if (text.empty()) sink.Write(kNbsp);
+  for (size_t i = 0; i < lead; ++i) sink.Write(kNbsp);
+  sink.Write(text.substr(lead, text.size() - lead - trail));
+  for (size_t i = 0; i < trail; ++i) sink.Write(kNbsp);
+  sink.Write(CellEnd(cell, false));
+  AddEngineWork(text.size() + 1);
+}
+
+}  // namespace
+
 std::string HtmlCell(const HtmlCellFormat& cell) {
-  auto [font_open, font_close] = FontTags(cell);
-  auto [bold_open, bold_close] = BoldTags(cell.bold);
   std::string body = cell.text;
-  std::string link_open, link_close;
+  std::string link_open;
   if (!cell.link.empty()) {
     // Spaces inside an anchor would be underlined; the padding moves in
     // front of it instead.
@@ -146,24 +203,9 @@ std::string HtmlCell(const HtmlCellFormat& cell) {
     stripped.append(body, pos, std::string::npos);
     body = std::move(stripped);
     link_open = padding + "<A HREF=\"" + cell.link + "\">";
-    link_close = "</A>";
   }
   if (body.empty()) body = kNbsp;
-
-  std::string text = "\t\t<td";
-  text += AlignmentPart(cell.alignment);
-  text += BackgroundPart(cell.background);
-  text += WidthPart(cell.width, cell.width_is_percent);
-  text += ">";
-  text += font_open;
-  text += bold_open;
-  text += link_open;
-  text += body;
-  text += link_close;
-  text += bold_close;
-  text += font_close;
-  text += "</td>\r\n";
-  return text;
+  return CellStart(cell, link_open) + body + CellEnd(cell, !cell.link.empty());
 }
 
 std::string HtmlRow(std::span<const HtmlCellFormat> cells, std::ostream* out) {
@@ -183,22 +225,20 @@ std::string HtmlDocumentEnd(std::ostream* out) {
   return text;
 }
 
-std::string BuildHtmlDocument(const ExportGrid& grid,
-                              const ExportOptions* options) {
+void WriteHtmlDocument(const ExportGrid& grid, const ExportOptions* options, ExportSink& sink) {
   const ExportOptions defaults;
   const ExportOptions& opts = options ? *options : defaults;
-  const std::vector<int> columns = ExportColumns(grid, opts.excluded_columns);
 
-  std::string doc = HtmlDocumentStart(options ? opts.title : std::string());
+  sink.Write(HtmlDocumentStart(options ? opts.title : std::string()));
   if (options && !opts.heading.empty()) {
     HtmlCellFormat heading;
     heading.text = opts.heading;
     heading.bold = true;
     heading.alignment = kAlignCenter;
     heading.font_size = opts.heading_font_size;
-    doc += HtmlParagraph(heading);
+    sink.Write(HtmlParagraph(heading));
   }
-  doc += HtmlTableStart("ExportTable1", 100, 1, 0, 2, "8pt", "Arial");
+  sink.Write(HtmlTableStart("ExportTable1", 100, 1, 0, 2, "8pt", "Arial"));
 
   uint32_t header_background = grid.BackgroundColour();
   uint32_t header_text = kColourBlack;
@@ -214,25 +254,36 @@ std::string BuildHtmlDocument(const ExportGrid& grid,
                                 ? 0
                                 : opts.data_font_size;
 
-  std::vector<HtmlCellFormat> cells(columns.size());
-  std::vector<int32_t> column_alignment(columns.size(), kAlignLeft);
+  // Rows are written a cell at a time (what HtmlRow would make of them),
+  // with the cells' text passed through rather than copied, so that a very
+  // wide grid or a very large cell never has to fit in memory twice.
+  const ExportColumnList columns(grid, opts.excluded_columns);
+  constexpr std::string_view kRowStart = "\t<tr>\r\n";
+  constexpr std::string_view kRowEnd = "\t</tr>\r\n";
+  HtmlCellFormat cell;
   std::string header_names;
-  for (size_t i = 0; i < columns.size(); ++i) {
-    HtmlCellFormat& cell = cells[i];
-    cell.text = grid.HeaderText(columns[i]).value_or(std::string());
+  std::string scratch;
+  sink.Write(kRowStart);
+  columns.ForEach([&](int column) {
+    cell = HtmlCellFormat();
     cell.alignment = kAlignCenter;
     cell.bold = true;
     cell.background = header_background;
     cell.text_colour = header_text;
     cell.font_size = header_size;
-    int32_t alignment = grid.HeaderAlignment(columns[i]);
-    if (alignment == kAlignCenter || alignment == kAlignRight) {
-      column_alignment[i] = alignment;
+    std::optional<std::string_view> title = grid.HeaderTextView(column);
+    if (!title) {
+      scratch = grid.HeaderText(column).value_or(std::string());
+      title = scratch;
     }
-    header_names += cell.text;
-    header_names += ',';
-  }
-  doc += HtmlRow(cells);
+    if (opts.header_names_out) {
+      header_names += *title;
+      header_names += ',';
+    }
+    WritePlainCell(cell, *title, false, sink);
+    return true;
+  });
+  sink.Write(kRowEnd);
   if (opts.header_names_out) {
     size_t end = header_names.find_last_not_of(',');
     header_names.resize(end == std::string::npos ? 0 : end + 1);
@@ -240,32 +291,51 @@ std::string BuildHtmlDocument(const ExportGrid& grid,
   }
 
   const int rows = grid.RowCount();
-  for (int row = 0; row < rows; ++row) {
-    for (size_t i = 0; i < columns.size(); ++i) {
-      const int column = columns[i];
+  for (int row = 0; row < rows && sink.ok(); ++row) {
+    sink.Write(kRowStart);
+    columns.ForEach([&](int column) {
       const CellFormat format = grid.CellFormatAt(row, column);
-      HtmlCellFormat& cell = cells[i];
+      const int32_t alignment = grid.HeaderAlignment(column);
       cell = HtmlCellFormat();
-      cell.text = KeepOuterBlanks(CellDisplayText(grid, row, column));
-      cell.alignment = format.is_percent ? kAlignCenter : column_alignment[i];
-      if (format.is_link && !format.link.empty()) cell.link = format.link;
+      cell.alignment = format.is_percent ? kAlignCenter
+                       : alignment == kAlignCenter || alignment == kAlignRight ? alignment
+                                                                               : kAlignLeft;
       cell.bold = format.bold;
       cell.background = format.background;
       cell.text_colour = format.text_colour;
       cell.font_size = data_size;
-    }
-    doc += HtmlRow(cells);
+      const std::string_view text = CellDisplayView(grid, row, column, scratch);
+      if (format.is_link && !format.link.empty()) {
+        cell.link = format.link;
+        cell.text = KeepOuterBlanks(text);
+        const std::string written = HtmlCell(cell);
+        AddEngineWork(written.size());
+        sink.Write(written);
+      } else {
+        WritePlainCell(cell, text, true, sink);
+      }
+      return true;
+    });
+    sink.Write(kRowEnd);
   }
 
-  doc += HtmlTableEnd();
-  doc += HtmlDocumentEnd();
+  sink.Write(HtmlTableEnd());
+  sink.Write(HtmlDocumentEnd());
+}
+
+std::string BuildHtmlDocument(const ExportGrid& grid,
+                              const ExportOptions* options) {
+  std::string doc;
+  StringSink sink(&doc);
+  WriteHtmlDocument(grid, options, sink);
   return doc;
 }
 
 bool ExportListToHtml(const ExportGrid& grid, const std::string& path,
                       const ExportOptions* options) {
-  std::string document = BuildHtmlDocument(grid, options);
-  if (!WriteFileReplacing(path, document)) return false;
+  const bool written = WriteFileReplacingWith(
+      path, [&](ExportSink& sink) { WriteHtmlDocument(grid, options, sink); });
+  if (!written) return false;
   if (options && options->open_after_export) OpenAfterExport(path);
   return true;
 }

@@ -102,8 +102,14 @@ std::string HtmlDocumentEnd(std::ostream* out = nullptr);
 std::string BuildHtmlDocument(const ExportGrid& grid,
                               const ExportOptions* options);
 
-// Writes BuildHtmlDocument's text to `path` (see WriteFileReplacing: on
-// failure an existing file is left as it was and nothing is created).
+// The same document sent to `sink` piece by piece (a cell at a time), so
+// that memory stays small whatever the grid's size. BuildHtmlDocument is
+// this with a string sink.
+void WriteHtmlDocument(const ExportGrid& grid, const ExportOptions* options, ExportSink& sink);
+
+// Writes BuildHtmlDocument's text to `path`, streaming it (see
+// WriteFileReplacingWith: on failure an existing file is left as it was
+// and nothing is created).
 // Returns true when the whole document was written; then, when the options
 // ask for it, the file is handed to the open hook.
 bool ExportListToHtml(const ExportGrid& grid, const std::string& path,

@@ -5,23 +5,30 @@
 #include <vector>
 
 #include "engine/table_scanner.h"
+#include "engine/table_scanner_internal.h"
 
 namespace quarry {
 
-TableList ParsePageText(std::string_view page) {
-  // The download buffer is read as a C string: a zero byte ends the page.
-  page = page.substr(0, page.find('\0'));
+TableList ParsePageText(std::string_view page, PageTextNotes* notes) {
+  const PreparedPage prepared = PreparePageText(page);
+  if (notes != nullptr) *notes = prepared.notes();
 
-  std::vector<std::string> strings;
-  SplitTables(page, &strings);
+  // The tables are made one at a time from the page (or its flattened
+  // copy), the list sized once: no list of table strings beside the
+  // records, no slack in the list.
+  const internal::PageTables strings(prepared.text());
   TableList tables;
-  tables.reserve(strings.size());
-  for (std::string& source : strings) {
+  tables.reserve(strings.Count());
+  strings.ForEach([&](std::string_view source) {
     ExtractedTable table;
-    if (!ParseTable(source, &table.data, &table, false, true, false)) continue;
-    table.source_html = std::move(source);
-    tables.push_back(std::move(table));
-  }
+    if (ParseTable(source, &table.data, &table, false, true, false)) {
+      table.data.shrink_to_fit();
+      table.source_html = source;
+      tables.push_back(std::move(table));
+    }
+    return true;
+  });
+  if (tables.capacity() > tables.size() + tables.size() / 8) tables.shrink_to_fit();
   NameUnnamedTables(tables);
   return tables;
 }

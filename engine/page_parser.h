@@ -1,4 +1,4 @@
-// The page pipeline of a parse: from a downloaded page's text to the named
+// The page pipeline of a parse: from a downloaded page's bytes to the named
 // list of tables that the results view shows.
 
 #ifndef QUARRY_ENGINE_PAGE_PARSER_H_
@@ -7,16 +7,23 @@
 #include <string_view>
 
 #include "engine/extracted_table.h"
+#include "engine/page_text.h"
 
 namespace quarry {
 
-// Scans a downloaded page (its text up to the first zero byte) into the
-// named table list: SplitTables, then ParseTable(source, &data, &attributes,
-// false, true, false) for each table string; tables that yield no data text
-// are dropped and the kept ones stay in page order without gaps; finally
-// NameUnnamedTables. Each record's source_html is its table string. Returns
-// an empty list when the page holds no complete table. Never fails.
-TableList ParsePageText(std::string_view page);
+// Scans a downloaded page into the named table list: the page is prepared
+// (PreparePageText: a UTF-16 page is converted to UTF-8, the text ends at
+// its first zero byte), then SplitTables, then ParseTable(source, &data,
+// &attributes, false, true, false) for each table string; tables that yield
+// no data text are dropped and the kept ones stay in page order without
+// gaps; finally NameUnnamedTables. Each record's source_html is its table
+// string. Returns an empty list when the page holds no complete table.
+// When `notes` is given it receives what the preparation did, so that the
+// caller can say that the page was cut at a zero byte or was UTF-16.
+// Never fails. Work and memory stay bounded per byte of the page: the
+// working memory beyond the page and the returned tables is about one
+// copy of the largest table.
+TableList ParsePageText(std::string_view page, PageTextNotes* notes = nullptr);
 
 }  // namespace quarry
 

@@ -3,110 +3,100 @@
 #include <climits>
 #include <utility>
 
+#include "engine/work_meter.h"
+
 namespace quarry {
 
 namespace {
 
 constexpr size_t kNpos = std::string_view::npos;
 
-// Finds double quotes for a left-to-right walk over one line. Remembers the
-// last quote found so that a walk which keeps asking for "the next quote"
-// from growing positions scans the line once, not once per field.
-class QuoteFinder {
- public:
-  explicit QuoteFinder(std::string_view line) : line_(line) {}
+}  // namespace
 
-  // First double quote at or after `pos`, or kNpos.
-  size_t NextAtOrAfter(size_t pos) {
-    if (pos < from_ || (found_ != kNpos && found_ < pos)) {
-      from_ = pos;
-      found_ = line_.find('"', pos);
-    }
-    return found_;
+FieldCursor::FieldCursor(std::string_view line, std::string_view delimiter)
+    : line_(line), delimiter_(delimiter), quote_(line.find('"')) {}
+
+// The first double quote at or after `pos`, or kNpos. Remembers the last
+// quote found, so that a walk which keeps asking for "the next quote" from
+// growing positions scans the line once, not once per field.
+size_t FieldCursor::NextQuote(size_t pos) {
+  if (pos < quote_from_ || (quote_ != kNpos && quote_ < pos)) {
+    quote_from_ = pos;
+    quote_ = line_.find('"', pos);
   }
+  return quote_;
+}
 
- private:
-  std::string_view line_;
-  size_t from_ = 0;  // no quote lies in [from_, found_)
-  size_t found_ = line_.find('"');
-};
-
-// Walks the fields of one line from its start.
-class FieldWalker {
- public:
-  FieldWalker(std::string_view line, std::string_view delimiter)
-      : line_(line), delimiter_(delimiter), quotes_(line) {}
-
-  // Takes the next field; false once the line has no field left.
-  bool Next(FieldSpan* field) {
-    if (done_) return false;
-    const size_t p = pos_;
-    field->begin = p;
-    field->quoted = false;
-    if (delimiter_.empty()) {
-      Finish(field, p, line_.size());
-      return true;
-    }
-    size_t d = line_.find(delimiter_, p);
-    if (d != kNpos) {
-      // A quote counts only when it opens inside this field and pairs with
-      // a quote past the delimiter; a pair that closes before the delimiter
-      // is plain text of the field.
-      size_t open = quotes_.NextAtOrAfter(p);
-      if (open != kNpos && open < d) {
-        size_t close = quotes_.NextAtOrAfter(open + 1);
-        if (close != kNpos && close > d) {
-          field->quoted = true;
-          field->value_begin = open + 1;
-          field->value_end = close;
-          d = line_.find(delimiter_, close + 1);
-        }
-      }
-    }
-    if (!field->quoted) {
-      field->value_begin = p;
-      field->value_end = d == kNpos ? line_.size() : d;
-    }
-    if (d == kNpos) {
-      field->end = line_.size();
-      done_ = true;
-    } else {
-      field->end = d;
-      pos_ = d + delimiter_.size();
-    }
+bool FieldCursor::Next(FieldSpan* field) {
+  if (done_) return false;
+  const size_t p = pos_;
+  field->begin = p;
+  field->quoted = false;
+  if (delimiter_.empty()) {
+    field->value_begin = p;
+    field->value_end = field->end = line_.size();
+    done_ = true;
     return true;
   }
-
- private:
-  void Finish(FieldSpan* field, size_t begin, size_t end) {
-    field->value_begin = begin;
-    field->value_end = end;
-    field->end = end;
-    done_ = true;
+  size_t d = line_.find(delimiter_, p);
+  if (d != kNpos) {
+    // A quote counts only when it opens inside this field and pairs with
+    // a quote past the delimiter; a pair that closes before the delimiter
+    // is plain text of the field.
+    size_t open = NextQuote(p);
+    if (open != kNpos && open < d) {
+      size_t close = NextQuote(open + 1);
+      if (close != kNpos && close > d) {
+        field->quoted = true;
+        field->value_begin = open + 1;
+        field->value_end = close;
+        d = line_.find(delimiter_, close + 1);
+      }
+    }
   }
-
-  std::string_view line_;
-  std::string_view delimiter_;
-  QuoteFinder quotes_;
-  size_t pos_ = 0;
-  bool done_ = false;
-};
-
-}  // namespace
+  if (!field->quoted) {
+    field->value_begin = p;
+    field->value_end = d == kNpos ? line_.size() : d;
+  }
+  if (d == kNpos) {
+    field->end = line_.size();
+    done_ = true;
+  } else {
+    field->end = d;
+    pos_ = d + delimiter_.size();
+  }
+  AddEngineWork(field->end - p + 1);
+  return true;
+}
 
 DelimitedDataParser::DelimitedDataParser(std::string delimiter)
     : delimiter_(std::move(delimiter)) {}
 
-std::vector<LineSpan> DelimitedDataParser::FindLines(std::string_view text) {
-  std::vector<LineSpan> lines;
+namespace {
+
+// Calls visit(begin, end) for every maximal run of bytes other than CR and
+// LF, in order.
+template <typename Visit>
+void ForEachLine(std::string_view text, const Visit& visit) {
+  AddEngineWork(text.size());
   size_t pos = 0;
   while (pos < text.size()) {
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == kNpos) end = text.size();
-    if (end > pos) lines.push_back({pos, end});
+    size_t end = pos;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+    if (end > pos && !visit(pos, end)) return;
     pos = end;
     while (pos < text.size() && (text[pos] == '\r' || text[pos] == '\n')) ++pos;
   }
+}
+
+}  // namespace
+
+std::vector<LineSpan> DelimitedDataParser::FindLines(std::string_view text) {
+  std::vector<LineSpan> lines;
+  ForEachLine(text, [&](size_t begin, size_t end) {
+    lines.push_back({begin, end});
+    return true;
+  });
   return lines;
 }
 
@@ -124,7 +114,7 @@ int DelimitedDataParser::CountColumns(std::string_view line) const {
 std::string_view DelimitedDataParser::Field(std::string_view line,
                                             int column) const {
   if (column < 0) return {};
-  FieldWalker walker(line, delimiter_);
+  FieldCursor walker(line, delimiter_);
   FieldSpan field;
   for (int i = 0; i <= column; ++i) {
     if (!walker.Next(&field)) return {};
@@ -135,7 +125,7 @@ std::string_view DelimitedDataParser::Field(std::string_view line,
 std::vector<FieldSpan> DelimitedDataParser::Split(std::string_view line,
                                                   size_t limit) const {
   std::vector<FieldSpan> fields;
-  FieldWalker walker(line, delimiter_);
+  FieldCursor walker(line, delimiter_);
   FieldSpan field;
   while (fields.size() < limit && walker.Next(&field)) fields.push_back(field);
   return fields;
@@ -180,15 +170,37 @@ TableDataReader::TableDataReader(std::string delimiter)
 
 bool TableDataReader::Read(std::string_view text) {
   text_.assign(text);
-  lines_ = DelimitedDataParser::FindLines(text_);
+  return Index();
+}
+
+bool TableDataReader::ReadOwned(std::string&& text) {
+  text_ = std::move(text);
+  return Index();
+}
+
+bool TableDataReader::Index() {
+  begins_.clear();
+  ends_.clear();
   columns_ = 0;
   parser_ = DelimitedDataParser(initial_delimiter_);
-  if (lines_.size() > static_cast<size_t>(INT_MAX)) {
+  if (text_.size() > UINT32_MAX) {
     text_.clear();
-    lines_.clear();
     return false;
   }
-  if (lines_.empty()) return true;
+  bool counted = true;
+  ForEachLine(text_, [&](size_t begin, size_t end) {
+    if (begins_.size() == static_cast<size_t>(INT_MAX)) return counted = false;
+    begins_.push_back(static_cast<uint32_t>(begin));
+    ends_.push_back(static_cast<uint32_t>(end));
+    return true;
+  });
+  if (!counted) {
+    text_.clear();
+    begins_.clear();
+    ends_.clear();
+    return false;
+  }
+  if (begins_.empty()) return true;
 
   std::string_view first = LineView(0);
   const std::string& delimiter = initial_delimiter_;
@@ -214,8 +226,8 @@ bool TableDataReader::Read(std::string_view text) {
 
 std::string_view TableDataReader::LineView(int index) const {
   if (index < 0 || index >= LineCount()) return {};
-  const LineSpan& span = lines_[index];
-  return std::string_view(text_).substr(span.begin, span.end - span.begin);
+  const auto i = static_cast<size_t>(index);
+  return std::string_view(text_).substr(begins_[i], ends_[i] - begins_[i]);
 }
 
 std::string TableDataReader::Line(int index) const {
@@ -224,7 +236,8 @@ std::string TableDataReader::Line(int index) const {
 
 LineSpan TableDataReader::LinePosition(int index) const {
   if (index < 0 || index >= LineCount()) return {};
-  return lines_[index];
+  const auto i = static_cast<size_t>(index);
+  return {begins_[i], ends_[i]};
 }
 
 std::string TableDataReader::Field(std::string_view line, int column,

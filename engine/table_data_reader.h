@@ -11,6 +11,7 @@
 #define QUARRY_ENGINE_TABLE_DATA_READER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,28 @@ struct FieldSpan {
   size_t value_begin = 0;
   size_t value_end = 0;
   bool quoted = false;
+};
+
+// Walks the fields of one line from its start by the field rules below, a
+// field per call, without storing them: a wide line's fields read in order
+// cost one pass over the line. The line must outlive the cursor.
+class FieldCursor {
+ public:
+  // An empty delimiter makes the whole line one field.
+  FieldCursor(std::string_view line, std::string_view delimiter);
+
+  // Takes the next field; false once the line has no field left.
+  bool Next(FieldSpan* field);
+
+ private:
+  size_t NextQuote(size_t pos);
+
+  std::string_view line_;
+  std::string_view delimiter_;
+  size_t quote_from_ = 0;  // no quote lies in [quote_from_, quote_)
+  size_t quote_;
+  size_t pos_ = 0;
+  bool done_ = false;
 };
 
 // The line and field splitting engine. Stateless apart from its delimiter;
@@ -104,18 +127,21 @@ class TableDataReader {
   // "," and "\t" (see Read).
   explicit TableDataReader(std::string delimiter = ",");
 
-  // Reads `text`, replacing whatever an earlier Read left. Lines are the
+  // Reads `text`, replacing whatever an earlier Read left; ReadOwned takes
+  // the text over instead of copying it. Lines are the
   // non-empty runs between CR and LF bytes. The column count comes from the
   // first line, quotes ignored: 1 for an empty delimiter; when the line
   // lacks the delimiter, a "," delimiter becomes "\t" if the line holds a
   // tab and a "\t" delimiter becomes "," if it holds a comma, else the
   // count is 1; otherwise the count is the number of delimiters plus one.
   // A text without lines gives zero lines and zero columns.
-  // Returns false only for a text too large to count its lines in an int;
-  // the reader is then empty.
+  // Returns false only for a text too large to count its lines in an int
+  // or to index in 32 bits; the reader is then empty. Lines are indexed in
+  // eight bytes each.
   bool Read(std::string_view text);
+  bool ReadOwned(std::string&& text);
 
-  int LineCount() const { return static_cast<int>(lines_.size()); }
+  int LineCount() const { return static_cast<int>(begins_.size()); }
   int ColumnCount() const { return columns_; }
 
   // Line `index`, or an empty text outside 0 .. LineCount() - 1.
@@ -138,8 +164,10 @@ class TableDataReader {
  private:
   std::string initial_delimiter_;
   DelimitedDataParser parser_;
+  bool Index();
+
   std::string text_;
-  std::vector<LineSpan> lines_;
+  std::vector<uint32_t> begins_, ends_;  // of each line
   int columns_ = 0;
 };
 

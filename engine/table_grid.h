@@ -23,7 +23,10 @@ struct TableGrid {
 // Reads `data` as TableDataReader does and lays it out as a grid. With
 // `has_header_line` and at least one line, line 0 gives the titles and the
 // rows start at line 1. A text without lines gives an empty grid (0
-// columns, no titles, no rows). Linear in the text plus the number of cells.
+// columns, no titles, no rows). Linear in the text plus the number of cells,
+// and a string per cell: a sparse table (one wide line over many short
+// ones) has far more cells than its text has bytes. DataTextGrid
+// (data_text_grid.h) gives the same cells read from the text as needed.
 TableGrid BuildTableGrid(std::string_view data, bool has_header_line);
 
 }  // namespace quarry

@@ -1,19 +1,61 @@
-// Pieces of the table scanner exposed for its tests only.
+// Pieces of the table scanner shared between its files and exposed to its
+// tests.
 
 #ifndef QUARRY_ENGINE_TABLE_SCANNER_INTERNAL_H_
 #define QUARRY_ENGINE_TABLE_SCANNER_INTERNAL_H_
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace quarry::internal {
+#include "engine/scan_text.h"
 
 // The tag removal of CellHtmlToText, round by round (without the shortcut
-// for cells whose '<' and '>' alternate). Texts cut by '>' into more than
-// `index_from` pieces find each round's hits through indexes, smaller ones
-// by looking at every piece; the result does not depend on it.
-std::string RemoveTagsByRounds(std::string_view text, size_t index_from);
+// for cells whose '<' and '>' alternate): internal::RemoveTagsByRounds.
+#include "engine/tag_removal.h"
+
+namespace quarry::internal {
+
+// A page's table strings as SplitTables cuts them, visited one at a time
+// instead of gathered, so that a caller can turn each into its record and
+// let it go. Nested tables are flattened into an own copy of the page when
+// the page has any; views given to a visitor point into that copy or into
+// the page, which must outlive this object.
+class PageTables {
+ public:
+  explicit PageTables(std::string_view page);
+
+  // Calls visit(table) for each table string, in page order; visit returns
+  // false to stop. Linear in the page.
+  template <typename Visit>
+  void ForEach(const Visit& visit) const {
+    scan::NoCaseFinder next_open(text_, "<table"), next_close(text_, "/table>");
+    size_t open = next_open.Next(0);
+    while (open != scan::kNpos) {
+      const size_t close = next_close.Next(open);
+      if (close == scan::kNpos) return;
+      const std::string_view table = text_.substr(open, close - open + 7);
+      AddEngineWork(table.size());
+      if (!visit(table)) return;
+      open = next_open.Next(close);
+    }
+  }
+
+  size_t Count() const {
+    size_t count = 0;
+    ForEach([&](std::string_view) { return ++count > 0; });
+    return count;
+  }
+
+ private:
+  std::string copy_;  // the flattened page, when it had nested tables
+  std::string_view text_;
+};
+
+// CellHtmlToText of a cell as cut from a row, written to `out` (its earlier
+// content is dropped, its storage reused; `html` must not point into it).
+// With `join_lines`, the cell's line ends are first joined as ParseTable
+// joins a row's ("\r\n", then "\n", become blanks).
+void CellTextFrom(std::string_view html, bool join_lines, std::string& out);
 
 }  // namespace quarry::internal
 

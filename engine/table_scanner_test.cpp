@@ -11,176 +11,18 @@
 
 #include "engine/entity_decoder.h"
 #include "engine/table_scanner_internal.h"
+#include "engine/testing/scanner_reference.h"
 
 namespace quarry {
 namespace {
 
-// ---------------------------------------------------------------------------
-// Straightforward forms of the scanner, as the operations are defined:
-// repeated whole-text searches and replacements, strings rebuilt on every
-// edit. The scanner must give the same results.
+using testing::RefCellHtmlToText;
+using testing::RefFlatten;
+using testing::RefParseRow;
+using testing::RefParseTable;
+using testing::RefRemoveTags;
 
-void RefReplaceAll(std::string& text, const std::string& from, const std::string& to) {
-  std::string out;
-  size_t done = 0;
-  for (size_t hit; (hit = text.find(from, done)) != std::string::npos; done = hit + from.size()) {
-    out += text.substr(done, hit - done) + to;
-  }
-  text = out + text.substr(done);
-}
-
-std::string Cased(std::string text, bool upper) {
-  for (char& c : text) c = static_cast<char>(upper ? std::toupper(c) : std::tolower(c));
-  return text;
-}
-
-int64_t RefFind(const std::string& text, const std::string& pattern, int64_t start) {
-  if (start > static_cast<int64_t>(text.size())) return -1;
-  const size_t lower = text.find(Cased(pattern, false), static_cast<size_t>(std::max<int64_t>(start, 0)));
-  const size_t upper = text.find(Cased(pattern, true), static_cast<size_t>(std::max<int64_t>(start, 0)));
-  const size_t hit = std::min(lower, upper);
-  return hit == std::string::npos ? -1 : static_cast<int64_t>(hit);
-}
-
-std::string RefRemoveTags(std::string text) {
-  while (text.find('<') != std::string::npos) {
-    const size_t lt = text.find('<');
-    const size_t gt = text.find('>');
-    if (gt == std::string::npos) {
-      RefReplaceAll(text, "<", "");
-    } else if (gt < lt) {
-      RefReplaceAll(text, text.substr(0, gt + 1), "");
-    } else {
-      const std::string tag = text.substr(lt + 1, gt - lt);
-      RefReplaceAll(text, "<" + tag, " ");
-      RefReplaceAll(text, "</" + tag, " ");
-    }
-  }
-  return text;
-}
-
-std::string RefCellHtmlToText(std::string text) {
-  DecodeHtmlEntities(text);
-  RefReplaceAll(text, "\xE2\x80\x99", "'");
-  RefReplaceAll(text, "</p><p>", "\r\n\r\n");
-  RefReplaceAll(text, "</p>", "\r\n");
-  text = RefRemoveTags(text);
-  while (text.find("\r\n ") != std::string::npos) RefReplaceAll(text, "\r\n ", "\r\n");
-  return text;
-}
-
-std::string RefParseRow(const std::string& row, int* count) {
-  *count = 0;
-  const int64_t a = RefFind(row, "<th", 0), b = RefFind(row, "<td", 0);
-  int64_t start = b;
-  std::string close = "/td>";
-  if (a != -1 && a < b) {
-    start = a;
-    close = "/th>";
-  }
-  if (start == -1) start = RefFind(row, "<th", 0);
-  if (start == -1) return "";
-  int64_t end = RefFind(row, close, start);
-  if (end == -1) end = RefFind(row, "/th>", start);
-  if (end == -1) return "";
-  int64_t n = RefFind(row, "<td", start + 2);
-  if (n != -1 && n < end) end = n - 4;
-  int64_t row_end = RefFind(row, "/tr>", end);
-  if (row_end == -1) row_end = static_cast<int64_t>(row.size()) - 1;
-  std::string line;
-  while (start != -1 && end != -1 && start != end && end < row_end) {
-    ++*count;
-    std::string cell = RefCellHtmlToText(row.substr(start, end - start + 4));
-    const size_t first = cell.find_first_not_of(" \t\r\n\v\f");
-    cell = first == std::string::npos
-               ? ""
-               : cell.substr(first, cell.find_last_not_of(" \t\r\n\v\f") - first + 1);
-    if (cell.find(',') != std::string::npos) cell = '"' + cell + '"';
-    line += cell + ",";
-    const int64_t previous = start;
-    start = RefFind(row, "<td", end);
-    if (start == -1) start = RefFind(row, "<th", end);
-    if (start == -1 || start == previous) break;
-    end = RefFind(row, "/td>", start);
-    if (end == -1) end = RefFind(row, "/th>", start);
-    n = RefFind(row, "<td", start + 2);
-    if (n != -1 && n < end) end = n - 4;
-  }
-  if (!line.empty() && line.back() == ',') line.pop_back();
-  return line;
-}
-
-std::string RefParseTable(const std::string& html, bool only_full, bool pad, bool skip_first) {
-  std::string data;
-  if (pad) only_full = false;
-  int64_t rs = RefFind(html, "<tr", 0);
-  if (rs == -1) return data;
-  int64_t re = RefFind(html, "/tr>", rs);
-  if (re == -1) return data;
-  int64_t end = RefFind(html, "/table>", re);
-  if (end == -1) end = static_cast<int64_t>(html.size()) - 1;
-  int widest = 0, count = 0;
-  if (only_full || pad) {
-    while (re != -1 && re < end) {
-      RefParseRow(html.substr(rs, re - rs + 4), &count);
-      widest = std::max(widest, count);
-      if ((rs = RefFind(html, "<tr", re)) == -1) break;
-      re = RefFind(html, "/tr>", rs);
-    }
-    rs = RefFind(html, "<tr", 0);
-    re = RefFind(html, "/tr>", rs);
-  }
-  if (skip_first) {
-    rs = RefFind(html, "<tr", re);
-    re = rs != -1 ? RefFind(html, "/tr>", rs) : -1;
-  }
-  while (rs != -1 && re != -1 && re < end) {
-    std::string row = html.substr(rs, re - rs + 4);
-    RefReplaceAll(row, "\r\n", " ");
-    RefReplaceAll(row, "\n", " ");
-    std::string line = RefParseRow(row, &count);
-    if (!line.empty()) {
-      if (pad && count < widest) {
-        data += line + std::string(widest - count, ',') + "\r\n";
-      } else if (!only_full || count == widest) {
-        data += line + "\r\n";
-      }
-    }
-    if ((rs = RefFind(html, "<tr", re)) == -1) break;
-    re = RefFind(html, "/tr>", rs);
-  }
-  return data;
-}
-
-int RefFlatten(std::string& copy, std::string& twin) {
-  size_t p = twin.find("<table");
-  if (p == std::string::npos) return 0;
-  size_t e = twin.find("/table>", p);
-  if (e == std::string::npos) return 0;
-  int moved = 0;
-  while (e != std::string::npos) {
-    size_t next = e;
-    const size_t q = twin.find("<table", p + 1);
-    if (q != std::string::npos && q < e) {
-      const size_t s = twin.rfind("<table", e);
-      if (s != std::string::npos && s > p) {
-        const size_t n = e - s + 7;
-        const std::string moved_copy = copy.substr(s, n), moved_twin = twin.substr(s, n);
-        copy.erase(s, n);
-        twin.erase(s, n);
-        copy.insert(p, moved_copy);
-        twin.insert(p, moved_twin);
-        ++moved;
-      }
-      next = p + 1;
-    }
-    if ((p = twin.find("<table", next)) == std::string::npos) break;
-    e = twin.find("/table>", p);
-  }
-  return moved;
-}
-
-std::string Lower(std::string text) { return Cased(std::move(text), false); }
+std::string Lower(std::string text) { return testing::Cased(std::move(text), false); }
 
 std::string Random(std::mt19937& rng, const std::vector<std::string>& pieces, int most) {
   std::string text;
@@ -392,6 +234,48 @@ TEST(TableScannerEquivalenceTest, RowsAndTables) {
               RefParseTable(html, flags & 1, flags & 2, flags & 4))
         << "table: " << html << " flags " << flags;
   }
+}
+
+// Line ends are joined before a row is read, and "\r\n" becomes a single
+// blank: next to a tag that shifts the row's arithmetic ("four bytes before
+// the next cell"), which rows read without a joined copy must follow.
+TEST(TableScannerEquivalenceTest, RowsWithLineEndsNextToTags) {
+  const std::vector<std::string> pieces = {
+      "<td>", "<td", "</td>", "/td>", "\r\n", "\r\n", "\n", "\r", "<tr>", "</tr>", "x",
+      "<th>", "</th>", "<td\r\n<td", "/tr>\r\n<td", "\r\n</td>", "&amp;\r\n"};
+  std::mt19937 rng(17);
+  for (int round = 0; round < 20000; ++round) {
+    const std::string html = "<table><tr>" + Random(rng, pieces, 14) + "</tr></table>";
+    const int flags = round % 8;
+    ASSERT_EQ(Data(html, flags & 1, flags & 2, flags & 4),
+              RefParseTable(html, flags & 1, flags & 2, flags & 4))
+        << "table: " << html << " flags " << flags;
+  }
+}
+
+// Padding every short row to the widest can take rows times columns
+// commas; beyond the table's own size only the first line is padded, which
+// keeps the table's column count.
+TEST(TableScannerTest, PaddingStaysWithinTheTablesSize) {
+  EXPECT_EQ(Data("<table><tr><td>a</td><td>b</td><td>c</td></tr><tr><td>d</td></tr></table>"),
+            "a,b,c\r\nd,,\r\n");
+
+  std::string wide = "<tr>";
+  for (int i = 0; i < 200; ++i) wide += "<td>h</td>";
+  wide += "</tr>";
+  std::string narrow;
+  for (int i = 0; i < 200; ++i) narrow += "<tr><td>x</td></tr>";
+  std::string expected_wide = "h";
+  for (int i = 1; i < 200; ++i) expected_wide += ",h";
+  std::string expected_narrow;
+  for (int i = 0; i < 200; ++i) expected_narrow += "x\r\n";
+
+  const std::string data = Data("<table>" + wide + narrow + "</table>");
+  EXPECT_EQ(data, expected_wide + "\r\n" + expected_narrow);
+  // A short first line is padded all the same.
+  const std::string first_short = Data("<table><tr><td>x</td></tr>" + wide + narrow + "</table>");
+  EXPECT_EQ(first_short, "x" + std::string(199, ',') + "\r\n" + expected_wide + "\r\n" +
+                             expected_narrow);
 }
 
 TEST(TableScannerEquivalenceTest, Flattening) {

@@ -1,6 +1,7 @@
-// Fuzzes the way a page travels through the engine: cut into tables, each
-// table into a data text, read back, edited by the grid commands at
-// positions taken from the input, laid out as the grid and exported.
+// Fuzzes the way a page travels through the engine: prepared (UTF-16
+// recognised, the text cut at a zero byte), cut into tables, each table
+// into a data text, read back, edited by the grid commands at positions
+// taken from the input, laid out as the grid and exported.
 //
 // Besides crashes, hangs and sanitizer reports it checks the contracts that
 // callers build on; a broken one aborts with a message.
@@ -9,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,8 @@
 #include "engine/extracted_table.h"
 #include "engine/grid_commands.h"
 #include "engine/html_writer.h"
+#include "engine/page_parser.h"
+#include "engine/page_text.h"
 #include "engine/table_data_reader.h"
 #include "engine/table_grid.h"
 #include "engine/table_scanner.h"
@@ -135,6 +140,50 @@ void EditAndExport(std::string data, const uint8_t* control, bool header) {
   (void)quarry::BuildHtmlDocument(memory, &options);
 }
 
+// Whether `text` is well-formed UTF-8 without encoded surrogates.
+bool IsUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (length == 0 || lead > 0xF4 || i + length > text.size()) return false;
+    uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = code << 6 | (next & 0x3F);
+    }
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+void Prepare(const std::string& page) {
+  const quarry::PreparedPage prepared = quarry::PreparePageText(page);
+  const quarry::PageTextNotes& notes = prepared.notes();
+  const std::string_view text = prepared.text();
+  if (text.find('\0') != std::string_view::npos) Broken("the prepared text holds a zero byte");
+  if (!notes.converted_from_utf16) {
+    const size_t zero = page.find('\0');
+    if (text != std::string_view(page).substr(0, zero)) Broken("8-bit text not cut at its zero");
+    if (notes.zero_byte_offset != (zero == std::string::npos ? std::nullopt
+                                                             : std::optional<size_t>(zero))) {
+      Broken("the zero byte's offset is wrong");
+    }
+  } else {
+    if (!IsUtf8(text)) Broken("a converted page is not well-formed UTF-8");
+    if (text.size() > page.size() / 2 * 3 + 3) Broken("a converted page grew too much");
+    if (notes.zero_byte_offset && (*notes.zero_byte_offset % 2 != 0 ||
+                                   *notes.zero_byte_offset >= page.size())) {
+      Broken("a zero code unit's offset is wrong");
+    }
+  }
+  quarry::PageTextNotes parsed;
+  (void)quarry::ParsePageText(page, &parsed);
+  if (!(parsed == notes)) Broken("parsing reports other notes than preparing");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
@@ -149,6 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const bool header = control[9] & 8;
   const std::string page(reinterpret_cast<const char*>(bytes) + kControl,
                          size - kControl);
+  Prepare(page);
 
   std::vector<std::string> tables = {"left over"};
   const int count = quarry::SplitTables(page, &tables);

@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <optional>
 
+#include "engine/data_text_grid.h"
 #include "engine/delimited_export.h"
 #include "engine/export_grid.h"
 #include "engine/html_writer.h"
 #include "engine/page_parser.h"
 #include "engine/table_data_reader.h"
-#include "engine/table_grid.h"
 #include "tools/qry/json_writer.h"
 #include "platform/ascii_text.h"
 #include "tools/qry/progress_line.h"
@@ -50,7 +50,10 @@ bool LoadTables(const Invocation& inv, const RunContext& context,
         << limit << " (MaxPageSize); only the first " << limit
         << " were read, later tables may be missing\n";
   }
-  *tables = ParsePageText(page.bytes);
+  PageTextNotes notes;
+  *tables = ParsePageText(page.bytes, &notes);
+  // The rest of the page was not read: say so, as for a cut download.
+  if (notes.zero_byte_offset) err << "qry: warning: " << ZeroByteWarning(notes) << '\n';
   return true;
 }
 
@@ -97,9 +100,9 @@ int RunExport(const Invocation& inv, const RunContext& context,
     return kExitFailure;
   }
 
-  // The grid the results view shows for this table, header check box and all.
-  TableGrid shown = BuildTableGrid(tables[index].data, inv.header);
-  MemoryGrid grid(std::move(shown.titles), std::move(shown.rows));
+  // The grid the results view shows for this table, header check box and
+  // all, read straight from the data text: the export streams from it.
+  const DataTextGrid grid(std::move(tables[index].data), inv.header);
 
   // The options the results view's Export builds, except that nothing is
   // opened afterwards: qry runs headless.
@@ -111,7 +114,8 @@ int RunExport(const Invocation& inv, const RunContext& context,
 
   if (inv.output == "-") {
     options.file_type = kFileTypeCsv;
-    out << BuildDelimitedText(grid, &options, kFileTypeCsv);
+    StreamSink sink(&out);
+    WriteDelimitedText(grid, &options, kFileTypeCsv, sink);
     return FlushResult(out, err);
   }
   options.file_type = FileTypeFromExtension(inv.output);

@@ -97,6 +97,31 @@ TEST_F(QryCommandTest, APageWithoutTablesIsNotAFailure) {
   EXPECT_EQ(out_.str(), "[]\n");
 }
 
+// The text ends at the first zero byte, and qry says where; a UTF-16 page
+// is read as the text it holds.
+TEST_F(QryCommandTest, ZeroBytesAreReportedAndUtf16PagesRead) {
+  const std::string table = "<table><tr><td>x</td></tr></table>";
+  const std::string cut = Write("zero.html", table + std::string(1, '\0') + table);
+  ASSERT_EQ(Run({"tables", cut}), kExitOk);
+  EXPECT_EQ(out_.str(),
+            "#  ID       ROWS x COLUMNS\n"
+            "1  Table 1     1 x 1\n");
+  EXPECT_EQ(err_.str(), "qry: warning: the page holds a zero byte at offset " +
+                            std::to_string(table.size()) +
+                            "; the text after it was not read\n");
+
+  std::string wide = "\xFF\xFE";
+  for (char c : std::string(kPage)) {
+    wide += c;
+    wide += '\0';
+  }
+  const std::string utf16 = Write("wide.html", wide);
+  ASSERT_EQ(Run({"export", utf16, "--table", "1", "--header", "-o", "-"}), kExitOk)
+      << err_.str();
+  EXPECT_EQ(out_.str(), "Item,Price\r\n\"Bolt, M6\",0.10\r\nNut,0.05\r\n");
+  EXPECT_EQ(err_.str(), "");
+}
+
 TEST_F(QryCommandTest, UnreadablePageFailsWithOneLine) {
   const std::string missing = (dir_ / "missing.html").string();
   EXPECT_EQ(Run({"tables", missing}), kExitFailure);

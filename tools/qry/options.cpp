@@ -334,7 +334,9 @@ std::string UsageText() {
       "\n"
       "Pages larger than the stored MaxPageSize (default " +
       std::to_string(kDefaultMaxSourceBytes >> 20) +
-      " MiB) are cut at that\nsize, with a warning. While the offline switch "
+      " MiB) are cut at that\nsize, with a warning. A page is read up to its first zero byte, "
+      "also with a\nwarning; a UTF-16 page (byte-order mark, or zero bytes in every other\n"
+      "position) is converted to UTF-8 first. While the offline switch "
       "is on, addresses other\nthan file:// fail at once.\n"
       "Exit status: 0 success, 1 failure (unreadable page, failed download,\n"
       "no such table, output not written), 2 bad arguments.\n";

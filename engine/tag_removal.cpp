@@ -1,0 +1,683 @@
+#include "engine/tag_removal.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "engine/work_meter.h"
+
+namespace quarry {
+
+namespace {
+
+constexpr uint32_t kNone = UINT32_MAX;
+// In a fragment's length word: a blank (the glue of a replacement) comes
+// before the fragment's bytes. In a cursor's offset: the cursor stands in
+// front of that blank.
+constexpr uint32_t kGlueBit = 1u << 31;
+
+// Up to this many segments, looking at each costs less than indexing them.
+constexpr size_t kIndexFrom = 32;
+// A query compares up to this many segments waiting at a childless node
+// rather than splitting the node.
+constexpr size_t kFewOpen = 4;
+
+// Chunk labels: a polynomial hash mod 2^61 - 1 with a base drawn once per
+// process, so that no page can aim for collisions; the top bit keeps them
+// apart from byte labels.
+class ChunkHasher {
+ public:
+  ChunkHasher() : base_(DrawBase()) {}
+
+  uint64_t Add(uint64_t hash, unsigned char byte) const {
+    const unsigned __int128 product = static_cast<unsigned __int128>(hash) * base_;
+    uint64_t value = static_cast<uint64_t>(product & kMod) + static_cast<uint64_t>(product >> 61);
+    value += byte + 1u;
+    while (value >= kMod) value -= kMod;
+    return value;
+  }
+
+  static uint64_t Label(uint64_t hash, uint64_t length) {
+    return (hash ^ (length * 0x9E3779B97F4A7C15ull)) | (1ull << 63);
+  }
+
+ private:
+  static constexpr uint64_t kMod = (1ull << 61) - 1;
+
+  static uint64_t DrawBase() {
+    uint64_t seed = 0x243F6A8885A308D3ull;
+    try {
+      std::random_device device;
+      seed ^= (static_cast<uint64_t>(device()) << 32) ^ device();
+    } catch (...) {
+      // A fixed base still gives exact results; only crafted collisions
+      // could then cost time.
+    }
+    return 1000003u + seed % (kMod - 2000006u);
+  }
+
+  uint64_t base_;
+};
+
+const ChunkHasher& Hasher() {
+  static const ChunkHasher hasher;
+  return hasher;
+}
+
+// The text is held as its fragments: fragment f is a prefix of the f-th
+// piece between '>' of the original text (cuts only ever shorten a segment
+// from its end). A live segment is a run of consecutive fragments [s, last]
+// joined by optional blanks; its first fragment s names it. Fragments that
+// a cut emptied are skipped through back links.
+class TagRemover {
+ public:
+  TagRemover(std::string_view text, size_t index_from) : text_(text) {
+    size_t begin = 0;
+    while (true) {
+      const void* hit = begin < text.size()
+                            ? std::memchr(text.data() + begin, '>', text.size() - begin)
+                            : nullptr;
+      const size_t end =
+          hit == nullptr ? text.size() : static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+      const auto lt = static_cast<uint32_t>(
+          std::count(text.begin() + static_cast<ptrdiff_t>(begin), text.begin() + static_cast<ptrdiff_t>(end), '<'));
+      start_.push_back(static_cast<uint32_t>(begin));
+      len_.push_back(static_cast<uint32_t>(end - begin));
+      link_.push_back(static_cast<uint32_t>(start_.size() - 1));
+      lt_.push_back(lt);
+      lt_total_ += lt;
+      if (hit == nullptr) break;
+      begin = end + 1;
+    }
+    work_ += text.size();
+    last_ = static_cast<uint32_t>(start_.size() - 1);
+    head_.assign(start_.size(), 1);
+    marks_.assign(start_.size() / 64 + 1, 0);
+    indexed_ = start_.size() > index_from;
+    if (indexed_) {
+      const size_t count = start_.size();
+      node_.assign(count, 0);
+      cur_frag_.resize(count);
+      cur_off_.resize(count);
+      prev_.assign(count, kNone);
+      next_.assign(count, kNone);
+      list_.assign(count, 0);
+      NewNode(kNone, 0);  // the root: no byte matched yet
+      for (uint32_t s = 0; s < last_; ++s) {
+        cur_frag_[s] = s;
+        cur_off_[s] = Len(s);
+        Park(s, 0);
+      }
+    }
+  }
+
+  ~TagRemover() { AddEngineWork(work_); }
+
+  // Runs the rounds and writes the result to `out`, which may be the very
+  // string the text is read from: the result is assembled front to back
+  // and never runs ahead of the bytes it still has to read.
+  void Run(std::string& out) {
+    std::string ending;
+    while (lt_total_ > 0) {
+      if (link_[0] == last_) {  // no '>' left: every '<' goes
+        Assemble(out);
+        out.erase(std::remove(out.begin(), out.end(), '<'), out.end());
+        return;
+      }
+      if (lt_[0] > 0) {
+        ending = HeadFromFirstLt();  // "<" + tag text without its '>'
+        Replace(ending, true, true);
+        ending.insert(1, 1, '/');
+        Replace(ending, true, false);
+      } else {
+        ending = Content(0);
+        Replace(ending, false, true);
+      }
+    }
+    Assemble(out);
+  }
+
+ private:
+  // ---- Fragments and segments ---------------------------------------------
+
+  uint32_t Len(uint32_t f) const { return len_[f] & ~kGlueBit; }
+  bool Glue(uint32_t f) const { return (len_[f] & kGlueBit) != 0; }
+  void SetLen(uint32_t f, uint32_t length) { len_[f] = (len_[f] & kGlueBit) | length; }
+  void SetGlue(uint32_t f, bool glue) { len_[f] = (len_[f] & ~kGlueBit) | (glue ? kGlueBit : 0); }
+
+  // A position inside segment `seg`, read backwards.
+  struct Cursor {
+    uint32_t frag;
+    uint32_t off;  // bytes of the fragment before the cursor, or kGlueBit
+  };
+
+  Cursor End(uint32_t seg) const { return {link_[seg], Len(link_[seg])}; }
+
+  // Steps back over one byte of segment `seg`; false at its start.
+  bool Prev(uint32_t seg, Cursor& c, unsigned char& byte) {
+    ++work_;
+    while (true) {
+      if (c.off != kGlueBit) {
+        if (c.off > 0) {
+          --c.off;
+          byte = static_cast<unsigned char>(text_[start_[c.frag] + c.off]);
+          return true;
+        }
+        if (c.frag != seg && Glue(c.frag)) {
+          c.off = kGlueBit;
+          byte = ' ';
+          return true;
+        }
+      }
+      if (c.frag == seg) return false;
+      c.frag = link_[c.frag];
+      c.off = Len(c.frag);
+    }
+  }
+
+  bool AtStart(uint32_t seg, Cursor c) {
+    unsigned char byte;
+    return !Prev(seg, c, byte);
+  }
+
+  std::string Content(uint32_t seg) {
+    std::string out;
+    Cursor c = End(seg);
+    unsigned char byte;
+    while (Prev(seg, c, byte)) out += static_cast<char>(byte);
+    std::reverse(out.begin(), out.end());
+    return out;
+  }
+
+  // The head segment from its first '<' on.
+  std::string HeadFromFirstLt() {
+    std::string out;
+    Cursor c = End(0);
+    unsigned char byte;
+    uint32_t lts = lt_[0];
+    while (lts > 0 && Prev(0, c, byte)) {
+      out += static_cast<char>(byte);
+      if (byte == '<') --lts;
+    }
+    std::reverse(out.begin(), out.end());
+    return out;
+  }
+
+  bool EndsWith(uint32_t seg, std::string_view ending) {
+    // Usually the segment's last fragment alone is long enough: one compare.
+    const uint32_t last = link_[seg];
+    if (Len(last) >= ending.size()) {
+      work_ += ending.size();
+      return std::memcmp(text_.data() + start_[last] + Len(last) - ending.size(), ending.data(),
+                         ending.size()) == 0;
+    }
+    Cursor c = End(seg);
+    unsigned char byte;
+    for (size_t i = ending.size(); i > 0; --i) {
+      if (!Prev(seg, c, byte) || byte != static_cast<unsigned char>(ending[i - 1])) return false;
+    }
+    return true;
+  }
+
+  // Removes the last `count` bytes of segment `seg` (they are known to be
+  // there) and returns the fragment that now ends it: its head, or one that
+  // still holds a byte or a blank.
+  uint32_t Cut(uint32_t seg, size_t count) {
+    work_ += count;
+    uint32_t f = link_[seg];
+    while (true) {
+      const uint32_t length = Len(f);
+      if (count < length) {
+        SetLen(f, length - static_cast<uint32_t>(count));
+        return f;
+      }
+      count -= length;
+      SetLen(f, 0);
+      if (f == seg) return f;
+      if (count == 0) return Glue(f) ? f : link_[f];
+      if (Glue(f)) {
+        SetGlue(f, false);
+        if (--count == 0) return link_[f];
+      }
+      f = link_[f];
+    }
+  }
+
+  // ---- Finding a round's hits ---------------------------------------------
+
+  // Calls visit(s) for every live segment except the last (which no '>'
+  // follows, so it cannot be hit).
+  template <typename Visit>
+  void ForEachSegment(const Visit& visit) {
+    for (uint32_t s = 0; link_[s] != last_; s = link_[s] + 1) {
+      ++work_;
+      visit(s);
+    }
+  }
+
+  void Replace(const std::string& ending, bool glue_is_blank, bool head_ends_with_it) {
+    const auto lt_in_ending = static_cast<uint32_t>(std::count(ending.begin(), ending.end(), '<'));
+    std::vector<uint32_t>& hits = hits_;
+    hits.clear();
+    if (indexed_) {
+      Query(ending, head_ends_with_it, hits);
+      // Hash matches are confirmed; a segment that fails stays filed.
+      hits.erase(std::remove_if(hits.begin(), hits.end(),
+                                [&](uint32_t s) { return !EndsWith(s, ending); }),
+                 hits.end());
+    } else {
+      ForEachSegment([&](uint32_t s) {
+        if (EndsWith(s, ending)) hits.push_back(s);
+      });
+    }
+    if (!hits.empty()) {
+      // Ids grow along the text: sorted, the hits come in text order, as
+      // one left-to-right pass takes them.
+      std::sort(hits.begin(), hits.end());
+      for (uint32_t s : hits) {
+        marks_[s / 64] |= uint64_t{1} << (s % 64);
+        if (indexed_) Unpark(s);
+      }
+      for (uint32_t s : hits) {
+        if (head_[s]) JoinRun(s, ending.size(), lt_in_ending, glue_is_blank);
+      }
+      for (uint32_t s : hits) marks_[s / 64] = 0;
+      lt_total_ -= static_cast<uint64_t>(hits.size()) * lt_in_ending;
+    }
+    if (indexed_) Prune();
+  }
+
+  // Cuts the ending from hit `s` and joins the segments after it: a run of
+  // consecutive hits becomes one segment. The joined segment's ending is
+  // that of the run's last segment, which is not a hit: it takes that
+  // segment's place in the index.
+  void JoinRun(uint32_t s, size_t ending_size, uint32_t lt_in_ending, bool glue_is_blank) {
+    uint32_t end_of_a = Cut(s, ending_size);
+    lt_[s] -= lt_in_ending;
+    while (true) {
+      ++work_;
+      const uint32_t n = link_[s] + 1;
+      const bool hit = (marks_[n / 64] >> (n % 64)) & 1;
+      uint32_t end_of_n = kNone;
+      if (hit) {
+        end_of_n = Cut(n, ending_size);
+        lt_[n] -= lt_in_ending;
+      } else if (indexed_) {
+        Unpark(n);
+      }
+      const uint32_t n_last = link_[n];
+      head_[n] = 0;
+      link_[n] = end_of_a;
+      SetGlue(n, glue_is_blank);
+      link_[s] = n_last;
+      lt_[s] += lt_[n];
+      if (hit) {
+        end_of_a = end_of_n;
+        continue;
+      }
+      if (indexed_ && n_last != last_) {
+        cur_frag_[s] = cur_frag_[n];
+        cur_off_[s] = cur_off_[n];
+        Park(s, node_[n]);
+      }
+      return;
+    }
+  }
+
+  // ---- The index ----------------------------------------------------------
+  //
+  // Every live segment but the last is filed at a trie node whose path
+  // spells its last bytes: first byte by byte back to its last '<' (that
+  // '<' included), then one step per piece from one '<' back to the one
+  // before. Its cursor marks how far it has been read. Segments that can go
+  // deeper wait in the node's "open" list, the others (read to their start,
+  // or to their first '<' in the piece steps) in its "done" list.
+
+  // A trie node. Nodes live in fixed blocks, so that the trie grows
+  // without copying and without unused room beyond its last block.
+  struct Node {
+    uint64_t label;     // of the step from its parent
+    uint32_t lt_depth;  // '<' bytes on the node's path
+    uint32_t parent;
+    uint32_t bucket_next;  // the next node in its bucket of the child index
+    uint32_t child_count;  // live children in its list
+    uint32_t open_head;
+    uint32_t done_head;
+    uint32_t first_child;
+    uint32_t next_sibling;
+    uint8_t alive;   // pruned nodes are dead until a push brings them back
+    uint8_t linked;  // in its parent's child list
+  };
+  static constexpr uint32_t kBlockBits = 12;
+
+  Node& N(uint32_t id) { return blocks_[id >> kBlockBits][id & ((1u << kBlockBits) - 1)]; }
+
+  uint32_t NewNode(uint32_t parent, uint32_t lt_depth) {
+    const uint32_t id = node_count_++;
+    if ((id >> kBlockBits) == blocks_.size()) {
+      blocks_.push_back(std::make_unique<Node[]>(size_t{1} << kBlockBits));
+    }
+    N(id) = Node{0, lt_depth, parent, kNone, 0, kNone, kNone, kNone, kNone, 1, 0};
+    return id;
+  }
+
+  // The child index: (parent, label) -> node, chained through the nodes
+  // themselves, so that growing it only rebuilds its bucket heads. A small
+  // cache in front of it keeps the paths near the root, looked up again
+  // and again, out of its cache misses.
+  static size_t Bucket(uint32_t parent, uint64_t label) {
+    const uint64_t key = label ^ (static_cast<uint64_t>(parent) * 0xC2B2AE3D27D4EB4Full);
+    const uint64_t mixed = key * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(mixed ^ (mixed >> 29));
+  }
+
+  uint32_t FindChild(uint32_t parent, uint64_t label) {
+    if (buckets_.empty()) return kNone;
+    const size_t bucket = Bucket(parent, label);
+    Recent& recent = recent_[bucket % recent_.size()];
+    if (recent.child != kNone && recent.parent == parent && recent.label == label) {
+      return recent.child;
+    }
+    // Most lookups that miss are answered by a bit set of a byte per
+    // bucket, which stays in the cache, not by the buckets and nodes.
+    const size_t bit = (bucket >> 32) & (maybe_.size() * 64 - 1);
+    if ((maybe_[bit / 64] & (uint64_t{1} << (bit % 64))) == 0) return kNone;
+    for (uint32_t id = buckets_[bucket & (buckets_.size() - 1)]; id != kNone; id = N(id).bucket_next) {
+      const Node& node = N(id);
+      if (node.parent == parent && node.label == label) {
+        recent = {label, parent, id};
+        return id;
+      }
+    }
+    return kNone;
+  }
+
+  void IndexChild(uint32_t id, uint64_t label) {
+    N(id).label = label;
+    if (node_count_ > buckets_.size()) {
+      buckets_.assign(std::max<size_t>(64, buckets_.size() * 2), kNone);
+      maybe_.assign(buckets_.size() / 8, 0);
+      recent_.assign(kRecent, Recent{0, 0, kNone});
+      for (uint32_t other = 1; other < id; ++other) Link(other);
+    }
+    Link(id);
+  }
+
+  void Link(uint32_t id) {
+    Node& node = N(id);
+    const size_t bucket = Bucket(node.parent, node.label);
+    const size_t bit = (bucket >> 32) & (maybe_.size() * 64 - 1);
+    maybe_[bit / 64] |= uint64_t{1} << (bit % 64);
+    uint32_t& head = buckets_[bucket & (buckets_.size() - 1)];
+    node.bucket_next = head;
+    head = id;
+  }
+
+  bool Open(uint32_t s, uint32_t v) {
+    const uint32_t lt_depth = N(v).lt_depth;
+    if (lt_depth > 0) return lt_depth < lt_[s];
+    return !AtStart(s, {cur_frag_[s], cur_off_[s]});
+  }
+
+  void Park(uint32_t s, uint32_t v) {
+    node_[s] = v;
+    list_[s] = Open(s, v) ? 1 : 2;
+    uint32_t& head = list_[s] == 1 ? N(v).open_head : N(v).done_head;
+    prev_[s] = kNone;
+    next_[s] = head;
+    if (head != kNone) prev_[head] = s;
+    head = s;
+  }
+
+  void Unpark(uint32_t s) {
+    if (list_[s] == 0) return;
+    const uint32_t v = node_[s];
+    uint32_t& head = list_[s] == 1 ? N(v).open_head : N(v).done_head;
+    if (prev_[s] != kNone) {
+      next_[prev_[s]] = next_[s];
+    } else {
+      head = next_[s];
+    }
+    if (next_[s] != kNone) prev_[next_[s]] = prev_[s];
+    list_[s] = 0;
+  }
+
+  // The child of `v` under `label`, made (or brought back) when `create`.
+  // A pruned node stays in its parent's child list until the parent itself
+  // is pruned.
+  uint32_t Child(uint32_t v, uint64_t label, bool create) {
+    uint32_t child = FindChild(v, label);
+    if (child != kNone && N(child).alive) return child;
+    if (!create) return kNone;
+    if (child == kNone) {
+      const bool piece_step = N(v).lt_depth > 0 || label == '<';
+      child = NewNode(v, N(v).lt_depth + (piece_step ? 1 : 0));
+      IndexChild(child, label);
+    } else {
+      // A pruned node comes back empty.
+      Node& node = N(child);
+      node.alive = 1;
+      node.first_child = kNone;
+      node.child_count = 0;
+      if (node.linked) ++N(v).child_count;
+    }
+    Node& node = N(child);
+    if (!node.linked) {
+      node.linked = 1;
+      node.next_sibling = N(v).first_child;
+      N(v).first_child = child;
+      ++N(v).child_count;
+    }
+    return child;
+  }
+
+  // Reads the next label of parked segment `s` and moves its cursor.
+  uint64_t NextLabel(uint32_t s) {
+    Cursor c{cur_frag_[s], cur_off_[s]};
+    unsigned char byte = 0;
+    uint64_t label;
+    if (N(node_[s]).lt_depth == 0) {
+      Prev(s, c, byte);
+      label = byte;
+    } else {
+      const ChunkHasher& hasher = Hasher();
+      uint64_t hash = 0;
+      uint64_t length = 0;
+      do {
+        Prev(s, c, byte);
+        hash = hasher.Add(hash, byte);
+        ++length;
+      } while (byte != '<');
+      label = ChunkHasher::Label(hash, length);
+    }
+    cur_frag_[s] = c.frag;
+    cur_off_[s] = c.off;
+    return label;
+  }
+
+  void PushAll(uint32_t v) {
+    while (N(v).open_head != kNone) {
+      const uint32_t s = N(v).open_head;
+      ++work_;
+      Unpark(s);
+      const uint64_t label = NextLabel(s);
+      Park(s, Child(v, label, true));
+    }
+  }
+
+  // The labels of `ending`, in the order the trie reads them.
+  static void Labels(std::string_view ending, std::vector<uint64_t>& labels) {
+    labels.clear();
+    size_t i = ending.size();
+    while (i > 0 && ending[i - 1] != '<') labels.push_back(static_cast<unsigned char>(ending[--i]));
+    if (i == 0) return;
+    labels.push_back('<');
+    --i;
+    const ChunkHasher& hasher = Hasher();
+    while (i > 0) {
+      uint64_t hash = 0;
+      uint64_t length = 0;
+      unsigned char byte;
+      do {
+        byte = static_cast<unsigned char>(ending[--i]);
+        hash = hasher.Add(hash, byte);
+        ++length;
+      } while (byte != '<' && i > 0);
+      if (byte != '<') return;  // bytes before the first '<' need no step
+      labels.push_back(ChunkHasher::Label(hash, length));
+    }
+  }
+
+  // Every segment filed under the node that `ending` leads to, or below it
+  // (candidates: the caller confirms them). A node without children that
+  // holds only a few open segments is not split up for one query: those
+  // segments are the only candidates, compared directly at the cost of the
+  // query's own length.
+  //
+  // The head segment ends with the first ending of each round, so its own
+  // node lies on that ending's path: the path down to it is found by
+  // walking up, without looking up a child.
+  void Query(const std::string& ending, bool head_ends_with_it, std::vector<uint32_t>& hits) {
+    Labels(ending, labels_);
+    work_ += ending.size();
+    uint32_t v = 0;
+    size_t next_label = 0;
+    if (head_ends_with_it) {
+      path_.clear();
+      for (uint32_t u = node_[0]; u != kNone; u = N(u).parent) path_.push_back(u);
+      work_ += path_.size();
+      for (size_t i = path_.size(); i > 1; --i) PushAll(path_[i - 1]);
+      v = node_[0];
+      next_label = path_.size() - 1;  // the head's node's depth
+    }
+    for (; next_label < labels_.size(); ++next_label) {
+      const uint64_t label = labels_[next_label];
+      if (N(v).child_count == 0) {
+        size_t open = 0;
+        for (uint32_t s = N(v).open_head; s != kNone && open <= kFewOpen; s = next_[s]) ++open;
+        if (open <= kFewOpen) {
+          for (uint32_t s = N(v).open_head; s != kNone; s = next_[s]) hits.push_back(s);
+          return;
+        }
+      }
+      PushAll(v);
+      v = Child(v, label, false);
+      if (v == kNone) return;
+    }
+    visited_.clear();
+    visited_.push_back(v);
+    for (size_t i = 0; i < visited_.size(); ++i) {
+      const uint32_t u = visited_[i];
+      ++work_;
+      const Node& node = N(u);
+      for (uint32_t s = node.open_head; s != kNone; s = next_[s]) hits.push_back(s);
+      for (uint32_t s = node.done_head; s != kNone; s = next_[s]) hits.push_back(s);
+      for (uint32_t c = node.first_child; c != kNone; c = N(c).next_sibling) {
+        if (N(c).alive) visited_.push_back(c);
+      }
+    }
+  }
+
+  // Drops the nodes of the last query's subtree that hold nothing any more,
+  // so that no later query walks them again.
+  void Prune() {
+    for (size_t i = visited_.size(); i > 0; --i) {
+      const uint32_t u = visited_[i - 1];
+      Node& node = N(u);
+      if (node.open_head != kNone || node.done_head != kNone || node.child_count > 0) continue;
+      if (node.linked) --N(node.parent).child_count;
+      node.alive = 0;
+      // Its children are all dead: they leave its list.
+      for (uint32_t c = node.first_child; c != kNone; c = N(c).next_sibling) N(c).linked = 0;
+      node.first_child = kNone;
+    }
+    visited_.clear();
+  }
+
+  // ---- Output -------------------------------------------------------------
+
+  // Every byte written lands at or before the place it is read from: a
+  // fragment's blank or the '>' after a segment stands where a deleted
+  // '>' stood, and fragments keep their order.
+  void Assemble(std::string& out) {
+    const char* const source = text_.data();
+    if (out.data() != source) out.resize(text_.size());
+    char* const dest = out.data();
+    size_t written = 0;
+    std::vector<uint32_t> chain;
+    for (uint32_t s = 0;; s = link_[s] + 1) {
+      chain.clear();
+      for (uint32_t f = link_[s];; f = link_[f]) {
+        ++work_;
+        chain.push_back(f);
+        if (f == s) break;
+      }
+      for (size_t i = chain.size(); i > 0; --i) {
+        const uint32_t f = chain[i - 1];
+        if (f != s && Glue(f)) dest[written++] = ' ';
+        std::memmove(dest + written, source + start_[f], Len(f));
+        written += Len(f);
+      }
+      if (link_[s] == last_) break;
+      dest[written++] = '>';
+    }
+    work_ += written;
+    out.resize(written);
+  }
+
+  std::string_view text_;
+  uint32_t last_ = 0;  // the last fragment; no '>' follows it
+  std::vector<uint32_t> start_;
+  std::vector<uint32_t> len_;   // with kGlueBit
+  std::vector<uint32_t> link_;  // head: its last fragment; others: the fragment before
+  std::vector<uint32_t> lt_;    // head: '<' bytes in its segment
+  std::vector<uint8_t> head_;
+  std::vector<uint64_t> marks_;  // the hits of the current pass, a bit each
+  uint64_t lt_total_ = 0;
+  bool indexed_ = false;
+
+  // Filing of the segments (indexed by head fragment).
+  std::vector<uint32_t> node_, cur_frag_, cur_off_, prev_, next_;
+  std::vector<uint8_t> list_;  // 0 not filed, 1 open, 2 done
+
+  // The trie.
+  struct Recent {
+    uint64_t label;
+    uint32_t parent;
+    uint32_t child;
+  };
+  static constexpr size_t kRecent = 4096;
+  std::vector<std::unique_ptr<Node[]>> blocks_;
+  uint32_t node_count_ = 0;
+  std::vector<uint32_t> buckets_;  // one or two nodes each
+  std::vector<uint64_t> maybe_;    // a bit per (bucket) key hash, eight per bucket
+  std::vector<Recent> recent_;
+  std::vector<uint64_t> labels_;
+  std::vector<uint32_t> path_;
+  std::vector<uint32_t> visited_;
+  std::vector<uint32_t> hits_;
+
+  uint64_t work_ = 0;
+};
+
+}  // namespace
+
+void RemoveTagsInRounds(std::string& text) {
+  if (text.find('<') == std::string::npos) return;
+  TagRemover(text, kIndexFrom).Run(text);
+}
+
+namespace internal {
+
+std::string RemoveTagsByRounds(std::string_view text, size_t index_from) {
+  std::string out(text);
+  if (text.find('<') != std::string_view::npos) TagRemover(out, index_from).Run(out);
+  return out;
+}
+
+}  // namespace internal
+
+}  // namespace quarry

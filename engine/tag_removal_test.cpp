@@ -1,0 +1,130 @@
+#include "engine/tag_removal.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/testing/scanner_reference.h"
+#include "engine/work_meter.h"
+
+namespace quarry {
+namespace {
+
+using testing::RefRemoveTags;
+
+std::string InPlace(std::string text) {
+  RemoveTagsInRounds(text);
+  return text;
+}
+
+// Every way of finding a round's hits against the literal rounds: the
+// index from the first segment on, a small cell's scan, and both mixed.
+void ExpectLikeTheRounds(const std::string& text) {
+  const std::string expected = RefRemoveTags(text);
+  ASSERT_EQ(internal::RemoveTagsByRounds(text, 0), expected) << "text: " << text;
+  ASSERT_EQ(internal::RemoveTagsByRounds(text, 3), expected) << "text: " << text;
+  ASSERT_EQ(internal::RemoveTagsByRounds(text, SIZE_MAX), expected) << "text: " << text;
+  ASSERT_EQ(InPlace(text), expected) << "text: " << text;
+}
+
+TEST(TagRemovalTest, GeneratedCellsMatchTheLiteralRounds) {
+  // Alphabets that keep rounds hitting far-away segments: tags ending
+  // alike, texts cut at a '>' that comes first, blanks that a replacement
+  // joins to what follows.
+  const std::vector<std::vector<std::string>> alphabets = {
+      {"<", ">", "a", "b", "/", " "},
+      {"<", ">", "a", "<a", "a>", "</", "<a>", "</a>", " ", "<<", ">>", "b"},
+      {"<td>", "</td>", "<b>", "</b>", "<", ">", "x", "<a<b>", "y>", " ", "/"},
+      {"0>", "1>", "0", "1", "<", "00>", "<0", ">"},
+      {"< ", " >", "<", ">", " ", "  ", "</ ", "x"},
+  };
+  std::mt19937 rng(1234);
+  for (int round = 0; round < 12000; ++round) {
+    const auto& pieces = alphabets[static_cast<size_t>(round) % alphabets.size()];
+    const int count = 1 + static_cast<int>(rng() % (round % 16 == 0 ? 160u : 30u));
+    std::string text;
+    for (int i = 0; i < count; ++i) text += pieces[rng() % pieces.size()];
+    ExpectLikeTheRounds(text);
+  }
+}
+
+// Small forms of the shapes that made earlier forms slow, against the
+// literal rounds.
+TEST(TagRemovalTest, HostileShapesMatchTheLiteralRounds) {
+  const auto unclosed = [](int n) {
+    std::string t = "<td>";
+    for (int i = 0; i < n; ++i) t += "<" + std::to_string(i) + "<b>";
+    return t + "</td>";
+  };
+  const auto tails = [](int n) {
+    std::string t = "<td>";
+    for (int i = 0; i < n; ++i) t += std::to_string(1000 + i) + "AAAA>";
+    return t + "<</td>";
+  };
+  const auto cascade = [](int n) {
+    std::string t = "<<";
+    for (int i = 0; i < n; ++i) t += "<" + std::to_string(i) + ">";
+    for (int i = n; i-- > 0;) t += "<" + std::to_string(i) + ">";
+    return t + "a long text";
+  };
+  // Rounds that alternate a long tag, hitting nothing, with a short one
+  // that hits many segments sharing the long tag's middle.
+  const auto breadth = [](int m) {
+    std::string shared;
+    for (int j = 0; j < m; ++j) shared += "<x" + std::to_string(j);
+    std::string t;
+    for (int r = 0; r < m; ++r) {
+      t += "<Z" + shared + std::string(static_cast<size_t>(r), ' ') + "<c" + std::to_string(r) +
+           "><c" + std::to_string(r) + ">";
+    }
+    for (int i = 0; i < m; ++i) {
+      t += "<X" + std::to_string(i) + shared + "<c0>";
+      for (int r = 1; r < m; ++r) t += "<c" + std::to_string(r) + ">";
+    }
+    return t;
+  };
+  for (int n : {1, 2, 5, 40, 200}) {
+    ExpectLikeTheRounds(unclosed(n));
+    ExpectLikeTheRounds(tails(n));
+    ExpectLikeTheRounds(cascade(n));
+  }
+  for (int m : {1, 3, 8}) ExpectLikeTheRounds(breadth(m));
+}
+
+// Large cells, checked for their results, with the work meter bounding
+// the work per byte.
+TEST(TagRemovalTest, LargeCellsTakeBoundedWorkPerByte) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string expected;
+  };
+  std::string unclosed = "<td>", tails = "<td>", mixed;
+  for (int i = 0; i < 100000; ++i) {
+    unclosed += "<" + std::to_string(i) + "<b>";
+    tails += std::to_string(1000000 + i) + "AAAAAAAA>";
+    mixed += "<a href=" + std::to_string(i) + ">w</a> ";
+  }
+  unclosed += "</td>";
+  tails += "<</td>";
+  mixed += "x &gt; y";
+  std::string mixed_expected;
+  for (int i = 0; i < 100000; ++i) mixed_expected += " w  ";
+  const std::vector<Case> cases = {
+      // A blank for every tag, as the literal rounds leave them.
+      {"unclosed tags", unclosed, std::string(100002, ' ')},
+      {"repeated tails", tails, " "},
+      {"a stray '>' after many tags", mixed + ">", mixed_expected + "x &gt; y>"},
+  };
+  for (const Case& c : cases) {
+    const uint64_t before = EngineWorkSteps();
+    EXPECT_EQ(InPlace(c.text), c.expected) << c.name;
+    EXPECT_LT(EngineWorkSteps() - before, 40 * c.text.size()) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace quarry
