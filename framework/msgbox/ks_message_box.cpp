@@ -39,6 +39,7 @@ constexpr uint32_t kNothingRemembered = 0xFFFFFFFFu;
 // The share of the screen's height the text may take; a longer text is
 // cut, so that the buttons always stay on the screen.
 constexpr double kMostTextHeight = 0.6;
+constexpr qsizetype kMostTextCharacters = 32768;
 
 QString ApplicationName() {
   return QCoreApplication::instance() != nullptr ? QCoreApplication::applicationName()
@@ -58,8 +59,10 @@ struct WrappedText {
 WrappedText WrapText(const QString& text, const QFont& font, int width, int most_lines) {
   WrappedText wrapped;
   QStringList lines;
-  bool cut = false;
-  QString plain = text;
+  // Far more than a screen of lines holds, so laying out a huge text
+  // costs no more than laying out a screenful.
+  bool cut = text.size() > kMostTextCharacters;
+  QString plain = text.left(kMostTextCharacters);
   plain.remove(QLatin1Char('\r'));
   const QStringList paragraphs = plain.split(QLatin1Char('\n'));
   for (const QString& paragraph : paragraphs) {

@@ -343,6 +343,12 @@ TEST_F(MessageBoxTest, TheTextIsPlainWrappedAndKeptOnTheScreen) {
   EXPECT_LE(cut->height(), screen.height());
   EXPECT_TRUE(cut->TextControl()->GetCaption().endsWith(QChar(0x2026)));
   EXPECT_EQ(cut->TextControl()->Widget()->accessibleName(), endless);
+
+  // One endless line is cut too, after a bounded amount of layout.
+  auto line = Make(QString(4 << 20, QLatin1Char('x')), kOk);
+  ASSERT_TRUE(line->Open());
+  EXPECT_LE(line->height(), screen.height());
+  EXPECT_TRUE(line->TextControl()->GetCaption().endsWith(QChar(0x2026)));
 }
 
 TEST_F(MessageBoxTest, TheApplicationHookTakesEveryMessage) {
