@@ -37,6 +37,8 @@ AppFixture::AppFixture() {
   SetWebSettingsStore(store_.get());
   hooks_.store = store_.get();
   hooks_.stop_box = [this](const QString& text) { boxes.push_back(text); };
+  // The usage report would go to the real product site.
+  hooks_.usage_feedback = [] {};
   // No notification area unless a test provides one.
   hooks_.frame_options.tray_available = [] { return false; };
 

@@ -18,7 +18,10 @@
 #include "app/view_table_results.h"
 #include "app/view_web_browser.h"
 #include "app/trace_log.h"
+#include "app/usage_feedback.h"
 #include "framework/command_ids.h"
+#include "framework/msgbox/app_message_box.h"
+#include "framework/msgbox/ks_message_box.h"
 #include "framework/string_table.h"
 #include "platform/settings_store.h"
 
@@ -46,9 +49,15 @@ CQuarryApp::CQuarryApp(std::vector<std::string> args, StartupHooks hooks)
     : args_(std::move(args)),
       hooks_(std::move(hooks)),
       store_(hooks_.store != nullptr ? *hooks_.store : platform::SettingsStore::User()),
-      start_time_(std::chrono::system_clock::now()) {}
+      start_time_(std::chrono::system_clock::now()) {
+  SetMessageBoxHook([this](const QString& text, uint32_t style, int help_id) {
+    return DoMessageBox(text, style, help_id);
+  });
+}
 
 CQuarryApp::~CQuarryApp() {
+  SetMessageBoxHook({});
+  usage_feedback_.reset();
   frame_.reset();
   view_ = nullptr;
   settings_ = nullptr;
@@ -159,6 +168,16 @@ bool CQuarryApp::ProcessShellCommand() {
   });
   frame_->SetView(view_);
   view_->OnInitialUpdate();
+  if (CViewWebBrowser* browser = view_->WebBrowser()) {
+    if (hooks_.usage_feedback) {
+      browser->SetUsageFeedback(hooks_.usage_feedback);
+    } else {
+      usage_feedback_ = std::make_unique<CUsageFeedback>(*document_->GetSettings(), VersionString());
+      browser->SetUsageFeedback([this] {
+        if (usage_feedback_) usage_feedback_->OnGo();
+      });
+    }
+  }
   frame_->ActivateFrame(kShowDefault);
   return true;
 }
@@ -166,6 +185,16 @@ bool CQuarryApp::ProcessShellCommand() {
 int CQuarryApp::ExitInstance() {
   TraceLog::Instance().Stop();
   return 0;
+}
+
+int CQuarryApp::DoMessageBox(const QString& text, uint32_t style, int help_id) {
+  Trace("Message: %s", text.toUtf8().constData());
+  CKsMessageBox box(MessageBoxParent(frame_.get()), text, QStringLiteral("Quarry"), style, help_id);
+  QPointer<CQuarryView> view = view_;
+  box.SetHelpHandler([view](int id) {
+    if (view) view->OpenHelp(static_cast<uint32_t>(id));
+  });
+  return box.DoModal();
 }
 
 bool CQuarryApp::OnCommand(int id) {

@@ -27,6 +27,7 @@ class SettingsStore;
 class CAppSettings;
 class CQuarryDoc;
 class CQuarryView;
+class CUsageFeedback;
 
 // The parts of start-up that reach outside the program, replaceable for
 // tests and for the parts that arrive later. Empty members take the
@@ -48,6 +49,9 @@ struct StartupHooks {
   std::function<bool()> process_shell_command;
   // The store the program's settings live in; default the user's.
   platform::SettingsStore* store = nullptr;
+  // What the Web Browser view does on every Go before it opens the page.
+  // Default: the one-time usage report (CUsageFeedback).
+  std::function<void()> usage_feedback;
   // Whether the frame is shown at the end of start-up.
   bool show_main_window = true;
   // Whether closing the frame ends the application's event loop.
@@ -75,9 +79,11 @@ class CQuarryApp : public QObject {
 
  public:
   // `args` are the command line's arguments after the program name. A
-  // QApplication must exist. Records the start time.
+  // QApplication must exist. Records the start time, and takes every
+  // message of the program (AppMessageBox) into DoMessageBox.
   explicit CQuarryApp(std::vector<std::string> args, StartupHooks hooks = {});
-  // Destroys the frame (and with it the view), then the document.
+  // Ends a usage report under way, destroys the frame (and with it the
+  // view), then the document, and gives the messages back.
   ~CQuarryApp() override;
 
   CQuarryApp(const CQuarryApp&) = delete;
@@ -88,6 +94,13 @@ class CQuarryApp : public QObject {
   bool InitInstance();
   // Ends the background work; the exit status.
   int ExitInstance();
+
+  // Shows one message of the program: a CKsMessageBox captioned "Quarry"
+  // over the active window (else the frame), whose Help opens the help
+  // pages at `help_id`. Returns the id of the button pressed, or the
+  // remembered answer. Start-up failures before the frame exists use the
+  // plain stop box instead (StartupHooks::stop_box).
+  int DoMessageBox(const QString& text, uint32_t style, int help_id);
 
   // The application's own commands (About); false for any other.
   bool OnCommand(int id);
@@ -148,6 +161,8 @@ class CQuarryApp : public QObject {
   CAppSettings* settings_ = nullptr;
   std::unique_ptr<CMainFrame> frame_;
   CQuarryView* view_ = nullptr;  // owned by the frame
+  // Declared last: its worker is stopped first.
+  std::unique_ptr<CUsageFeedback> usage_feedback_;
 };
 
 }  // namespace quarry

@@ -15,7 +15,13 @@
 #include "app/view_web_browser.h"
 #include "framework/window_placement.h"
 #include "framework/caption_bar.h"
+#include "framework/ks_controls.h"
+#include "framework/msgbox/app_message_box.h"
+#include "framework/msgbox/ks_message_box.h"
 #include "framework/string_table.h"
+
+#include <QPushButton>
+#include <QTimer>
 
 namespace quarry {
 namespace {
@@ -51,6 +57,31 @@ TEST(QuarryAppTest, StartsStageByStageAndShowsTheWebBrowserView) {
   EXPECT_EQ(snapshot.status, "Ready");
   EXPECT_EQ(snapshot.current_view, "Web Browser View");
   EXPECT_EQ(snapshot.visited_views, std::vector<std::string>{"Web Browser View"});
+}
+
+TEST(QuarryAppTest, EveryMessageIsAMessageBoxCaptionedQuarryOverTheProgram) {
+  {
+    AppFixture fixture;
+    CQuarryApp& app = fixture.Start();
+    ASSERT_TRUE(HasMessageBoxHook());
+    QString caption;
+    QWidget* owner = nullptr;
+    QTimer::singleShot(0, [&] {
+      for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<CKsMessageBox*>(window);
+        if (box == nullptr || !box->isVisible()) continue;
+        caption = box->windowTitle();
+        owner = box->parentWidget();
+        box->Button(mb::kIdNo)->Button()->click();
+      }
+    });
+    EXPECT_EQ(AppMessageBox(QStringLiteral("Replace the file?"), mb::kYesNo | mb::kIconQuestion),
+              mb::kIdNo);
+    EXPECT_EQ(caption, QStringLiteral("Quarry"));
+    EXPECT_EQ(owner, static_cast<QWidget*>(app.MainFrame()));
+  }
+  // The program is gone: messages no longer go to it.
+  EXPECT_FALSE(HasMessageBoxHook());
 }
 
 TEST(QuarryAppTest, AFirstRunWritesNothingUntilClosedAndThenOnlyTheFirstRunMarkAndPlace) {

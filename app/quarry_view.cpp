@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QMessageBox>
 #include <QResizeEvent>
 #include <algorithm>
 #include <memory>
@@ -21,6 +20,7 @@
 #include "framework/command_ids.h"
 #include "framework/dialog_font.h"
 #include "framework/dialog_units.h"
+#include "framework/msgbox/app_message_box.h"
 #include "framework/qt_colour.h"
 #include "framework/tree_ctrl_ext.h"
 #include "web/web_settings.h"
@@ -428,7 +428,7 @@ void CQuarryView::ShowMessage(const QString& text) {
     message_sink_(text);
     return;
   }
-  QMessageBox::warning(window(), QStringLiteral("Quarry"), text);
+  AppMessageBox(text, mb::kIconExclamation);
 }
 
 intptr_t CQuarryView::WindowProc(uint32_t message, uintptr_t wparam,

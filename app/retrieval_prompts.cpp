@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QEventLoop>
 #include <QUrl>
-#include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
 #include <QWidget>
@@ -11,6 +10,7 @@
 #include <condition_variable>
 
 #include "framework/credentials_dlg.h"
+#include "framework/msgbox/app_message_box.h"
 
 namespace quarry {
 
@@ -49,12 +49,7 @@ CRetrievalPrompts::CRetrievalPrompts(QWidget* dialog_parent) : dialog_parent_(di
     dialog->open();
     return dialog;
   };
-  message_sink_ = [this](const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Quarry"), text,
-                                QMessageBox::Ok, dialog_parent_);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
-  };
+  message_sink_ = [](const QString& text) { AppMessageBox(text, mb::kIconExclamation); };
 }
 
 CRetrievalPrompts::~CRetrievalPrompts() {

@@ -16,6 +16,7 @@
 #include "app/app_settings.h"
 #include "framework/command_ids.h"
 #include "framework/ks_controls.h"
+#include "framework/msgbox/app_message_box.h"
 #include "framework/spin_ctrl_ext.h"
 
 namespace quarry {
@@ -46,9 +47,12 @@ uint64_t ReadPort(const QString& text) {
   return value;
 }
 
-void DefaultShower(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
-  QMessageBox box(icon, QStringLiteral("Quarry"), text, QMessageBox::Ok, parent);
-  box.exec();
+// The program's message box, over the window that is active then.
+void DefaultShower(QWidget*, const QString& text, QMessageBox::Icon icon) {
+  AppMessageBox(text, icon == QMessageBox::Information ? mb::kIconInformation
+                      : icon == QMessageBox::Critical  ? mb::kIconStop
+                      : icon == QMessageBox::Question  ? mb::kIconQuestion
+                                                       : mb::kIconExclamation);
 }
 
 }  // namespace

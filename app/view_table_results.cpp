@@ -12,7 +12,6 @@
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMetaObject>
 #include <QMimeData>
 #include <QPushButton>
@@ -37,6 +36,7 @@
 #include "framework/command_ids.h"
 #include "framework/edit_label_dlg.h"
 #include "framework/ks_controls.h"
+#include "framework/msgbox/app_message_box.h"
 #include "platform/window_message_ids.h"
 #include "web/web_address.h"
 
@@ -230,7 +230,7 @@ CViewTableResults::CViewTableResults()
     return dialog.selectedFiles().constFirst();
   };
   error_sink_ = [this](const QString& text) {
-    QMessageBox::warning(this, QStringLiteral("Quarry"), text);
+    AppMessageBox(text, mb::kIconExclamation);
   };
   SetOpenAfterExportHook(&OpenExportedFile);
 }

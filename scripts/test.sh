@@ -16,4 +16,4 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DQUARRY_SANITIZE=ON -DQUARRY_FUZZ=ON -DQUARRY_BUILD_BENCH=OFF -DQUARRY_BUILD_GUI=OFF
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure -j "$jobs" -L 'engine|web|platform|updater|fuzz'
+  ctest --test-dir build-asan --output-on-failure -j "$jobs" -L 'engine|web|platform|updater|fault|fuzz'

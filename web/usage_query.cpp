@@ -118,4 +118,21 @@ UsageQuery BuildUsageQuery(const FeedbackRecord& record, const UsageIdentity& id
   return result;
 }
 
+std::string TrimVersionText(std::string_view version) {
+  std::string text(version);
+  // A "0" goes only while a "." stands before it: it ends a fraction. A
+  // "." left at the end goes with it, so the part before may lose its
+  // zeros in turn, unless it is the whole number.
+  while (!text.empty()) {
+    if (text.back() == '.') {
+      text.pop_back();
+    } else if (text.back() == '0' && text.find('.') != std::string::npos) {
+      text.pop_back();
+    } else {
+      break;
+    }
+  }
+  return text;
+}
+
 }  // namespace quarry

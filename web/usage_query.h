@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quarry {
 
@@ -66,6 +67,12 @@ struct UsageQuery {
 // an address.
 UsageQuery BuildUsageQuery(const FeedbackRecord& record, const UsageIdentity& identity,
                            const MachineFacts* facts);
+
+// A program version ("3.20.0.0") as the report sends it ("3.2"). Versions
+// compare as decimal fractions (1.1 is 1.10), so trailing ".0" parts and
+// the zeros that end the last fraction go, but a whole number keeps its
+// own: "10.0.0.0" gives "10", "10.10.0.0" gives "10.1", "0.0.0.0" "0".
+std::string TrimVersionText(std::string_view version);
 
 }  // namespace quarry
 

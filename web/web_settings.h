@@ -32,6 +32,11 @@ inline constexpr char kOfflineModeValue[] = "OfflineMode";
 inline constexpr char kQuarrySettingsKey[] = "Software\\Zandor Tech\\Quarry\\Settings";
 inline constexpr char kMaxPageSizeValue[] = "MaxPageSize";
 inline constexpr char kTransferTimeLimitValue[] = "TransferTimeLimit";
+// The installation's identity in the program's "Settings" section: the
+// time of the first usage report once the site acknowledged it (also
+// handed to the updater), and an identity given at setup.
+inline constexpr char kSetupConfig3Value[] = "SetupConfig3";
+inline constexpr char kSetupConfigValue[] = "SetupConfig";
 // The program's proxy settings, which every retrieval of a page copies.
 inline constexpr char kOnlineKey[] = "Software\\Zandor Tech\\Quarry\\Online";
 inline constexpr char kUseProxyValue[] = "UseProxy";

@@ -1,9 +1,9 @@
 #include "app/favorites/import_offer.h"
 
-#include <QMessageBox>
 #include <QStringList>
 
 #include "app/favorites/favorites_list.h"
+#include "framework/msgbox/app_message_box.h"
 
 namespace quarry {
 
@@ -32,10 +32,9 @@ QString ImportQuestionText(const std::vector<favorites::BookmarkSource>& sources
       .arg(list);
 }
 
-bool AskWithMessageBox(QWidget* parent, const QString& question) {
-  return QMessageBox::question(parent, QStringLiteral("Quarry"), question,
-                               QMessageBox::Yes | QMessageBox::No,
-                               QMessageBox::Yes) == QMessageBox::Yes;
+bool AskWithMessageBox(QWidget*, const QString& question) {
+  // The program's message box finds its window itself.
+  return AppMessageBox(question, mb::kYesNo | mb::kIconQuestion) == mb::kIdYes;
 }
 
 int OfferBookmarkImport(QWidget* parent, platform::SettingsStore& store,
