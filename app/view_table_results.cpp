@@ -21,6 +21,7 @@
 #include <QStatusBar>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "app/app_settings.h"
@@ -104,7 +105,15 @@ ParseOutcome ParsePage(const std::string& url, const PageFetchOptions& options) 
   }
   outcome.ok = true;
   outcome.truncated = page.truncated;
-  outcome.tables = ParsePageText(page.bytes);
+  PageTextNotes notes;
+  outcome.tables = ParsePageText(page.bytes, &notes, options.cancel);
+  if (options.cancel != nullptr && options.cancel->load()) {
+    outcome = ParseOutcome();
+    outcome.cancelled = true;
+    outcome.error = "Stopped";
+    return outcome;
+  }
+  outcome.note = ZeroByteWarning(notes);
   NameUnnamedTables(outcome.tables);
   outcome.summaries.reserve(outcome.tables.size());
   for (const ExtractedTable& table : outcome.tables) {
@@ -238,8 +247,19 @@ CViewTableResults::CViewTableResults()
 CViewTableResults::~CViewTableResults() {
   // The workers hand their results to this object's thread by queued
   // calls; once they have ended, destroying this object discards those.
-  if (cancel_) cancel_->store(true);
-  if (worker_.joinable()) worker_.join();
+  if (job_) job_->cancel = true;
+  if (worker_.joinable()) {
+    // A stopped download ends at once, a scan at its next table; a single
+    // enormous table may take longer, and the window does not wait for it.
+    for (int waited = 0; !job_->done && waited < 1000; waited += 10) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (job_->done) {
+      worker_.join();
+    } else {
+      worker_.detach();
+    }
+  }
   if (export_worker_.joinable()) export_worker_.join();
   if (grid_worker_.joinable()) grid_worker_.join();
 }
@@ -273,26 +293,28 @@ bool CViewTableResults::StartParse(const QString& url) {
   if (progress_ != nullptr) progress_->Start();
   ShowStatus(QStringLiteral("Reading %1\u2026").arg(TextFromBytes(DisplayAddress(address))));
 
-  cancel_ = std::make_shared<std::atomic<bool>>(false);
+  job_ = std::make_shared<ParseJob>();
   if (worker_.joinable()) worker_.join();  // the last one has finished
-  worker_ = std::thread([this, address, cancel = cancel_] {
+  // The worker reaches this view only through its window handle, so that
+  // it may outlive the view (see the destructor).
+  const platform::WindowHandle self = Handle();
+  worker_ = std::thread([this, self, address, job = job_] {
     PageFetchOptions options;
-    options.cancel = cancel.get();
-    options.progress = [this](double fraction) {
-      // Widgets belong to the user-interface thread.
-      QMetaObject::invokeMethod(
-          this, [this, fraction] { if (busy_ && progress_) progress_->SetFraction(fraction); },
-          Qt::QueuedConnection);
+    options.cancel = &job->cancel;
+    options.progress = [this, self](double fraction) {
+      platform::PostCall(self, [this, fraction] {
+        if (busy_ && progress_) progress_->SetFraction(fraction);
+      });
     };
     auto outcome = std::make_shared<ParseOutcome>(ParsePage(address, options));
-    QMetaObject::invokeMethod(
-        this, [this, outcome] { FinishParse(outcome); }, Qt::QueuedConnection);
+    platform::PostCall(self, [this, outcome] { FinishParse(outcome); });
+    job->done = true;
   });
   return true;
 }
 
 void CViewTableResults::StopParse() {
-  if (busy_ && cancel_) cancel_->store(true);
+  if (busy_ && job_) job_->cancel = true;
 }
 
 void CViewTableResults::EnsureProgress() {
@@ -320,6 +342,9 @@ void CViewTableResults::FinishParse(const std::shared_ptr<ParseOutcome>& outcome
                      .arg(PageSizeText(outcome->limit)));
     } else {
       ShowStatus(QStringLiteral("%1 table(s) found").arg(tables_.size()));
+    }
+    if (!outcome->note.empty()) {
+      ShowStatus(status_text_ + QStringLiteral("; ") + QString::fromStdString(outcome->note));
     }
   } else if (outcome->cancelled) {
     ShowStatus(QStringLiteral("Stopped"));

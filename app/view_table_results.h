@@ -47,11 +47,14 @@ struct ParseOutcome {
   bool truncated = false;  // the page was cut at `limit` bytes
   int64_t limit = 0;       // the most a page may have (bytes)
   std::string error;       // why the page could not be read, when !ok
+  std::string note;        // what the page's reading had to say (a zero
+                           // byte that ended its text), "" when nothing
 };
 
 // Fetches `url` afresh through FetchPage (up to MaxPageSize bytes; the
 // stored proxy settings apply) and scans it into named tables. Blocks;
-// meant for a worker thread; touches no window.
+// meant for a worker thread; touches no window. The options' cancel flag
+// also stops the scan between tables.
 ParseOutcome ParsePage(const std::string& url, const PageFetchOptions& options);
 
 // The save dialog's filter in Qt's form, from the "Desc|patterns|...||"
@@ -98,8 +101,10 @@ class CViewTableResults : public CSubViewPage {
   using ErrorSink = std::function<void(const QString& text)>;
 
   CViewTableResults();
-  // Stops a running parse and waits for its worker (its result is
-  // dropped), and waits for a running export to finish writing.
+  // Stops a running parse (its result is dropped) and waits a moment for
+  // its worker; a worker still deep in a huge page then finishes on its
+  // own, touching nothing of this view. Waits for a running export to
+  // finish writing.
   ~CViewTableResults() override;
 
   QString Caption() const override;
@@ -238,9 +243,14 @@ class CViewTableResults : public CSubViewPage {
 
   QString url_;
   bool busy_ = false;
+  // The running parse: its worker, and what the worker shares with this
+  // view (a stop flag, and whether it has finished). Each parse has its own.
+  struct ParseJob {
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+  };
   std::thread worker_;
-  // The running parse's stop flag; each parse has its own.
-  std::shared_ptr<std::atomic<bool>> cancel_;
+  std::shared_ptr<ParseJob> job_;
   CParseProgress* progress_ = nullptr;  // owned by the window
   QString status_text_;
   QString export_path_;  // the last path an export was written to

@@ -184,6 +184,15 @@ TEST_F(TableResultsTest, FailedDownloadKeepsTheTablesAndSaysWhy) {
   EXPECT_TRUE(view_->StatusText().contains("No such file")) << view_->StatusText().toStdString();
 }
 
+TEST_F(TableResultsTest, AZeroByteThatEndsThePageIsSaid) {
+  const std::string page = std::string("<table id=\"a\"><tr><td>1</td></tr></table>\0", 42) +
+                           "<table id=\"b\"><tr><td>2</td></tr></table>";
+  ASSERT_TRUE(Parse(PageFile(page)));
+  EXPECT_EQ(ListedNames(), QStringList({"a"}));
+  EXPECT_TRUE(view_->StatusText().contains("zero byte at offset 41"))
+      << view_->StatusText().toStdString();
+}
+
 TEST_F(TableResultsTest, PageCutAtSizeLimitSaysSo) {
   auto& store = platform::SettingsStore::User();
   ASSERT_TRUE(store.SetDword(kQuarrySettingsKey, kMaxPageSizeValue, 200));

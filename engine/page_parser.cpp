@@ -9,7 +9,8 @@
 
 namespace quarry {
 
-TableList ParsePageText(std::string_view page, PageTextNotes* notes) {
+TableList ParsePageText(std::string_view page, PageTextNotes* notes,
+                        const std::atomic<bool>* cancel) {
   const PreparedPage prepared = PreparePageText(page);
   if (notes != nullptr) *notes = prepared.notes();
 
@@ -20,6 +21,7 @@ TableList ParsePageText(std::string_view page, PageTextNotes* notes) {
   TableList tables;
   tables.reserve(strings.Count());
   strings.ForEach([&](std::string_view source) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return false;
     ExtractedTable table;
     if (ParseTable(source, &table.data, &table, false, true, false)) {
       table.data.shrink_to_fit();

@@ -4,6 +4,7 @@
 #ifndef QUARRY_ENGINE_PAGE_PARSER_H_
 #define QUARRY_ENGINE_PAGE_PARSER_H_
 
+#include <atomic>
 #include <string_view>
 
 #include "engine/extracted_table.h"
@@ -22,8 +23,11 @@ namespace quarry {
 // caller can say that the page was cut at a zero byte or was UTF-16.
 // Never fails. Work and memory stay bounded per byte of the page: the
 // working memory beyond the page and the returned tables is about one
-// copy of the largest table.
-TableList ParsePageText(std::string_view page, PageTextNotes* notes = nullptr);
+// copy of the largest table. When `cancel` (may be null) is set from
+// another thread, the parse stops before the next table and returns what
+// it has; a caller that stops a parse drops that.
+TableList ParsePageText(std::string_view page, PageTextNotes* notes = nullptr,
+                        const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace quarry
 

@@ -49,5 +49,14 @@ TEST(PageParserTest, PagesWithoutCompleteTablesGiveNothing) {
   EXPECT_TRUE(ParsePageText("<table>no rows</table>").empty());
 }
 
+TEST(PageParserTest, AStoppedParseEndsBeforeTheNextTable) {
+  std::string page;
+  for (int i = 0; i < 100; ++i) page += "<table><tr><td>x</td></tr></table>";
+  std::atomic<bool> cancel{true};
+  EXPECT_TRUE(ParsePageText(page, nullptr, &cancel).empty());
+  cancel = false;
+  EXPECT_EQ(ParsePageText(page, nullptr, &cancel).size(), 100u);
+}
+
 }  // namespace
 }  // namespace quarry
