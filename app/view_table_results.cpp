@@ -241,7 +241,7 @@ CViewTableResults::CViewTableResults()
   error_sink_ = [this](const QString& text) {
     AppMessageBox(text, mb::kIconExclamation);
   };
-  SetOpenAfterExportHook(&OpenExportedFile);
+  open_after_export_ = &OpenExportedFile;
 }
 
 CViewTableResults::~CViewTableResults() {
@@ -730,10 +730,14 @@ bool CViewTableResults::ExportTo(const QString& path) {
   ShowStatus(QStringLiteral("Writing %1\u2026").arg(QDir::toNativeSeparators(path)));
   QGuiApplication::setOverrideCursor(Qt::BusyCursor);
   if (export_worker_.joinable()) export_worker_.join();  // the last one has finished
-  export_worker_ = std::thread([this, snapshot, file, options, path] {
-    const bool written = ExportListToFile(*snapshot, file, &options);
+  export_worker_ = std::thread([this, snapshot, file, options, path, open = open_after_export_] {
+    std::string reason;
+    const bool written = ExportListToFile(*snapshot, file, &options, open, &reason);
     QMetaObject::invokeMethod(
-        this, [this, written, path] { FinishExport(written, path, QString()); },
+        this,
+        [this, written, path, reason = TextFromBytes(reason)] {
+          FinishExport(written, path, reason);
+        },
         Qt::QueuedConnection);
   });
   return true;
@@ -747,9 +751,9 @@ void CViewTableResults::FinishExport(bool written, const QString& path, const QS
     export_path_ = path;  // remembered only once it was written
     ShowStatus(QStringLiteral("Exported to %1").arg(QDir::toNativeSeparators(path)));
   } else {
-    const QString text =
-        reason.isEmpty() ? QStringLiteral("Could not write %1").arg(QDir::toNativeSeparators(path))
-                         : reason;
+    // The cause says what to put right: a missing folder, a full disk.
+    QString text = QStringLiteral("Could not write %1").arg(QDir::toNativeSeparators(path));
+    if (!reason.isEmpty()) text += QStringLiteral(": ") + reason;
     ShowStatus(text);
     // A file the user asked for and did not get must not pass unnoticed.
     if (error_sink_) error_sink_(text);

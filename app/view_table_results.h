@@ -192,6 +192,8 @@ class CViewTableResults : public CSubViewPage {
   void SetLabelPrompt(LabelPrompt prompt) { label_prompt_ = std::move(prompt); }
   void SetSavePrompt(SavePrompt prompt) { save_prompt_ = std::move(prompt); }
   void SetErrorSink(ErrorSink sink) { error_sink_ = std::move(sink); }
+  // What opens an exported file; the default hands it to the desktop.
+  void SetOpenAfterExport(OpenAfterExportHook open) { open_after_export_ = std::move(open); }
 
   CListCtrlExt* TableListCtrl() const { return table_list_; }
   CListCtrlExt* Grid() const { return grid_; }
@@ -262,6 +264,7 @@ class CViewTableResults : public CSubViewPage {
   LabelPrompt label_prompt_;
   SavePrompt save_prompt_;
   ErrorSink error_sink_;
+  OpenAfterExportHook open_after_export_;
 };
 
 }  // namespace quarry

@@ -56,12 +56,9 @@ class TableResultsTest : public ::testing::Test {
     view_->Init(nullptr, nullptr, &settings_);
     view_->resize(800, 500);
     view_->SetErrorSink([this](const QString& text) { errors_ << text; });
-    SetOpenAfterExportHook([this](const std::string& path) { opened_.push_back(path); });
+    view_->SetOpenAfterExport([this](const std::string& path) { opened_.push_back(path); });
   }
-  ~TableResultsTest() override {
-    view_.reset();
-    SetOpenAfterExportHook({});
-  }
+  ~TableResultsTest() override { view_.reset(); }
 
   // Parses `url` and waits for the result on the event loop.
   bool Parse(const QString& url) {
@@ -476,7 +473,7 @@ TEST_F(TableResultsTest, ExportThatCannotWriteTellsUser) {
   const QString path = QString::fromStdString(dir_.File("no/such/folder/t.csv"));
   EXPECT_FALSE(Export(path.toStdString()));
   ASSERT_EQ(errors_.size(), 1);
-  EXPECT_EQ(errors_[0], "Could not write " + path);
+  EXPECT_EQ(errors_[0], "Could not write " + path + ": No such file or directory: '" + path + "'");
   EXPECT_TRUE(opened_.empty());
 }
 

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <utility>
-
-#include "engine/work_meter.h"
 #include <vector>
+
+#include "engine/html_writer.h"
+#include "engine/work_meter.h"
 
 namespace quarry {
 
@@ -156,16 +157,17 @@ std::string BuildDelimitedText(const ExportGrid& grid,
 }
 
 bool ExportListToFile(const ExportGrid& grid, const std::string& path,
-                      const ExportOptions* options) {
+                      const ExportOptions* options, const OpenAfterExportHook& open_after,
+                      std::string* reason) {
   int32_t type = options ? options->file_type : kFileTypeCsv;
   if (type < kFileTypeCsv || type > kFileTypeText) type = kFileTypeCsv;
-  if (type == kFileTypeHtml) return ExportListToHtml(grid, path, options);
+  if (type == kFileTypeHtml) return ExportListToHtml(grid, path, options, open_after, reason);
 
   // The text always holds at least the header line's line end.
   const bool written = WriteFileReplacingWith(
-      path, [&](ExportSink& sink) { WriteDelimitedText(grid, options, type, sink); });
+      path, [&](ExportSink& sink) { WriteDelimitedText(grid, options, type, sink); }, reason);
   if (!written) return false;
-  if (options && options->open_after_export) OpenAfterExport(path);
+  if (options && options->open_after_export && open_after) open_after(path);
   return true;
 }
 

@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "engine/export_grid.h"
-#include "engine/html_writer.h"
+#include "engine/export_options.h"
 
 namespace quarry {
 
@@ -49,12 +49,13 @@ void WriteDelimitedText(const ExportGrid& grid, const ExportOptions* options, in
 // Writes the grid to `path` in the options' file type (no options, or a type
 // outside 0..2, writes comma-separated values; kFileTypeHtml goes through
 // ExportListToHtml). The file either receives the whole text or is left as
-// it was (see WriteFileReplacing). Returns true when the file was written;
-// then, when the options ask for it, the file is handed to the open hook
-// (SetOpenAfterExportHook, declared in export_grid.h). The text is streamed
-// to the file.
+// it was (see WriteFileReplacingWith), and `*reason`, when given, says why.
+// Returns true when the file was written; then, when the options ask for
+// it, the file is handed to `open_after` (when given). The text is
+// streamed to the file.
 bool ExportListToFile(const ExportGrid& grid, const std::string& path,
-                      const ExportOptions* options);
+                      const ExportOptions* options, const OpenAfterExportHook& open_after = {},
+                      std::string* reason = nullptr);
 
 }  // namespace quarry
 

@@ -1,19 +1,13 @@
 #include "engine/export_grid.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
-#include <mutex>
-#include <random>
 #include <system_error>
 #include <utility>
+
+#include "platform/atomic_file.h"
 
 namespace quarry {
 
@@ -162,44 +156,16 @@ std::string CellDisplayText(const ExportGrid& grid, int row, int column) {
 
 namespace {
 
-// Follows symbolic links from `path` so that the file they point to is
-// replaced rather than the link itself. Gives nullopt for a loop.
-std::optional<std::filesystem::path> ResolveLinks(std::filesystem::path path) {
-  namespace fs = std::filesystem;
-  for (int hops = 0; hops < 40; ++hops) {
-    std::error_code ec;
-    fs::file_status status = fs::symlink_status(path, ec);
-    if (ec || !fs::is_symlink(status)) return path;
-    fs::path next = fs::read_symlink(path, ec);
-    if (ec) return std::nullopt;
-    path = next.is_absolute() ? next : path.parent_path() / next;
-  }
-  return std::nullopt;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
-// Collects the pieces into a buffer and writes it out when full.
+// Collects the pieces into a buffer and hands it to the file when full.
 class FileSink : public ExportSink {
  public:
-  explicit FileSink(int fd) : fd_(fd) { buffer_.reserve(kBuffer); }
+  explicit FileSink(platform::AtomicFileWriter* file) : file_(file) { buffer_.reserve(kBuffer); }
 
   void Write(std::string_view bytes) override {
     if (!ok_) return;
     if (buffer_.size() + bytes.size() > kBuffer) Flush();
     if (bytes.size() >= kBuffer) {
-      ok_ = ok_ && WriteAll(fd_, bytes);
+      ok_ = ok_ && file_->Write(bytes);
     } else {
       buffer_.append(bytes);
     }
@@ -216,53 +182,14 @@ class FileSink : public ExportSink {
   static constexpr size_t kBuffer = 1 << 16;
 
   void Flush() {
-    if (ok_ && !buffer_.empty()) ok_ = WriteAll(fd_, buffer_);
+    if (ok_ && !buffer_.empty()) ok_ = file_->Write(buffer_);
     buffer_.clear();
   }
 
-  int fd_;
+  platform::AtomicFileWriter* file_;
   std::string buffer_;
   bool ok_ = true;
 };
-
-// A device or pipe cannot be replaced by renaming; it is written directly.
-bool WriteInPlace(const std::string& path, const std::function<void(ExportSink&)>& produce) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return false;
-  FileSink sink(fd);
-  produce(sink);
-  bool ok = sink.Finish();
-  if (::close(fd) != 0) ok = false;
-  return ok;
-}
-
-// Creates a new, uniquely named file beside `target`. Created with mode 0666
-// so that the kernel applies the umask exactly as for an ordinary create.
-int CreateSibling(const std::filesystem::path& target, std::string* name) {
-  static std::atomic<uint64_t> counter{0};
-  thread_local std::mt19937_64 random{std::random_device{}()};
-  std::string base = target.filename().string();
-  if (base.size() > 200) base.resize(200);  // keep within NAME_MAX
-  const std::filesystem::path folder = target.parent_path();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[64];
-    std::snprintf(suffix, sizeof(suffix), ".%d.%llx.%llx.tmp",
-                  static_cast<int>(::getpid()),
-                  static_cast<unsigned long long>(counter.fetch_add(1)),
-                  static_cast<unsigned long long>(random() & 0xFFFFFFFFu));
-    std::filesystem::path candidate = folder / ("." + base + suffix);
-    *name = candidate.string();
-    int fd = ::open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
-std::mutex hook_mutex;
-OpenAfterExportHook& Hook() {
-  static OpenAfterExportHook hook;
-  return hook;
-}
 
 }  // namespace
 
@@ -272,54 +199,22 @@ void StreamSink::Write(std::string_view bytes) {
 
 bool StreamSink::ok() const { return static_cast<bool>(*out_); }
 
-bool WriteFileReplacing(const std::string& path, std::string_view bytes) {
-  return WriteFileReplacingWith(path, [bytes](ExportSink& sink) { sink.Write(bytes); });
+bool WriteFileReplacing(const std::string& path, std::string_view bytes, std::string* reason) {
+  return WriteFileReplacingWith(
+      path, [bytes](ExportSink& sink) { sink.Write(bytes); }, reason);
 }
 
 bool WriteFileReplacingWith(const std::string& path,
-                            const std::function<void(ExportSink&)>& produce) {
-  if (path.empty()) return false;
-  std::optional<std::filesystem::path> resolved = ResolveLinks(path);
-  if (!resolved || resolved->filename().empty()) return false;
-  const std::string target = resolved->string();
-
-  struct stat existing;
-  bool keep_mode = false;
-  if (::stat(target.c_str(), &existing) == 0) {
-    if (S_ISDIR(existing.st_mode)) return false;
-    if (!S_ISREG(existing.st_mode)) return WriteInPlace(target, produce);
-    keep_mode = true;
+                            const std::function<void(ExportSink&)>& produce,
+                            std::string* reason) {
+  platform::AtomicFileWriter file(path);
+  if (file.ok()) {
+    FileSink sink(&file);
+    produce(sink);
+    if (sink.Finish() && file.Commit()) return true;
   }
-
-  std::string temp;
-  int fd = CreateSibling(*resolved, &temp);
-  if (fd < 0) return false;
-  bool ok = true;
-  if (keep_mode) {
-    // Not fatal: the owner may hold bits we may not set (set-id bits).
-    (void)::fchmod(fd, existing.st_mode & 07777);
-  }
-  FileSink sink(fd);
-  produce(sink);
-  ok = sink.Finish() && ::fsync(fd) == 0;
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
-void SetOpenAfterExportHook(OpenAfterExportHook hook) {
-  std::lock_guard<std::mutex> lock(hook_mutex);
-  Hook() = std::move(hook);
-}
-
-void OpenAfterExport(const std::string& path) {
-  OpenAfterExportHook hook;
-  {
-    std::lock_guard<std::mutex> lock(hook_mutex);
-    hook = Hook();
-  }
-  if (hook) hook(path);
+  if (reason != nullptr) *reason = file.Reason();
+  return false;
 }
 
 }  // namespace quarry

@@ -244,36 +244,26 @@ class StreamSink : public ExportSink {
   std::ostream* out_;
 };
 
-// Writes what `produce` sends to its sink to `path`, as WriteFileReplacing
-// writes its bytes (below): the file holds all of it or is left as it was.
-// The text goes to the file in pieces as it is produced; at most a small
-// buffer of it is in memory at once.
+// Writes what `produce` sends to its sink to `path`, whole or not at all,
+// through the one atomic writer (platform/atomic_file.h: a link is followed
+// and stays, an existing file keeps its permission bits, anything but a
+// regular file is refused). The text goes to the file in pieces as it is
+// produced; at most a small buffer of it is in memory at once. Returns
+// false when the file could not be written, with the cause in `*reason`
+// (may be null), and the file left as it was.
 bool WriteFileReplacingWith(const std::string& path,
-                            const std::function<void(ExportSink&)>& produce);
+                            const std::function<void(ExportSink&)>& produce,
+                            std::string* reason = nullptr);
 
-// Writes `bytes` to `path` so that the file either holds all of them or is
-// left as it was: the bytes go to a new file in the same folder, which is
-// renamed over `path` only when fully written and flushed to disk. A new
-// file gets the permissions of an ordinary create (0666 less the umask); an
-// existing file keeps its permissions, and a symbolic link is followed
-// (the file it points to is replaced, the link stays). An existing target
-// that is not a regular file or folder (a device, a pipe) is written in
-// place. Returns false, leaving no temporary file behind, when the file
-// cannot be created or written.
-bool WriteFileReplacing(const std::string& path, std::string_view bytes);
+// The same for bytes already in memory.
+bool WriteFileReplacing(const std::string& path, std::string_view bytes,
+                        std::string* reason = nullptr);
 
 // Opening an exported file with the program the desktop associates with
-// it. The GUI installs a hook that starts the opening on a worker thread and
-// returns at once; without a hook (headless use) nothing is opened.
+// it, given to the export calls by the GUI (headless callers give none).
+// Called on the exporting thread once the file is written; it should start
+// the opening and return.
 using OpenAfterExportHook = std::function<void(const std::string& path)>;
-
-// Installs `hook`, replacing any earlier one; an empty function clears it.
-// Thread-safe. The hook is called on the exporting thread, without any lock
-// of ours held, so it may itself install or clear hooks.
-void SetOpenAfterExportHook(OpenAfterExportHook hook);
-
-// Calls the installed hook with `path`, if there is one.
-void OpenAfterExport(const std::string& path);
 
 }  // namespace quarry
 

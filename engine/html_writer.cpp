@@ -332,11 +332,12 @@ std::string BuildHtmlDocument(const ExportGrid& grid,
 }
 
 bool ExportListToHtml(const ExportGrid& grid, const std::string& path,
-                      const ExportOptions* options) {
+                      const ExportOptions* options, const OpenAfterExportHook& open_after,
+                      std::string* reason) {
   const bool written = WriteFileReplacingWith(
-      path, [&](ExportSink& sink) { WriteHtmlDocument(grid, options, sink); });
+      path, [&](ExportSink& sink) { WriteHtmlDocument(grid, options, sink); }, reason);
   if (!written) return false;
-  if (options && options->open_after_export) OpenAfterExport(path);
+  if (options && options->open_after_export && open_after) open_after(path);
   return true;
 }
 

@@ -18,30 +18,9 @@
 #include <vector>
 
 #include "engine/export_grid.h"
+#include "engine/export_options.h"
 
 namespace quarry {
-
-// File type codes of an export.
-inline constexpr int32_t kFileTypeCsv = 0;
-inline constexpr int32_t kFileTypeHtml = 1;
-inline constexpr int32_t kFileTypeText = 2;
-
-// How a grid is exported; owned by the caller, which may pass none.
-struct ExportOptions {
-  // List-order indexes of columns not written; any order, repeats allowed.
-  std::vector<int32_t> excluded_columns;
-  std::string title;    // text of the title element
-  std::string heading;  // text of a bold centred paragraph; none when empty
-  // When set, the HTML writer replaces *header_names_out by the written
-  // header texts joined by commas, with trailing commas removed. The string
-  // must outlive the call.
-  std::string* header_names_out = nullptr;
-  int32_t heading_font_size = 4;
-  int32_t header_font_size = 3;  // none when equal to heading_font_size
-  int32_t data_font_size = 2;    // none when equal to header_font_size
-  int32_t file_type = kFileTypeCsv;  // kFileTypeCsv, kFileTypeHtml or kFileTypeText
-  bool open_after_export = true;     // hand the written file to the open hook
-};
 
 // One table cell, or a paragraph, as it is written.
 struct HtmlCellFormat {
@@ -109,11 +88,12 @@ void WriteHtmlDocument(const ExportGrid& grid, const ExportOptions* options, Exp
 
 // Writes BuildHtmlDocument's text to `path`, streaming it (see
 // WriteFileReplacingWith: on failure an existing file is left as it was
-// and nothing is created).
+// and nothing is created, and `*reason`, when given, says why).
 // Returns true when the whole document was written; then, when the options
-// ask for it, the file is handed to the open hook.
+// ask for it, the file is handed to `open_after` (when given).
 bool ExportListToHtml(const ExportGrid& grid, const std::string& path,
-                      const ExportOptions* options);
+                      const ExportOptions* options, const OpenAfterExportHook& open_after = {},
+                      std::string* reason = nullptr);
 
 }  // namespace quarry
 

@@ -276,36 +276,33 @@ class ExportListToHtmlTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
   }
-  void TearDown() override {
-    SetOpenAfterExportHook({});
-    std::filesystem::remove_all(dir_);
-  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::filesystem::path dir_;
 };
 
 TEST_F(ExportListToHtmlTest, WritesDocumentAndOpensOnlyWhenAsked) {
   std::vector<std::string> opened;
-  SetOpenAfterExportHook([&](const std::string& p) { opened.push_back(p); });
+  const OpenAfterExportHook open = [&](const std::string& p) { opened.push_back(p); };
   MemoryGrid grid({"A"}, {{"1"}});
   ExportOptions options;
   options.file_type = kFileTypeHtml;
   const std::string path = (dir_ / "out.htm").string();
 
-  ASSERT_TRUE(ExportListToHtml(grid, path, &options));
+  ASSERT_TRUE(ExportListToHtml(grid, path, &options, open));
   std::ifstream in(path, std::ios::binary);
   std::string written((std::istreambuf_iterator<char>(in)), {});
   EXPECT_EQ(written, BuildHtmlDocument(grid, &options));
   EXPECT_EQ(opened, std::vector<std::string>{path});
 
   options.open_after_export = false;
-  ASSERT_TRUE(ExportListToHtml(grid, path, &options));
-  ASSERT_TRUE(ExportListToHtml(grid, path, nullptr));
+  ASSERT_TRUE(ExportListToHtml(grid, path, &options, open));
+  ASSERT_TRUE(ExportListToHtml(grid, path, nullptr, open));
   EXPECT_EQ(opened.size(), 1u);
 
   // A file that cannot be created: false, nothing opened.
   options.open_after_export = true;
   EXPECT_FALSE(ExportListToHtml(grid, (dir_ / "no" / "out.htm").string(),
-                                &options));
+                                &options, open));
   EXPECT_EQ(opened.size(), 1u);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "no"));
 }

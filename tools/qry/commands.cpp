@@ -119,8 +119,10 @@ int RunExport(const Invocation& inv, const RunContext& context,
     return FlushResult(out, err);
   }
   options.file_type = FileTypeFromExtension(inv.output);
-  if (!ExportListToFile(grid, inv.output, &options)) {
-    err << "qry: cannot write '" << inv.output << "'\n";
+  std::string reason;
+  if (!ExportListToFile(grid, inv.output, &options, {}, &reason)) {
+    // The writer's reason names the file (escaped) and the cause.
+    err << "qry: cannot write the table: " << reason << "\n";
     return kExitFailure;
   }
   return kExitOk;

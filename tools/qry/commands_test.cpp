@@ -199,8 +199,18 @@ TEST_F(QryCommandTest, FailedExportLeavesExistingOutputAlone) {
   const std::string unwritable = (dir_ / "no-such-dir" / "t.csv").string();
   EXPECT_EQ(Run({"export", page_, "--table", "1", "-o", unwritable}),
             kExitFailure);
-  EXPECT_EQ(err_.str(), "qry: cannot write '" + unwritable + "'\n");
+  EXPECT_EQ(err_.str(), "qry: cannot write the table: No such file or directory: '" +
+                            unwritable + "'\n");
   EXPECT_FALSE(fs::exists(dir_ / "no-such-dir"));
+
+  // A name with control bytes is shown escaped; a device is refused.
+  err_.str("");
+  EXPECT_EQ(Run({"export", page_, "--table", "1", "-o", (dir_ / "x\x1b[2J" / "t.csv").string()}),
+            kExitFailure);
+  EXPECT_NE(err_.str().find("x\\x1b[2J"), std::string::npos) << err_.str();
+  err_.str("");
+  EXPECT_EQ(Run({"export", page_, "--table", "1", "-o", "/dev/null"}), kExitFailure);
+  EXPECT_EQ(err_.str(), "qry: cannot write the table: '/dev/null' is not a regular file\n");
 }
 
 TEST_F(QryCommandTest, HelpVersionAndUsageErrors) {
