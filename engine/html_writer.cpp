@@ -285,9 +285,12 @@ void WriteHtmlDocument(const ExportGrid& grid, const ExportOptions* options, Exp
   });
   sink.Write(kRowEnd);
   if (opts.header_names_out) {
-    size_t end = header_names.find_last_not_of(',');
-    header_names.resize(end == std::string::npos ? 0 : end + 1);
-    *opts.header_names_out = std::move(header_names);
+    // Appended to what the caller's string held; the trailing commas of
+    // the whole text go.
+    std::string& names = *opts.header_names_out;
+    names += header_names;
+    const size_t end = names.find_last_not_of(',');
+    names.resize(end == std::string::npos ? 0 : end + 1);
   }
 
   const int rows = grid.RowCount();

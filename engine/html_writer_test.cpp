@@ -171,10 +171,10 @@ TEST(BuildHtmlDocumentTest, ColumnsInDisplayOrderWithoutExcludedOnes) {
   grid.SetHeaderAlignment(0, kAlignRight);
   ExportOptions options;
   options.excluded_columns = {1, 99};
-  std::string names = "left over";
+  std::string names = "kept,";
   options.header_names_out = &names;
   std::string doc = BuildHtmlDocument(grid, &options);
-  EXPECT_EQ(names, "C,A");
+  EXPECT_EQ(names, "kept,C,A");  // appended to what the string held
   size_t c = doc.find(">c<"), a = doc.find(">a<");
   ASSERT_NE(c, std::string::npos);
   ASSERT_NE(a, std::string::npos);
@@ -195,6 +195,7 @@ TEST(BuildHtmlDocumentTest, HeaderNamesOutDropsTrailingEmptyTitles) {
   EXPECT_EQ(names, "A,,B");
 
   grid.SetHeaderReadable(false);
+  names.clear();
   BuildHtmlDocument(grid, &options);
   EXPECT_EQ(names, "");
   EXPECT_NE(BuildHtmlDocument(grid, &options).find("<b>&nbsp;</b>"),
