@@ -414,5 +414,46 @@ TEST_F(RetrievalPeersTest, FtpMissingFileFailsAndLeavesTheOldOutputAlone) {
   EXPECT_EQ(peers::ReadTextFile(output), "previous download");
 }
 
+TEST_F(RetrievalPeersTest, AnFtpPageIsCutAtThePageLimitAndAFileDownloadKeepsItsLink) {
+  VsftpdPeer ftp;
+  QUARRY_START_PEER(ftp);
+  const std::string page = BigPage(200);
+  ASSERT_TRUE(peers::WriteTextFile(ftp.root() / "big.html", page, nullptr));
+
+  // A page fetch reads at most MaxPageSize bytes over FTP too, and says so.
+  ASSERT_TRUE(store_->SetDword(kQuarrySettingsKey, kMaxPageSizeValue, 1000));
+  WebRetrievalRequest request;
+  request.url = ftp.Url("big.html");
+  request.protocol = kProtocolFtp;
+  ASSERT_TRUE(RetrievePage(&request)) << request.error_text;
+  EXPECT_EQ(request.bytes_received, 1000);
+  EXPECT_EQ(request.truncated, 1u);
+  EXPECT_EQ(Received(request), page.substr(0, 1000));
+
+  // A download to a link replaces the file it points to, keeping its bits.
+  const fs::path real = home_.path() / "real.html";
+  ASSERT_TRUE(peers::WriteTextFile(real, "old", nullptr));
+  ASSERT_EQ(chmod(real.c_str(), 0600), 0);
+  fs::create_symlink(real, home_.path() / "link.html");
+  WebRetrievalRequest to_file;
+  to_file.url = ftp.Url("big.html");
+  to_file.protocol = kProtocolFtp;
+  to_file.output_file = (home_.path() / "link.html").string();
+  EXPECT_EQ(RetrieveToFile(&to_file), static_cast<int64_t>(page.size())) << to_file.error_text;
+  EXPECT_TRUE(fs::is_symlink(home_.path() / "link.html"));
+  EXPECT_TRUE(peers::ReadTextFile(real) == page);
+  struct stat info {};
+  ASSERT_EQ(stat(real.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+
+  // A pipe is refused, not opened (which would block).
+  const fs::path pipe = home_.path() / "pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  to_file.output_file = pipe.string();
+  EXPECT_EQ(RetrieveToFile(&to_file), 0);
+  EXPECT_NE(to_file.error_text.find("is not a regular file"), std::string::npos)
+      << to_file.error_text;
+}
+
 }  // namespace
 }  // namespace quarry
