@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QCollator>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,7 +12,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMetaObject>
-#include <QMimeData>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShortcut>
@@ -28,6 +26,7 @@
 #include "app/link_opener.h"
 #include "app/main_frame.h"
 #include "app/parse_progress.h"
+#include "app/table_clipboard.h"
 #include "engine/delimited_export.h"
 #include "engine/export_grid.h"
 #include "engine/grid_commands.h"
@@ -120,6 +119,33 @@ ParseOutcome ParsePage(const std::string& url, const PageFetchOptions& options) 
     outcome.summaries.push_back(SummarizeTable(table.data));
   }
   return outcome;
+}
+
+bool NaturalLess(const QString& a, const QString& b) {
+  qsizetype i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (a[i].isDigit() && b[j].isDigit()) {
+      // Runs of digits compare by value: fewer significant digits first.
+      qsizetype i_end = i, j_end = j;
+      while (i_end < a.size() && a[i_end].isDigit()) ++i_end;
+      while (j_end < b.size() && b[j_end].isDigit()) ++j_end;
+      qsizetype i_start = i, j_start = j;
+      while (i_start + 1 < i_end && a[i_start] == u'0') ++i_start;
+      while (j_start + 1 < j_end && b[j_start] == u'0') ++j_start;
+      const qsizetype i_len = i_end - i_start, j_len = j_end - j_start;
+      if (i_len != j_len) return i_len < j_len;
+      const int order = QStringView(a).mid(i_start, i_len).compare(QStringView(b).mid(j_start, j_len));
+      if (order != 0) return order < 0;
+      i = i_end;
+      j = j_end;
+      continue;
+    }
+    const QChar x = a[i].toCaseFolded(), y = b[j].toCaseFolded();
+    if (x != y) return x < y;
+    ++i;
+    ++j;
+  }
+  return a.size() - i < b.size() - j;
 }
 
 QString ConvertFileFilter(const QString& pipe_filter) {
@@ -405,9 +431,6 @@ void CViewTableResults::SortTables(int column, Qt::SortOrder order) {
   const size_t count = tables_.size();
   std::vector<size_t> order_of(count);
   for (size_t i = 0; i < count; ++i) order_of[i] = i;
-  QCollator collator;
-  collator.setNumericMode(true);
-  collator.setCaseSensitivity(Qt::CaseInsensitive);
   std::vector<QString> keys(count);
   for (size_t i = 0; i < count; ++i) {
     keys[i] = column == kColumnPreview ? table_list_->GetItemText(static_cast<int>(i), column)
@@ -419,7 +442,7 @@ void CViewTableResults::SortTables(int column, Qt::SortOrder order) {
       const TableSummary& y = summaries_[b];
       return std::pair(x.lines, x.columns) < std::pair(y.lines, y.columns);
     }
-    return collator.compare(keys[a], keys[b]) < 0;
+    return NaturalLess(keys[a], keys[b]);
   };
   std::stable_sort(order_of.begin(), order_of.end(), [&](size_t a, size_t b) {
     return order == Qt::AscendingOrder ? less(a, b) : less(b, a);
@@ -472,33 +495,7 @@ void CViewTableResults::CopyGridSelection() {
 
 void CViewTableResults::CopyToClipboard(const std::vector<std::string>& titles,
                                         const std::vector<std::vector<std::string>>& rows) {
-  // Tab-separated text as the text export writes it, and an HTML table, so
-  // that a spreadsheet or a word processor keeps the cells apart.
-  MemoryGrid grid(titles, rows);
-  ExportOptions options;
-  options.file_type = kFileTypeText;
-  std::string text = BuildDelimitedText(grid, &options, kFileTypeText);
-  if (titles.empty() && text.starts_with("\r\n")) text.erase(0, 2);  // no title line
-  QString html = QStringLiteral("<table>");
-  if (!titles.empty()) {
-    html += QStringLiteral("<tr>");
-    for (const std::string& title : titles) {
-      html += QStringLiteral("<th>%1</th>").arg(TextFromBytes(title).toHtmlEscaped());
-    }
-    html += QStringLiteral("</tr>");
-  }
-  for (const std::vector<std::string>& cells : rows) {
-    html += QStringLiteral("<tr>");
-    for (const std::string& cell : cells) {
-      html += QStringLiteral("<td>%1</td>").arg(TextFromBytes(cell).toHtmlEscaped());
-    }
-    html += QStringLiteral("</tr>");
-  }
-  html += QStringLiteral("</table>");
-  auto* data = new QMimeData();
-  data->setText(TextFromBytes(text));
-  data->setHtml(html);
-  QGuiApplication::clipboard()->setMimeData(data);
+  QGuiApplication::clipboard()->setMimeData(TableMimeData(titles, rows));
 }
 
 void CViewTableResults::ShowStatus(const QString& text) {

@@ -57,6 +57,10 @@ struct ParseOutcome {
 // also stops the scan between tables.
 ParseOutcome ParsePage(const std::string& url, const PageFetchOptions& options);
 
+// Orders names as people read them: case ignored, and runs of digits by
+// their value, so "Table 2" comes before "Table 10".
+bool NaturalLess(const QString& a, const QString& b);
+
 // The save dialog's filter in Qt's form, from the "Desc|patterns|...||"
 // form the program's texts use: "HTML Files (*.htm *.html);;...".
 QString ConvertFileFilter(const QString& pipe_filter);

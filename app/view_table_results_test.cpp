@@ -4,6 +4,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
@@ -551,6 +554,75 @@ TEST_F(TableResultsTest, ALargeTableIsLaidOutOnAWorkerAndShownWhenReady) {
   quarry::testing::Pump(300);
   EXPECT_EQ(GridRows(), QStringList({"s"}));
   EXPECT_EQ(view_->SelectedTable(), 1);
+}
+
+TEST_F(TableResultsTest, TheListTellsTablesApartAndSortsByAnyColumn) {
+  std::string page;
+  for (int t : {10, 2, 1}) {
+    page += "<table id=\"Table " + std::to_string(t) + "\">";
+    for (int r = 0; r < t; ++r) page += "<tr><td>r" + std::to_string(r) + "</td><td> </td></tr>";
+    page += "</table>";
+  }
+  page += "<table id=\"x<y\"><tr><td>a&amp;b</td><td>c</td><td>d</td></tr></table>";
+  ASSERT_TRUE(Parse(PageFile(page)));
+  CListCtrlExt* list = view_->TableListCtrl();
+  ASSERT_EQ(list->GetItemCount(), 4);
+  EXPECT_EQ(list->GetItemText(0, CViewTableResults::kColumnSize), "10 \u00d7 2");
+  // The preview skips empty cells; the tool tip shows the first rows, escaped.
+  EXPECT_EQ(list->GetItemText(3, CViewTableResults::kColumnPreview), "a&b \u00b7 c \u00b7 d");
+  const QString tip = list->model()->index(3, 0).data(Qt::ToolTipRole).toString();
+  EXPECT_TRUE(tip.contains("<td>a&amp;b</td>")) << tip.toStdString();
+  EXPECT_TRUE(tip.contains("<b>x&lt;y</b>")) << tip.toStdString();
+
+  view_->ShowTable(1);  // "Table 2"
+  view_->SortTables(CViewTableResults::kColumnId, Qt::AscendingOrder);
+  EXPECT_EQ(ListedNames(), QStringList({"Table 1", "Table 2", "Table 10", "x<y"}));
+  // The shown table follows its row.
+  EXPECT_EQ(view_->SelectedTable(), 1);
+  EXPECT_EQ(GridRows().size(), 2);
+  view_->SortTables(CViewTableResults::kColumnSize, Qt::DescendingOrder);
+  EXPECT_EQ(ListedNames(), QStringList({"Table 10", "Table 2", "x<y", "Table 1"}));
+  EXPECT_EQ(view_->SelectedTable(), 1);
+  // Edits follow the sorted rows: deleting the first removes "Table 10".
+  view_->TableListCtrl()->SetSelectedRow(0);
+  view_->DeleteSelectedTables();
+  EXPECT_EQ(ListedNames(), QStringList({"Table 2", "x<y", "Table 1"}));
+  EXPECT_EQ(list->GetItemText(0, CViewTableResults::kColumnSize), "2 \u00d7 2");
+}
+
+TEST_F(TableResultsTest, CopyingPutsTabTextAndAnHtmlTableOnTheClipboard) {
+  ASSERT_TRUE(Parse(PageFile(kPage)));
+  view_->HeaderCheck()->SetValue(1);
+  view_->ShowTable(0);
+  view_->CopyGridSelection();  // nothing selected: the whole table
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(data->text(), "Name\tPrice\r\na,b\t3\r\nc\t4\r\n");
+  EXPECT_EQ(data->html(),
+            "<table><tr><th>Name</th><th>Price</th></tr><tr><td>a,b</td><td>3</td></tr>"
+            "<tr><td>c</td><td>4</td></tr></table>");
+
+  view_->Grid()->SetSelectedRow(1);  // one row: its cells only
+  view_->CopyGridSelection();
+  EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->text(), "c\t4\r\n");
+
+  // Copy Table takes the whole table of a list row, without opening it.
+  view_->HeaderCheck()->SetValue(0);
+  view_->CopyTable(1);
+  EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->text(), "x\ty\tz\r\n1\t2\t3\r\nx\ty\tz\r\n");
+}
+
+TEST(TableResultsHelpers, NamesSortAsPeopleReadThem) {
+  struct Case {
+    const char* a;
+    const char* b;
+    bool less;
+  };
+  for (const Case& c : {Case{"Table 2", "Table 10", true}, Case{"Table 10", "Table 2", false},
+                        Case{"table 1", "Table 2", true}, Case{"Table 007", "Table 8", true},
+                        Case{"a", "a1", true}, Case{"a1", "a1", false}, Case{"b", "A", false}}) {
+    EXPECT_EQ(NaturalLess(c.a, c.b), c.less) << c.a << " < " << c.b;
+  }
 }
 
 TEST(TableResultsHelpers, FilterPathAndAddressRules) {
