@@ -152,6 +152,9 @@ TEST_F(FaultCaptureTest, ReporterStartsInAFreshProcessAndNamesFunctions) {
   EXPECT_NE(report.find("fault_capture_helper+0x"), std::string::npos) << report;
   EXPECT_NE(report.find("quarry::SimulateFault"), std::string::npos) << report;
   EXPECT_NE(report.find("main+0x"), std::string::npos) << report;
+  // The reporter describes the machine.
+  EXPECT_NE(report.find("Installed CPUs:\t"), std::string::npos);
+  EXPECT_NE(report.find("Tot Phys Mem:\t"), std::string::npos);
 }
 
 }  // namespace

@@ -146,6 +146,40 @@ std::string ViewsSection(std::string_view current, const std::vector<std::string
   return text + "\r\n";
 }
 
+std::string SystemInfoSection(const std::vector<ProcessorLine>& processors,
+                              std::string_view operating_system,
+                              const sysinfo::MemoryFigures& memory) {
+  const size_t count = processors.empty() ? 1 : processors.size();
+  std::string text = Format("Installed CPUs:\t%zu\r\n", count);
+  for (size_t i = 0; i < processors.size(); ++i) {
+    text += processors.size() > 1
+                ? Format("\tCPU %zu:\t%s @ %0.0f MHz\r\n", i + 1, processors[i].name.c_str(),
+                         processors[i].mhz)
+                : Format("\tCPU:\t%s @ %0.0f MHz\r\n", processors[i].name.c_str(),
+                         processors[i].mhz);
+  }
+  auto mb = [](uint64_t value) {
+    return sysinfo::GroupedNumber(static_cast<int64_t>(value));
+  };
+  text += Format("Operating System:\t%s\r\n%sTot Phys Mem:\t%s MB\r\nAvail Phys Mem:\t%s MB\r\n"
+                 "Tot Paging Mem:\t%s MB\r\nAvail Paging Mem:\t%s MB\r\n",
+                 Str(operating_system).c_str(), "", mb(memory.total_physical).c_str(),
+                 mb(memory.available_physical).c_str(), mb(memory.total_paging).c_str(),
+                 mb(memory.available_paging).c_str());
+  return text + "\r\n";
+}
+
+std::string ReadSystemInfoSection(const sysinfo::SystemSources& sources) {
+  std::vector<ProcessorLine> processors;
+  const int count = sysinfo::GetProcessorCount(sources);
+  for (int i = 0; i < count; ++i) {
+    processors.push_back({sysinfo::GetProcessorName(i, sources),
+                          sysinfo::GetProcessorSpeed(true, i, sources)});
+  }
+  return SystemInfoSection(processors, sysinfo::GetVersionName(sources),
+                           sysinfo::GetMemoryFigures(true, sources));
+}
+
 std::string RegistersSection(const RawFaultRecord& raw) {
   const uint64_t* r = raw.registers;
   std::string text = "Registers:\r\n";

@@ -19,6 +19,7 @@
 
 #include "fault/exception_ext.h"
 #include "fault/fault_record.h"
+#include "fault/system_info.h"
 
 namespace quarry {
 
@@ -65,6 +66,21 @@ std::string StackDumpSection(uint64_t address, std::string_view bytes, bool faul
 std::string SymbolsSection(uint64_t fault_address,
                            const std::array<uint64_t, CExceptionExt::kTraceLength>& trace,
                            std::string_view map_text);
+
+// The system information: "Installed CPUs:\t%i\r\n" (at least 1), a line
+// per processor ("\tCPU %i:\t%s @ %0.0f MHz" numbered from 1, or
+// "\tCPU:\t..." for one), the operating system and the memory figures in
+// the report's MB (`memory` already so scaled), grouped; and an empty line.
+struct ProcessorLine {
+  std::string name;
+  double mhz = 0;
+};
+std::string SystemInfoSection(const std::vector<ProcessorLine>& processors,
+                              std::string_view operating_system,
+                              const sysinfo::MemoryFigures& memory);
+// The same for the machine this runs on. May take a quarter of a second
+// per processor that publishes no speed.
+std::string ReadSystemInfoSection(const sysinfo::SystemSources& sources = {});
 
 // The whole report. `system_section` is the system information block
 // (already followed by its empty line, or empty).

@@ -78,6 +78,24 @@ TEST(FaultReportTest, SectionsFollowTheirLayouts) {
   EXPECT_NE(stack.find("0000000000401234 0000000000000000"), std::string::npos);
 }
 
+TEST(FaultReportTest, SystemSectionListsProcessorsAndGroupedMemory) {
+  sysinfo::MemoryFigures mb;
+  mb.total_physical = 7994;
+  mb.available_physical = 1234;
+  mb.total_paging = 0;
+  mb.available_paging = 12345;
+  const std::string tail =
+      "Operating System:\tDebian GNU/Linux 12 (bookworm) 6.1.0\r\nTot Phys Mem:\t7,994 MB\r\n"
+      "Avail Phys Mem:\t1,234 MB\r\nTot Paging Mem:\t0 MB\r\nAvail Paging Mem:\t12,345 MB\r\n\r\n";
+  EXPECT_EQ(SystemInfoSection({{"Xeon", 2993.4}}, "Debian GNU/Linux 12 (bookworm) 6.1.0", mb),
+            "Installed CPUs:\t1\r\n\tCPU:\tXeon @ 2993 MHz\r\n" + tail);
+  EXPECT_EQ(SystemInfoSection({{"A", 1000}, {"B", 2400.6}}, "Debian GNU/Linux 12 (bookworm) 6.1.0",
+                              mb),
+            "Installed CPUs:\t2\r\n\tCPU 1:\tA @ 1000 MHz\r\n\tCPU 2:\tB @ 2401 MHz\r\n" + tail);
+  // No processor could be read: still at least one.
+  EXPECT_TRUE(SystemInfoSection({}, "x", mb).starts_with("Installed CPUs:\t1\r\nOperating"));
+}
+
 TEST(FaultReportTest, X86RegistersUseTheWideLayout) {
   RawFaultRecord raw{};
   raw.register_set = static_cast<uint32_t>(RegisterSet::kX86_64);

@@ -166,7 +166,7 @@ bool CSMTPConnection::Connect(const std::string& host, int port, std::string* er
                "\t" + reason + "\n";
       return false;
   }
-  if (port == kImplicitTlsPort) {
+  if (port == implicit_tls_port_) {
     if (!transport_.StartTls(host, ca_file_, timeout_, stop_, &reason)) {
       transport_.Close();
       *error = Format("Could not make an encrypted connection to the SMTP server %s on port %d\n\t",

@@ -56,6 +56,9 @@ class CSMTPConnection {
   // else the system's.
   void SetCaFile(std::string path) { ca_file_ = std::move(path); }
   void SetTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
+  // The port whose connections are TLS from the start (465 unless changed;
+  // tests use a free port).
+  void SetImplicitTlsPort(int port) { implicit_tls_port_ = port; }
   std::chrono::milliseconds Timeout() const { return timeout_; }
   // A stop request ends the current wait with a failure.
   void SetStopToken(std::stop_token stop) { stop_ = std::move(stop); }
@@ -92,6 +95,7 @@ class CSMTPConnection {
   bool allow_plain_login_ = false;
   std::string ca_file_;
   std::chrono::milliseconds timeout_{30000};
+  int implicit_tls_port_ = kImplicitTlsPort;
   std::stop_token stop_;
 
   bool connected_ = false;

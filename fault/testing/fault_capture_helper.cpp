@@ -41,7 +41,7 @@ int Report(const char* path) {
     return 1;
   }
   std::ofstream(std::string(path) + ".txt", std::ios::binary)
-      << quarry::BuildFaultReport(record, "");
+      << quarry::BuildFaultReport(record, quarry::ReadSystemInfoSection());
   return 0;
 }
 
