@@ -5,6 +5,7 @@
 #include <link.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -27,45 +28,43 @@ std::string Format(const char* format, Args... args) {
 
 std::string Str(std::string_view text) { return std::string(text); }
 
-// Where a file that the faulting process had mapped is loaded in this
-// process (which runs the same program), so that its symbols can be looked
-// up here. 0 when it is not loaded here.
-struct LoadedBase {
-  const char* path;
-  std::string self;
-  uintptr_t base = 0;
+// Where each file of this process is loaded, by its real path: this
+// process runs the same program, so a file the faulting process had mapped
+// is usually loaded here too and its symbols can be looked up here.
+struct LoadedFile {
+  std::string real_path;
+  uintptr_t base = 0;  // address of the file's first byte as mapped
 };
 
-int FindLoaded(dl_phdr_info* info, size_t, void* data) {
-  auto* want = static_cast<LoadedBase*>(data);
-  const char* name = info->dlpi_name != nullptr && info->dlpi_name[0] != '\0'
-                         ? info->dlpi_name
-                         : want->self.c_str();
-  if (std::strcmp(name, want->path) != 0) return 0;
+std::string RealPath(const char* path) {
+  char resolved[PATH_MAX];
+  return realpath(path, resolved) != nullptr ? std::string(resolved) : std::string(path);
+}
+
+int CollectLoaded(dl_phdr_info* info, size_t, void* data) {
+  auto* files = static_cast<std::vector<LoadedFile>*>(data);
+  const bool main_program = info->dlpi_name == nullptr || info->dlpi_name[0] == '\0';
   for (int i = 0; i < info->dlpi_phnum; ++i) {
     const ElfW(Phdr)& ph = info->dlpi_phdr[i];
-    if (ph.p_type == PT_LOAD) {
-      // The first loaded segment is the mapping at file offset 0.
-      want->base = info->dlpi_addr + ph.p_vaddr - ph.p_offset;
-      return 1;
-    }
+    if (ph.p_type != PT_LOAD) continue;
+    // The first loaded segment is the mapping at file offset 0.
+    files->push_back({main_program ? RealPath("/proc/self/exe") : RealPath(info->dlpi_name),
+                      info->dlpi_addr + ph.p_vaddr - ph.p_offset});
+    break;
   }
   return 0;
 }
 
-std::string SelfPath() {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return {};
-  return std::string(path, static_cast<size_t>(n));
-}
-
-std::string FunctionName(const std::string& module, uint64_t offset) {
-  LoadedBase want{module.c_str(), SelfPath()};
-  dl_iterate_phdr(FindLoaded, &want);
-  if (want.base == 0) return {};
+std::string FunctionName(const std::vector<LoadedFile>& loaded, const std::string& module,
+                         uint64_t offset) {
+  const std::string real = RealPath(module.c_str());
+  uintptr_t base = 0;
+  for (const LoadedFile& file : loaded) {
+    if (file.real_path == real) base = file.base;
+  }
+  if (base == 0) return {};
   Dl_info info{};
-  const auto* local = reinterpret_cast<const void*>(want.base + offset);
+  const auto* local = reinterpret_cast<const void*>(base + offset);
   if (dladdr(local, &info) == 0 || info.dli_sname == nullptr) return {};
   int status = 0;
   std::unique_ptr<char, void (*)(void*)> demangled(
@@ -251,6 +250,8 @@ std::string SymbolsSection(uint64_t fault_address,
                            const std::array<uint64_t, CExceptionExt::kTraceLength>& trace,
                            std::string_view map_text) {
   std::string text = "Call Trace:\r\n";
+  std::vector<LoadedFile> loaded;
+  dl_iterate_phdr(CollectLoaded, &loaded);
   const int width = static_cast<int>(sizeof(void*) * 2);
   auto line = [&](uint64_t address) {
     text += Format("%.*" PRIX64, width, address);
@@ -262,7 +263,7 @@ std::string SymbolsSection(uint64_t fault_address,
     text += Format("  %s+0x%" PRIx64, BaseName(where.path).c_str(), where.offset);
     // A return address points after its call: look the call itself up.
     const uint64_t lookup = address == fault_address ? where.offset : where.offset - 1;
-    std::string function = FunctionName(where.path, lookup);
+    std::string function = FunctionName(loaded, where.path, lookup);
     if (!function.empty()) text += "  " + function;
     text += "\r\n";
   };

@@ -157,7 +157,11 @@ CSupportDlg::CSupportDlg(SupportMode mode, CAppSettings* settings, QWidget* pare
   auto* attach_row = new QHBoxLayout;
   attach_row->addWidget(attachments_, 1);
   attach_row->addLayout(attach_buttons);
-  message_form->addRow(QStringLiteral("Attac&hments:"), attach_row);
+  // A row whose field is a layout gets its label made here, so that the
+  // mnemonic has a control to go to.
+  auto* attach_label = new QLabel(QStringLiteral("Attac&hments:"), this);
+  attach_label->setBuddy(attachments_);
+  message_form->addRow(attach_label, attach_row);
 
   // The outgoing server, optional.
   auto* group = CKsGroupCtrl::Create(this, kIdServerGroup, QRect(),
@@ -172,7 +176,9 @@ CSupportDlg::CSupportDlg(SupportMode mode, CAppSettings* settings, QWidget* pare
                                    "(always encrypted)"));
   auto* server_row = new QHBoxLayout;
   server_row->addWidget(server_, 1);
-  server_row->addWidget(new QLabel(QStringLiteral("Port:"), box));
+  auto* port_label = new QLabel(QStringLiteral("P&ort:"), box);
+  port_label->setBuddy(port_);
+  server_row->addWidget(port_label);
   server_row->addWidget(port_);
   authenticate_ = new QCheckBox(QStringLiteral("The server requires a &login"), box);
   user_ = Edit(QStringLiteral("User name"), box);
@@ -183,7 +189,9 @@ CSupportDlg::CSupportDlg(SupportMode mode, CAppSettings* settings, QWidget* pare
       QStringLiteral("Allow the login &without encryption (the password can be read on the way)"),
       box);
   auto* server_form = new QFormLayout(box);
-  server_form->addRow(QStringLiteral("&Server:"), server_row);
+  auto* server_label = new QLabel(QStringLiteral("&Server:"), box);
+  server_label->setBuddy(server_);
+  server_form->addRow(server_label, server_row);
   server_form->addRow(QString(), authenticate_);
   server_form->addRow(QStringLiteral("User na&me:"), user_);
   server_form->addRow(QStringLiteral("&Password:"), password_);
