@@ -10,7 +10,7 @@ add_library(quarry_fault_gui STATIC
 set_target_properties(quarry_fault_gui PROPERTIES AUTOMOC ON)
 target_include_directories(quarry_fault_gui PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(quarry_fault_gui PUBLIC
-  quarry_fault_capture quarry_smtp quarry_app_gui quarry_framework Qt6::Widgets)
+  quarry_fault_capture quarry_smtp quarry_app_gui quarry_framework quarry_msgbox Qt6::Widgets)
 
 if(QUARRY_BUILD_TESTS)
   find_package(Qt6 REQUIRED COMPONENTS Test)

@@ -6,7 +6,6 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -18,6 +17,7 @@
 #include "app/link_opener.h"
 #include "framework/dialog_font.h"
 #include "framework/ks_controls.h"
+#include "framework/msgbox/app_message_box.h"
 
 namespace quarry {
 
@@ -201,7 +201,8 @@ void CProgramErrorDlg::Finish(const MailProgramResult& result) {
   setEnabled(true);
   if (result.ok()) {
     Tell(QStringLiteral("Thank you for submitting this\ninformation.  Someone should\ncontact "
-                        "you shortly to assist\nyou further with this problem."));
+                        "you shortly to assist\nyou further with this problem."),
+         true);
     emit sendFinished(true);
     accept();
     return;
@@ -215,13 +216,12 @@ void CProgramErrorDlg::Finish(const MailProgramResult& result) {
   emit sendFinished(false);
 }
 
-void CProgramErrorDlg::Tell(const QString& text) {
+void CProgramErrorDlg::Tell(const QString& text, bool success) {
   if (sink_) {
     sink_(text);
     return;
   }
-  QMessageBox box(QMessageBox::Information, QStringLiteral("Quarry"), text, QMessageBox::Ok, this);
-  box.exec();
+  AppMessageBox(text, mb::kOk | (success ? mb::kIconInformation : mb::kIconExclamation));
 }
 
 }  // namespace quarry

@@ -64,7 +64,8 @@ class CProgramErrorDlg : public QDialog {
 
  private:
   void Finish(const MailProgramResult& result);
-  void Tell(const QString& text);
+  // Through the program's message box unless a sink is set.
+  void Tell(const QString& text, bool success = false);
 
   QString report_;
   QString saved_path_;

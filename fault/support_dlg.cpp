@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -26,6 +25,7 @@
 #include "fault/smtp_connection.h"
 #include "framework/dialog_font.h"
 #include "framework/ks_controls.h"
+#include "framework/msgbox/app_message_box.h"
 
 namespace quarry {
 
@@ -379,7 +379,7 @@ void CSupportDlg::Finish(const SupportMailOutcome& outcome) {
                              "mail program:\n%1")
                   .arg(FromStd(outcome.server_error).trimmed());
     }
-    Tell(text);
+    Tell(text, true);
     emit sendFinished(true);
     accept();
     return;
@@ -406,13 +406,12 @@ void CSupportDlg::reject() {
   QDialog::reject();
 }
 
-void CSupportDlg::Tell(const QString& text) {
+void CSupportDlg::Tell(const QString& text, bool success) {
   if (sink_) {
     sink_(text);
     return;
   }
-  QMessageBox box(QMessageBox::Information, QStringLiteral("Quarry"), text, QMessageBox::Ok, this);
-  box.exec();
+  AppMessageBox(text, mb::kOk | (success ? mb::kIconInformation : mb::kIconExclamation));
 }
 
 }  // namespace quarry

@@ -100,7 +100,8 @@ class CSupportDlg : public QDialog {
 
  private:
   void Finish(const SupportMailOutcome& outcome);
-  void Tell(const QString& text);
+  // Through the program's message box unless a sink is set.
+  void Tell(const QString& text, bool success = false);
   void SaveSettings();
   void UpdateLoginFields();
   void SetBusy(bool busy);
