@@ -1,5 +1,7 @@
 #include "app/app_settings.h"
 
+#include "fault/fault_capture.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
@@ -391,6 +393,7 @@ bool CAppSettings::PostToOwner(uint32_t message, uintptr_t wparam, intptr_t lpar
 }
 
 void CAppSettings::RunWorker(std::shared_ptr<Hub> hub) {
+  FaultGuard guard("Other");
   std::unique_lock<std::mutex> lock(hub->queue_mu);
   for (;;) {
     if (!hub->queue.empty()) {

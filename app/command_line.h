@@ -4,6 +4,12 @@
 //   Quarry --parse ADDRESS  the same, and press Parse once the page has loaded
 //                           (or at once, when the browser cannot show it or
 //                           is slow to: the parse reads the page itself)
+//   Quarry --simulate-fault=read|divide|abort
+//                           start, then raise that fault on purpose (to try
+//                           the fault report)
+//   Quarry --fault-report FILE
+//                           show the fault report FILE (a crashed Quarry
+//                           starts this itself) and exit
 //   Quarry --help | -h      print the usage and exit
 //   Quarry --version | -v   print the version and exit
 //
@@ -39,6 +45,8 @@ struct CommandLineInfo {
   bool parse = false;   // parse `address` once it has loaded
   bool show_help = false;
   bool show_version = false;
+  std::string simulate_fault;  // "read", "divide" or "abort"; empty: none
+  std::string fault_report;    // the record or report to show; empty: none
   std::string error;
 };
 

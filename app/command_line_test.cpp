@@ -47,5 +47,29 @@ TEST(CommandLineTest, ParseWantsAnAddress) {
   EXPECT_FALSE(ParseCommandLine({"a.html"}).parse);
 }
 
+TEST(CommandLineTest, FaultOptions) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string simulate;
+    std::string report;
+    bool error;
+  } cases[] = {
+      {{"--simulate-fault=read"}, "read", "", false},
+      {{"--simulate-fault=abort", "a.html"}, "abort", "", false},
+      {{"--simulate-fault=write"}, "", "", true},
+      {{"--simulate-fault="}, "", "", true},
+      {{"--fault-report", "/tmp/r.raw"}, "", "/tmp/r.raw", false},
+      {{"--fault-report=/tmp/r.txt"}, "", "/tmp/r.txt", false},
+      {{"--fault-report"}, "", "", true},
+  };
+  for (const Case& c : cases) {
+    const CommandLineInfo info = ParseCommandLine(c.args);
+    EXPECT_EQ(!info.error.empty(), c.error) << c.args[0];
+    if (c.error) continue;
+    EXPECT_EQ(info.simulate_fault, c.simulate);
+    EXPECT_EQ(info.fault_report, c.report);
+  }
+}
+
 }  // namespace
 }  // namespace quarry

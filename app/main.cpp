@@ -13,6 +13,12 @@
 #include "app/quarry_app.h"
 #include "app/startup_steps.h"
 #include "app/view_web_browser.h"
+#include "platform/settings_store.h"
+#include "fault/fault_capture.h"
+#include "fault/fault_reporter.h"
+#include "fault/support_dlg.h"
+
+#include <QTimer>
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -32,6 +38,10 @@ int main(int argc, char** argv) {
     std::printf("Quarry %s\n", quarry::VersionString().c_str());
     return 0;
   }
+  // A crashed Quarry starts this to show its report; nothing else runs.
+  if (!info.fault_report.empty()) {
+    return quarry::RunFaultReporter(info.fault_report, argc, argv);
+  }
 
   // The embedded browser reads its environment and attributes once, when
   // the first one is made; set what it needs unless the user already has.
@@ -50,8 +60,21 @@ int main(int argc, char** argv) {
 
   quarry::StartupHooks hooks;
   hooks.quit_on_close = true;
+  hooks.install_fault_translator = [] {
+    quarry::InstallQuarryFaultCapture(quarry::platform::SettingsStore::User());
+  };
   quarry::CQuarryApp app(std::move(args), std::move(hooks));
   if (!app.InitInstance()) return 1;
+  if (app.View() != nullptr) {
+    app.View()->SetSupportDialog([&app](quarry::SupportMode mode) {
+      quarry::CSupportDlg dialog(mode, app.Settings(), app.MainFrame());
+      dialog.exec();
+    });
+  }
+  if (const auto fault = quarry::ParseSimulatedFault(info.simulate_fault)) {
+    // Once the window is up and the event loop runs, as a real fault would.
+    QTimer::singleShot(1500, [fault] { quarry::SimulateFault(*fault); });
+  }
   // Start-up has begun loading the address; Parse follows its first load.
   if (info.parse && app.View() != nullptr && app.View()->WebBrowser() != nullptr) {
     app.View()->WebBrowser()->ParseWhenLoaded();

@@ -1,5 +1,7 @@
 #include "app/obsolete_components.h"
 
+#include "fault/fault_capture.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,6 +96,7 @@ bool ObsoleteComponentCleanup::Start(ObsoleteCleanupOptions options) {
   if (worker_.joinable()) return false;
   if (!Exists(fs::path(options.folder) / kObsoleteComponentFile)) return false;
   worker_ = std::jthread([options = std::move(options)](std::stop_token stop) {
+    FaultGuard guard("Globals (Register Dll)");
     RunObsoleteComponentCleanup(options, stop);
   });
   return true;

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStatusBar>
 
 #include "app/about_dialog.h"
 #include "app/app_settings.h"
@@ -19,6 +20,8 @@
 #include "app/view_web_browser.h"
 #include "app/trace_log.h"
 #include "app/usage_feedback.h"
+#include "fault/fault_capture.h"
+#include "fault/report_store.h"
 #include "framework/command_ids.h"
 #include "framework/msgbox/app_message_box.h"
 #include "framework/msgbox/ks_message_box.h"
@@ -45,6 +48,17 @@ bool ProbeSockets() {
   return false;
 }
 
+bool InstallQuarryFaultCapture(platform::SettingsStore& store) {
+  FaultCaptureOptions options;
+  options.report_folder = FaultReportFolder();
+  options.reporter = {ModulePath(), "--fault-report"};
+  options.extended_stack_dump = store.GetDword(kSettingsKey, kFaultStackDumpValue, 0) != 0;
+  std::string error;
+  if (InstallFaultCapture(options, &error)) return true;
+  Trace("Fault capture not installed: %s", error.c_str());
+  return false;
+}
+
 CQuarryApp::CQuarryApp(std::vector<std::string> args, StartupHooks hooks)
     : args_(std::move(args)),
       hooks_(std::move(hooks)),
@@ -67,6 +81,7 @@ CQuarryApp::~CQuarryApp() {
 void CQuarryApp::SetStage(const QString& stage) {
   stage_ = stage;
   stage_history_.push_back(stage);
+  SetFaultStatus(stage.isEmpty() ? std::string("Starting") : stage.toStdString());
   if (!stage.isEmpty()) Trace("%s", stage.toUtf8().constData());
 }
 
@@ -101,6 +116,7 @@ bool CQuarryApp::InitInstance() {
   max_file_list_ = store_.GetDword(kSettingsKey, kMaxFileListValue, kDefaultMaxFileList);
   module_path_ = ModulePath();
   version_ = VersionString();
+  SetFaultProgramInfo("Quarry", module_path_, version_, start_time_);
   if (hooks_.install_fault_translator) hooks_.install_fault_translator();
   CleanUpOldKeys(store_);
 
@@ -132,6 +148,13 @@ bool CQuarryApp::InitInstance() {
 
   SetStage(QString());
   window_up_ = true;
+  // From here on the report's status is the frame's.
+  SetFaultStatus(frame_->StatusText().toStdString());
+  if (QStatusBar* bar = frame_->FrameStatusBar()) {
+    connect(bar, &QStatusBar::messageChanged, this, [this] {
+      if (frame_ != nullptr) SetFaultStatus(frame_->StatusText().toStdString());
+    });
+  }
   frame_->hide();
   settings_ = document_->GetSettings();
 
@@ -165,6 +188,9 @@ bool CQuarryApp::ProcessShellCommand() {
     if (visited_views_.empty() || visited_views_.back() != caption) {
       visited_views_.push_back(caption);
     }
+    std::vector<std::string> visited;
+    for (const QString& name : visited_views_) visited.push_back(name.toStdString());
+    SetFaultViews(caption.toStdString(), visited);
   });
   frame_->SetView(view_);
   view_->OnInitialUpdate();

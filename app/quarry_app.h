@@ -62,6 +62,15 @@ struct StartupHooks {
 // A socket of the internet family can be made.
 bool ProbeSockets();
 
+// The value under "Settings" that adds the raw stack to fault reports
+// (DWORD, default 0: the stack may hold what the user was working on).
+inline constexpr char kFaultStackDumpValue[] = "FaultReportStackDump";
+
+// Installs the fault capture for the running program: records go to the
+// fault report folder and this program, started with "--fault-report",
+// reports them. False (and a trace line) when it could not be installed.
+bool InstallQuarryFaultCapture(platform::SettingsStore& store);
+
 // What the fault report asks of the application.
 struct DiagnosticSnapshot {
   std::string app_name;

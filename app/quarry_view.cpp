@@ -375,10 +375,10 @@ uint32_t CQuarryView::CurrentHelpContext() const {
 }
 
 void CQuarryView::SendSupportMail(SupportMode mode) {
-  const bool can_send_itself = settings_ != nullptr &&
-                               !settings_->GetEmailAddress().empty() &&
-                               !settings_->GetEmailSMTPServer().empty();
-  if (can_send_itself && support_dialog_) {
+  // The dialog sends through the user's server or, without one, hands the
+  // message to the mail program; the bare mail address is left for a view
+  // that has no dialog.
+  if (support_dialog_) {
     support_dialog_(mode);
     return;
   }

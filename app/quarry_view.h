@@ -106,8 +106,8 @@ class CQuarryView : public QWidget, public platform::MessageWindow {
   void SetUpdateCheck(std::function<void(bool manual)> check);
   // Releases the link to the updater when it says it may close.
   void SetUpdaterRelease(std::function<void()> release);
-  // The support dialog, used when a sender address and mail server are
-  // stored; without it support mail goes through the user's mail program.
+  // The support dialog for "Report a Bug" and "Make a Suggestion"; without
+  // one they open a new mail in the user's mail program.
   void SetSupportDialog(std::function<void(SupportMode)> dialog);
   // Where messages for the user go; the default is a message box.
   void SetMessageSink(std::function<void(const QString&)> sink);

@@ -14,7 +14,7 @@ packages=(
   # the update codec's benchmark compares it with LZ4
   liblz4-dev
   # real peers the network tests start on 127.0.0.1
-  nginx-light tinyproxy vsftpd openssl
+  nginx-light tinyproxy vsftpd openssl python3-aiosmtpd
   # the desktop program under a virtual display, and what a screen reader sees
   xvfb xauth dbus-x11 at-spi2-core python3-pyatspi
   # the updater's automation object on a private session bus (dbus-run-session)

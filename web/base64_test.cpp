@@ -26,5 +26,28 @@ TEST(Base64Test, BasicCredentialsJoinNameAndPasswordWithAColon) {
   EXPECT_GT(expected.size(), 256u);
 }
 
+TEST(Base64Test, DecodeReadsBackWhatEncodeWrote) {
+  const std::string all = [] {
+    std::string bytes;
+    for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
+    return bytes;
+  }();
+  struct Case {
+    std::string encoded;
+    std::string bytes;
+  } cases[] = {
+      {"", ""},
+      {"Zg==", "f"},
+      {"Zm8=", "fo"},
+      {"Zm9vYmFy", "foobar"},
+      {"VXNlcm5hbWU6", "Username:"},
+      // Wrapped lines and blanks are skipped, as in mail.
+      {"Zm9v\r\nYmFy", "foobar"},
+      {" Zm9v YmE= ", "fooba"},
+      {Base64Encode(all), all},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Base64Decode(c.encoded), c.bytes) << c.encoded;
+}
+
 }  // namespace
 }  // namespace quarry

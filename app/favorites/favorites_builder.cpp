@@ -1,5 +1,7 @@
 #include "app/favorites/favorites_builder.h"
 
+#include "fault/fault_capture.h"
+
 #include <QAction>
 #include <QMetaObject>
 #include <QString>
@@ -48,6 +50,7 @@ bool CFavoritesBuilder::Load(QMenu* menu, QTreeWidget* tree, platform::WindowHan
   tree_ = tree;
   notify_ = notify;
   loader_ = std::thread([this, folder = folder_, sort = sort_, version = layout_version_] {
+    FaultGuard guard("Favorites Menu (Add Favorites Process)");
     platform::SettingsStore& store = store_;
     auto list = std::make_shared<FavoritesList>(favorites::BuildFavoritesList(
         folder, sort,
