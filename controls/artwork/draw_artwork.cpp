@@ -123,14 +123,17 @@ QImage ButtonStrip(Face face, bool capsule, bool pressed, int h) {
 
 // --- Check indicators, 12 x 12.
 
+// A lit lamp is dark art (the tint's full colour) with a bright glint; an
+// unlit one is pale, so it reads as off in any colour.
 QImage Lamp(bool lit) {
   return Render(12, 12, [=](double x, double y) {
     const double r = std::hypot(x - 6, y - 6);
     if (r > 5.6) return -1.0;
-    if (r > 4.7) return 0.0;
-    const double glow = std::hypot(x - 5.0, y - 4.6);
-    if (lit) return std::min(250.0, 70 + 185 * std::exp(-glow * glow / 7.0));
-    return std::min(250.0, 28 + 8 * r + 150 * std::exp(-glow * glow / 0.9));
+    if (r > 4.6) return lit ? 0.0 : 70.0;
+    const double glint = std::hypot(x - 4.9, y - 4.4);
+    const double shine = std::exp(-glint * glint / (lit ? 1.6 : 1.0));
+    const double body = lit ? 20 + 70 * (r / 4.6) : 205 - 35 * (r / 4.6);
+    return std::min(250.0, body + (250 - body) * shine);
   });
 }
 

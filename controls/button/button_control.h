@@ -14,27 +14,10 @@
 #include "controls/button/button_faces.h"
 #include "controls/common/caption_text.h"
 #include "controls/common/control_base.h"
+#include "controls/common/dispatch_ids.h"
 
 namespace quarry::controls {
 
-// DISPIDs of _DKsButton.
-namespace button_id {
-inline constexpr com::DISPID kColorBtnFace = 1;
-inline constexpr com::DISPID kColorTextHighlight = 2;
-inline constexpr com::DISPID kColorTextShadow = 3;
-inline constexpr com::DISPID kAlignment = 4;
-inline constexpr com::DISPID kShowTextHighlight = 5;
-inline constexpr com::DISPID kShowTextShadow = 6;
-inline constexpr com::DISPID kPicture = 7;
-inline constexpr com::DISPID kPictureAlignment = 8;
-inline constexpr com::DISPID kShowWindow = 9;
-inline constexpr com::DISPID kDefaultButton = 10;
-inline constexpr com::DISPID kStyle = 11;
-inline constexpr com::DISPID kButtonSides = 12;
-inline constexpr com::DISPID kTransparent = 13;
-// The events of _DKsButtonEvents (Click is the stock DISPID_CLICK).
-inline constexpr com::DISPID kRightClickEvent = 1;
-}  // namespace button_id
 
 // Owner-draw request values the painting follows.
 inline constexpr int kDrawEntire = 1;

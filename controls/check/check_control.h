@@ -14,23 +14,10 @@
 #include "controls/check/check_images.h"
 #include "controls/common/caption_text.h"
 #include "controls/common/control_base.h"
+#include "controls/common/dispatch_ids.h"
 
 namespace quarry::controls {
 
-// DISPIDs of _DKsCheck.
-namespace check_id {
-inline constexpr com::DISPID kCheck = 1;
-inline constexpr com::DISPID kColorCheckFace = 2;
-inline constexpr com::DISPID kColorTextShadow = 3;
-inline constexpr com::DISPID kStyle = 4;
-inline constexpr com::DISPID kShowTextShadow = 5;
-inline constexpr com::DISPID kColorCheckOffFace = 6;
-inline constexpr com::DISPID kType = 7;
-inline constexpr com::DISPID kKeepColorsInSync = 8;
-inline constexpr com::DISPID kAutoScale = 9;
-inline constexpr com::DISPID kTransparent = 10;
-inline constexpr com::DISPID kLocked = 11;
-}  // namespace check_id
 
 class CKsCheckWnd;
 

@@ -15,37 +15,11 @@
 #include <optional>
 
 #include "controls/common/control_base.h"
+#include "controls/common/dispatch_ids.h"
 #include "controls/group/drop_shadow.h"
 
 namespace quarry::controls {
 
-// DISPIDs of _DKsGroup.
-namespace group_id {
-inline constexpr com::DISPID kColorBackGround = 1;
-inline constexpr com::DISPID kColorBorder = 2;
-inline constexpr com::DISPID kColorTextShadow = 3;
-inline constexpr com::DISPID kShowTextShadow = 4;
-inline constexpr com::DISPID kPicture = 5;
-inline constexpr com::DISPID kPictureAlignment = 6;
-inline constexpr com::DISPID kGroupStyle = 7;
-inline constexpr com::DISPID kBorderLineStyle = 8;
-inline constexpr com::DISPID kTransparent = 9;
-inline constexpr com::DISPID kColorInnerBackgroundLower = 10;
-inline constexpr com::DISPID kColorHeaderBackgroundUpper = 11;
-inline constexpr com::DISPID kColorHeaderBackgroundLower = 12;
-inline constexpr com::DISPID kColorHeaderSeparator = 13;
-inline constexpr com::DISPID kBorderWidth = 14;
-inline constexpr com::DISPID kBorderCornerRadius = 15;
-inline constexpr com::DISPID kHeaderSeparatorWidth = 16;
-inline constexpr com::DISPID kHeaderHeight = 17;
-inline constexpr com::DISPID kShowDropShadow = 18;
-inline constexpr com::DISPID kColorDropShadow = 19;
-inline constexpr com::DISPID kShadowBlurDistance = 20;
-inline constexpr com::DISPID kShadowSpreadDistance = 21;
-inline constexpr com::DISPID kShadowOpacity = 22;
-inline constexpr com::DISPID kShadowInset = 23;
-inline constexpr com::DISPID kDropShadowDirection = 24;
-}  // namespace group_id
 
 inline constexpr int kGroupBasic = 0;
 inline constexpr int kGroupClean = 1;

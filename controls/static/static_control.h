@@ -10,34 +10,10 @@
 #include <functional>
 
 #include "controls/common/control_base.h"
+#include "controls/common/dispatch_ids.h"
 
 namespace quarry::controls {
 
-// DISPIDs of _DKsStatic.
-namespace static_id {
-inline constexpr com::DISPID kColorTextShadow = 1;
-inline constexpr com::DISPID kShowTextShadow = 2;
-inline constexpr com::DISPID kTextAlignment = 3;
-inline constexpr com::DISPID kMultiline = 4;
-inline constexpr com::DISPID kWindowText = 5;
-inline constexpr com::DISPID kLine = 6;
-inline constexpr com::DISPID kLinePenWidth = 7;
-inline constexpr com::DISPID kWebLink = 8;
-inline constexpr com::DISPID kWebAddress = 9;
-inline constexpr com::DISPID kShowToolTips = 10;
-inline constexpr com::DISPID kToolTipText = 11;
-inline constexpr com::DISPID kOpenUrl = 12;
-inline constexpr com::DISPID kSetProperty = 13;
-inline constexpr com::DISPID kBorderStyle = 14;
-inline constexpr com::DISPID kOverrideWebLinkForeColor = 15;
-inline constexpr com::DISPID kTransparent = 16;
-inline constexpr com::DISPID kColorBorder = 17;
-inline constexpr com::DISPID kBorderWidth = 18;
-}  // namespace static_id
-
-// The message a link label posts to its container after a click: wParam
-// names the control, lParam points to its address (the control's string).
-inline constexpr uint32_t kLinkClickedMessage = 0x82D0;
 
 // Text format flags of TextAlignment.
 inline constexpr int32_t kAlignCentre = 0x1;
