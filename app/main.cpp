@@ -8,11 +8,14 @@
 
 #include "app/app_icons.h"
 #include "app/command_line.h"
+#include "app/control_registration.h"
 #include "app/explorer.h"
+#include "app/obsolete_components.h"
 #include "app/quarry_view.h"
 #include "app/quarry_app.h"
 #include "app/startup_steps.h"
 #include "app/view_web_browser.h"
+#include "platform/settings_store.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -47,6 +50,11 @@ int main(int argc, char** argv) {
   // The frame may be hidden in the notification area when it is closed;
   // closing the frame is what ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
+
+  // The dialogs are built from the control modules: a user's first start
+  // of an installation made for everyone registers them for that user.
+  quarry::RegisterMissingControls(quarry::SharedComponentsFolder(),
+                                  quarry::platform::SettingsStore::User());
 
   quarry::StartupHooks hooks;
   hooks.quit_on_close = true;

@@ -7,6 +7,7 @@
 #include "controls/common/dispatch_ids.h"
 #include "framework/ks_controls.h"
 #include "framework/qt_colour.h"
+#include "platform/settings_store.h"
 
 namespace quarry {
 
@@ -74,6 +75,13 @@ void ApplyControlAppearance(const std::vector<QWidget*>& widgets, const ControlC
       host->SetForeColour(colours.caption);
     }
   }
+}
+
+void ApplyUserControlAppearance(QWidget* dialog, const std::vector<QWidget*>& widgets,
+                                const CColourScheme& scheme) {
+  ApplyControlAppearance(
+      widgets, ColoursFor(scheme, FromQColor(dialog->palette().color(QPalette::WindowText))),
+      controls::ReadControlStyleSettings(platform::SettingsStore::User()), dialog->font());
 }
 
 void PaintDialogBackground(QPainter& painter, const QRect& rect, const CColourScheme& scheme) {

@@ -56,6 +56,12 @@ ControlColours ColoursFor(const CColourScheme& scheme, COLORREF text);
 void ApplyControlAppearance(const std::vector<QWidget*>& widgets, const ControlColours& colours,
                             const controls::ControlStyleSettings& styles, const QFont& font);
 
+// The same with the user's style settings and `dialog`'s text colour and
+// font: what a dialog that is not a CKsDialog does once its controls are
+// made.
+void ApplyUserControlAppearance(QWidget* dialog, const std::vector<QWidget*>& widgets,
+                                const CColourScheme& scheme);
+
 // The background every dialog of the programs is painted with: the face
 // colour, tinted at the top towards the scheme's palest shade.
 void PaintDialogBackground(QPainter& painter, const QRect& rect, const CColourScheme& scheme);

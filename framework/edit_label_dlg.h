@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QString>
 
+#include "framework/colour/colour_scheme.h"
 #include "framework/dialog_template.h"
 
 namespace quarry {
@@ -36,6 +37,10 @@ class CEditLabelDlg : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  CColourScheme scheme_;
 };
 
 }  // namespace quarry

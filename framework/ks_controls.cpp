@@ -229,7 +229,11 @@ void CKsControlHost::SetForeColour(COLORREF colour) {
 
 void CKsControlHost::SetControlFont(const QFont& font) {
   font_ = font;
-  SetProperty(com::DISPID_FONT, com::Variant::Font(com::FontDescFromQFont(font)));
+  if (control_) {
+    SetProperty(com::DISPID_FONT, com::Variant::Font(com::FontDescFromQFont(font)));
+  } else if (widget_ != nullptr) {
+    widget_->setFont(font);
+  }
 }
 
 COLORREF CKsControlHost::GetBackColour() const {
@@ -480,13 +484,28 @@ void CKsStaticCtrl::SetLink(const QString& address) {
 
 void CKsStaticCtrl::SetLine(bool line, int pen_width) {
   if (IsModuleControl()) {
-    SetProperty(controls::static_id::kLinePenWidth, com::Variant::Int(pen_width));
-    SetProperty(controls::static_id::kLine, com::Variant::Bool(line));
+    using namespace controls::static_id;
+    SetProperty(kLinePenWidth, com::Variant::Int(pen_width));
+    // Etched, like the standard rule: the line over a white one.
+    SetProperty(kColorTextShadow, com::Variant::Colour(0xFFFFFF));
+    SetProperty(kShowTextShadow, com::Variant::Int(1));
+    SetProperty(kLine, com::Variant::Bool(line));
     return;
   }
   if (QLabel* label = Label()) {
     label->setFrameStyle(line ? (QFrame::HLine | QFrame::Sunken) : QFrame::NoFrame);
     label->setLineWidth(pen_width);
+  }
+}
+
+void CKsStaticCtrl::SetWordWrap(bool wrap) {
+  if (IsModuleControl()) {
+    SetProperty(controls::static_id::kMultiline, com::Variant::Bool(wrap));
+    // Wrapped text reads from the top.
+    SetProperty(controls::static_id::kTextAlignment, com::Variant::Int(wrap ? 0 : 4));
+  } else if (QLabel* label = Label()) {
+    label->setWordWrap(wrap);
+    label->setAlignment(Qt::AlignLeft | (wrap ? Qt::AlignTop : Qt::AlignVCenter));
   }
 }
 

@@ -88,8 +88,8 @@ class CKsControlHost : public QObject,
   virtual void ShowWindow(bool shown);
 
   // Appearance: the stock BackColor, ForeColor and Font of a module
-  // control. The standard widgets keep the desktop's look, so for them
-  // these only remember the values.
+  // control. The standard widgets keep the desktop's colours, so for them
+  // the colours are only remembered; the font applies to either.
   void SetBackColour(COLORREF colour);
   void SetForeColour(COLORREF colour);
   void SetControlFont(const QFont& font);
@@ -220,6 +220,8 @@ class CKsStaticCtrl : public CKsControlHost {
 
   // A horizontal rule instead of text (`pen_width` pixels thick).
   void SetLine(bool line, int pen_width = 1);
+  // Several lines, wrapped at word boundaries.
+  void SetWordWrap(bool wrap);
 
   // Makes the caption's mnemonic ("&Address:") move the focus to `buddy`.
   void SetBuddy(QWidget* buddy, const QString& caption_with_mnemonic);

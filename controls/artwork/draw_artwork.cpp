@@ -129,7 +129,7 @@ QImage Lamp(bool lit) {
   return Render(12, 12, [=](double x, double y) {
     const double r = std::hypot(x - 6, y - 6);
     if (r > 5.6) return -1.0;
-    if (r > 4.6) return lit ? 0.0 : 70.0;
+    if (r > 4.6) return lit ? 0.0 : 25.0;  // the rim shows the colour either way
     const double glint = std::hypot(x - 4.9, y - 4.4);
     const double shine = std::exp(-glint * glint / (lit ? 1.6 : 1.0));
     const double body = lit ? 20 + 70 * (r / 4.6) : 205 - 35 * (r / 4.6);

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 
+#include "framework/colour/colour_scheme.h"
 #include "framework/qt_colour.h"
 
 namespace quarry::controls {
@@ -22,8 +23,14 @@ COLORREF SysColour(SysColourIndex index) {
   }
   const QPalette palette = QGuiApplication::palette();
   switch (index) {
-    case SysColourIndex::kGrayText:
-      return FromQColor(palette.color(QPalette::Disabled, QPalette::WindowText));
+    case SysColourIndex::kGrayText: {
+      // Half way from the text to the window colour: readable on the
+      // tinted faces the controls sit on, whatever the desktop's theme
+      // (whose own disabled text is often too faint for them).
+      const COLORREF text = FromQColor(palette.color(QPalette::Active, QPalette::WindowText));
+      const COLORREF window = FromQColor(palette.color(QPalette::Active, QPalette::Window));
+      return CColourScheme::Blend(text, window, 0.45);
+    }
     case SysColourIndex::kWindowText: return FromQColor(palette.color(QPalette::WindowText));
     case SysColourIndex::kWindow: return FromQColor(palette.color(QPalette::Base));
     case SysColourIndex::kButtonFace: return FromQColor(palette.color(QPalette::Button));
