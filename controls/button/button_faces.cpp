@@ -24,14 +24,36 @@ QImage Keyed(const QImage& piece, QPoint corner) {
   return WithTransparentColour(piece, piece.pixel(corner));
 }
 
+// The tinted piece with transparent pixels where the artwork has its
+// corner's colour. Keyed on the artwork, not on the tint: a light face
+// tints many inner pixels to the corner's tinted colour, which must not
+// punch holes into the face.
+QImage KeyedByArt(const QImage& tinted, const QImage& art, QPoint corner) {
+  QImage out = tinted.convertToFormat(QImage::Format_ARGB32);
+  const QRgb key = art.pixel(corner);
+  for (int y = 0; y < out.height(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+    const auto* source = reinterpret_cast<const QRgb*>(art.constScanLine(y));
+    for (int x = 0; x < out.width(); ++x) {
+      row[x] = source[x] == key ? 0 : (row[x] | 0xFF000000);
+    }
+  }
+  return out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
 // One face at strip height: the background, the ends without their
-// transparent colour, the middle tiled between them, and the picture.
+// transparent colour, the middle tiled between them, and the picture. Also
+// where the shape lies: `mask` gets 255 inside it and 0 where an end piece
+// was left out.
 QImage Compose(const StripPieces& pieces, COLORREF colour, const FaceSpec& spec, int width,
-               const std::optional<QRect>& picture_at) {
+               const std::optional<QRect>& picture_at, QImage* mask) {
   const int h = pieces.left.height();
   QImage face(width, h, QImage::Format_RGB32);
   face.fill(ToRgb(spec.background));
+  *mask = QImage(width, h, QImage::Format_ARGB32_Premultiplied);
+  mask->fill(Qt::white);
   QPainter painter(&face);
+  QPainter shape(mask);
   const QImage left = TintImage(pieces.left, colour);
   const QImage middle = TintImage(pieces.middle, colour);
   const QImage right = TintImage(pieces.right, colour);
@@ -42,9 +64,25 @@ QImage Compose(const StripPieces& pieces, COLORREF colour, const FaceSpec& spec,
     painter.drawImage(x, 0, middle);
   }
   painter.setClipping(false);
-  if (left_width > 0) painter.drawImage(0, 0, Keyed(left, QPoint(0, 0)));
+  // The mask of an end: black where the piece is transparent.
+  auto end_mask = [](const QImage& keyed) {
+    QImage m(keyed.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < keyed.height(); ++y) {
+      for (int x = 0; x < keyed.width(); ++x) {
+        m.setPixel(x, y, qAlpha(keyed.pixel(x, y)) == 0 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+      }
+    }
+    return m;
+  };
+  if (left_width > 0) {
+    const QImage keyed = KeyedByArt(left, pieces.left, QPoint(0, 0));
+    painter.drawImage(0, 0, keyed);
+    shape.drawImage(0, 0, end_mask(keyed));
+  }
   if (right_width > 0) {
-    painter.drawImage(width - right_width, 0, Keyed(right, QPoint(right.width() - 1, h - 1)));
+    const QImage keyed = KeyedByArt(right, pieces.right, QPoint(right.width() - 1, h - 1));
+    painter.drawImage(width - right_width, 0, keyed);
+    shape.drawImage(width - right_width, 0, end_mask(keyed));
   }
   if (picture_at && !spec.picture.isNull()) {
     QImage picture = spec.picture;
@@ -52,6 +90,22 @@ QImage Compose(const StripPieces& pieces, COLORREF colour, const FaceSpec& spec,
     painter.drawImage(picture_at->topLeft(), picture);
   }
   return face;
+}
+
+// `image` scaled to `size` with bilinear filtering onto `background`,
+// through the rectangular shape's rounded clip when there is one.
+QImage ScaleFace(const QImage& image, QSize size, int sides, int diameter, QRgb background) {
+  QImage scaled(size, QImage::Format_RGB32);
+  scaled.fill(background);
+  QPainter painter(&scaled);
+  if (sides == 1) {
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), diameter / 2.0, diameter / 2.0);
+    painter.setClipPath(clip);
+  }
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(QRect(QPoint(0, 0), size), image);
+  return scaled;
 }
 
 // Where the picture goes in a composition of `width` x `h`.
@@ -145,30 +199,26 @@ std::optional<BuiltFaces> BuildFaces(const FaceSpec& spec, const QImage& normal_
 
   const COLORREF face = EffectiveFaceColour(spec.face_colour, spec.default_button);
   const COLORREF hover = CColourScheme::Blend(face, kWhite, kHoverLightening);
-  built.faces[kFaceNormal] = Compose(*normal, face, spec, width, picture_at);
-  built.faces[kFaceFocus] = built.faces[kFaceNormal];
-  built.faces[kFaceHover] = Compose(*normal, hover, spec, width, picture_at);
-  built.faces[kFacePressed] = Compose(*pressed, face, spec, width, pressed_at);
-  built.faces[kFaceDisabled] = Compose(*normal, kDisabledTint, spec, width, picture_at);
-
   const int diameter = RectangleCornerDiameter(spec.size.width(), spec.size.height());
-  for (QImage& image : built.faces) {
-    if (spec.sides == 1) {
-      QImage clipped(spec.size, QImage::Format_RGB32);
-      clipped.fill(Qt::white);
-      QPainter painter(&clipped);
-      QPainterPath shape;
-      shape.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(spec.size)), diameter / 2.0,
-                           diameter / 2.0);
-      painter.setClipPath(shape);
-      painter.setRenderHint(QPainter::SmoothPixmapTransform);
-      painter.drawImage(QRect(QPoint(0, 0), spec.size), image);
-      painter.end();
-      image = clipped;
-    } else {
-      image = ScaleOntoWhite(image, spec.size);
-    }
-    CleanFringe(&image);
+  struct Recipe {
+    FaceIndex index;
+    const StripPieces* pieces;
+    COLORREF colour;
+    const std::optional<QRect>* picture;
+  } recipes[] = {
+      {kFaceNormal, &*normal, face, &picture_at},
+      {kFaceFocus, &*normal, face, &picture_at},
+      {kFaceHover, &*normal, hover, &picture_at},
+      {kFacePressed, &*pressed, face, &pressed_at},
+      {kFaceDisabled, &*normal, kDisabledTint, &picture_at},
+  };
+  for (const Recipe& r : recipes) {
+    QImage mask;
+    const QImage composed = Compose(*r.pieces, r.colour, spec, width, *r.picture, &mask);
+    QImage scaled = ScaleFace(composed, spec.size, spec.sides, diameter, qRgb(255, 255, 255));
+    const QImage coverage = ScaleFace(mask, spec.size, spec.sides, diameter, qRgb(0, 0, 0));
+    CleanFringe(&scaled, &coverage);
+    built.faces[r.index] = scaled;
   }
   return built;
 }

@@ -52,18 +52,26 @@ QImage ScaleOntoWhite(const QImage& src, QSize size) {
   return out;
 }
 
-void CleanFringe(QImage* image) {
+void CleanFringe(QImage* image, const QImage* coverage) {
   if (image->format() != QImage::Format_RGB32) {
     *image = image->convertToFormat(QImage::Format_RGB32);
+  }
+  QImage cover;
+  if (coverage != nullptr && coverage->size() == image->size()) {
+    cover = coverage->convertToFormat(QImage::Format_Grayscale8);
   }
   const QRgb white = qRgb(255, 255, 255);
   for (int y = 0; y < image->height(); ++y) {
     auto* row = reinterpret_cast<QRgb*>(image->scanLine(y));
+    const uchar* inside = cover.isNull() ? nullptr : cover.constScanLine(y);
+    auto fringe = [&](int x) {
+      return Brightness(row[x]) > kFringeBrightness && (inside == nullptr || inside[x] < 255);
+    };
     const int width = image->width();
     int x = 0;
-    for (; x < width && Brightness(row[x]) > kFringeBrightness; ++x) row[x] = white;
+    for (; x < width && fringe(x); ++x) row[x] = white;
     if (x >= width) continue;
-    for (int r = width - 1; r > x && Brightness(row[r]) > kFringeBrightness; --r) row[r] = white;
+    for (int r = width - 1; r > x && fringe(r); --r) row[r] = white;
   }
 }
 

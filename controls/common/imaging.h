@@ -45,7 +45,13 @@ QImage ScaleOntoWhite(const QImage& src, QSize size);
 // In every row: from the left, while the pixel's brightness is above 220,
 // set it to pure white; if that stopped inside the row, do the same from
 // the right end leftwards.
-void CleanFringe(QImage* image);
+//
+// With `coverage` (a grey picture of the same size: 255 where a pixel lies
+// wholly inside the shape, less where the shape's edge crosses it, 0
+// outside), the walks also stop at the first pixel wholly inside: only the
+// edge's fringe is cleaned, never a light face or a bright highlight,
+// which would otherwise turn transparent.
+void CleanFringe(QImage* image, const QImage* coverage = nullptr);
 
 // A copy (ARGB32, premultiplied) in which pixels of `transparent` are fully
 // transparent and all others opaque.
