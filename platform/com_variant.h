@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <variant>
 #include <vector>
@@ -90,6 +91,9 @@ class Variant {
 
 // The name of a type ("Int"), as Describe() and error messages use it.
 const char* TypeName(Variant::Type type);
+
+// For test output: the value described.
+inline void PrintTo(const Variant& value, std::ostream* out) { *out << value.Describe(); }
 
 }  // namespace quarry::com
 

@@ -276,7 +276,8 @@ QWidget* CKsControlBase::CreateControlWindow(QWidget* parent,
   QWidget* window = MakeWindow(parent);
   if (window == nullptr) return nullptr;
   window_ = window;
-  caption_ = params.name;
+  // The window's name is the caption; without one, a loaded caption stays.
+  if (!params.name.empty()) caption_ = params.name;
   window->setGeometry(params.rect);
   window->setEnabled(enabled_);
   ApplyStockToWindow();

@@ -73,6 +73,16 @@ struct ControlOptions {
   bool make_window = true;
 };
 
+// Options with a place, a caption and (optionally) a stored state.
+inline ControlOptions Options(QRect rect, std::string caption,
+                              const com::PropertyBag* state = nullptr) {
+  ControlOptions options;
+  options.rect = rect;
+  options.caption = std::move(caption);
+  options.state = state;
+  return options;
+}
+
 // Loads the module and makes one of its controls (in `parent`, which
 // may be null when no window is wanted). Null, with a failed test
 // assertion's worth of reason in *error, when anything fails.
