@@ -1,8 +1,16 @@
 #include "controls/testing/control_harness.h"
 
+#include <stdlib.h>
+
+#include <QCoreApplication>
 #include <QPainter>
+#include <QThread>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "platform/component_loader.h"
+#include "platform/testing/subprocess.h"
 
 namespace quarry::controls::testing {
 
@@ -87,6 +95,39 @@ std::unique_ptr<TestControl> MakeControl(const ModuleIdentity& module, QWidget* 
     }
   }
   return made;
+}
+
+OpenerStub::OpenerStub() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "quarry-opener-XXXXXX").string();
+  if (mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
+  const std::string log = dir_ + "/opened";
+  std::ofstream(dir_ + "/xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << log << "'\n";
+  std::ofstream(dir_ + "/xdg-settings") << "#!/bin/sh\nexit 1\n";
+  for (const char* tool : {"/xdg-open", "/xdg-settings"}) {
+    std::filesystem::permissions(dir_ + tool, std::filesystem::perms::owner_all);
+  }
+  const char* path = getenv("PATH");
+  old_path_ = path != nullptr ? path : "/usr/bin:/bin";
+  setenv("PATH", (dir_ + ":" + old_path_).c_str(), 1);
+}
+
+OpenerStub::~OpenerStub() {
+  setenv("PATH", old_path_.c_str(), 1);
+  // Openers still on their way find their script gone and fail quietly.
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+std::string OpenerStub::Opened() const { return quarry::testing::ReadFileBytes(dir_ + "/opened"); }
+
+bool OpenerStub::WaitFor(size_t lines, int ms) const {
+  for (int waited = 0;; waited += 10) {
+    const std::string opened = Opened();
+    if (static_cast<size_t>(std::count(opened.begin(), opened.end(), '\n')) >= lines) return true;
+    if (waited >= ms) return false;
+    QCoreApplication::processEvents();
+    QThread::msleep(10);
+  }
 }
 
 QImage Render(QWidget* window, QColor background) {

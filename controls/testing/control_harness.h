@@ -90,6 +90,26 @@ std::unique_ptr<TestControl> MakeControl(const ModuleIdentity& module, QWidget* 
                                          const ControlOptions& options = {},
                                          std::string* error = nullptr);
 
+// Replaces the desktop's opener ("xdg-open") and browser lookup
+// ("xdg-settings") with scripts on PATH for the object's life: what would
+// be opened is recorded, one address a line.
+class OpenerStub {
+ public:
+  OpenerStub();
+  ~OpenerStub();
+  OpenerStub(const OpenerStub&) = delete;
+  OpenerStub& operator=(const OpenerStub&) = delete;
+
+  std::string Opened() const;
+  // Waits (running the event loop, at most `ms`) until `lines` addresses
+  // were opened; true when they were.
+  bool WaitFor(size_t lines, int ms = 5000) const;
+
+ private:
+  std::string dir_;
+  std::string old_path_;
+};
+
 // The control's window painted on its own into an image of its size, over
 // `background`.
 QImage Render(QWidget* window, QColor background = Qt::white);
