@@ -42,7 +42,7 @@ struct ControlColours {
   COLORREF header_upper = 0;
   COLORREF header_lower = 0;
   COLORREF inner_lower = 0;
-  COLORREF caption = 0;       // group box captions on the header
+  COLORREF caption = 0;  // group box captions on the header
 
   bool operator==(const ControlColours&) const = default;
 };

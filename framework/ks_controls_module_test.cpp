@@ -27,7 +27,10 @@ using com::Variant;
 
 const DialogTemplate& Template() {
   static const DialogTemplate tpl{
-      411, QStringLiteral("Modules"), 220, 120,
+      411,
+      QStringLiteral("Modules"),
+      220,
+      120,
       {
           {1001, DialogItemKind::kGroupBox, QRect(4, 4, 212, 90), QStringLiteral("Proxy")},
           {-1, DialogItemKind::kLabel, QRect(10, 20, 40, 8), QStringLiteral("&Address:")},

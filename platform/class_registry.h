@@ -36,7 +36,7 @@
 
 namespace quarry::platform {
 class SettingsStore;
-}  // namespace platform
+}  // namespace quarry::platform
 
 namespace quarry::com {
 
@@ -44,10 +44,10 @@ inline constexpr std::string_view kClassesKey = "Software\\Classes";
 
 struct ClassRegistration {
   Guid clsid;
-  std::string type_name;   // "KsButton Control"
-  std::string prog_id;     // "KSBUTTON.KsButtonCtrl.1"; may be empty
+  std::string type_name;  // "KsButton Control"
+  std::string prog_id;    // "KSBUTTON.KsButtonCtrl.1"; may be empty
   std::string module_path;
-  bool control = false;    // adds Control, Insertable, MiscStatus, toolbox
+  bool control = false;  // adds Control, Insertable, MiscStatus, toolbox
   uint32_t misc_status = 0;
   int toolbox_bitmap = 1;
   std::optional<Guid> type_lib;
@@ -92,8 +92,7 @@ bool UnregisterClass(platform::SettingsStore& store, const ClassRegistration& cl
 std::optional<std::string> InprocServerPath(const platform::SettingsStore& store,
                                             const Guid& clsid);
 // The class a program identifier names; nullopt when not registered.
-std::optional<Guid> ClsidFromProgId(const platform::SettingsStore& store,
-                                    std::string_view prog_id);
+std::optional<Guid> ClsidFromProgId(const platform::SettingsStore& store, std::string_view prog_id);
 
 }  // namespace quarry::com
 

@@ -13,7 +13,11 @@ constexpr Guid kLib{0x58D20EC1, 0x0FA7, 0x488F, {0xB5, 0x20, 0xAE, 0xB4, 0xB6, 0
 class ClassRegistryTest : public ::testing::Test {
  protected:
   TypeLibRegistration Library() const {
-    return {kLib, 2, 1, "KSGROUPLib", "/opt/x/KsGroup.so",
+    return {kLib,
+            2,
+            1,
+            "KSGROUPLib",
+            "/opt/x/KsGroup.so",
             {{kLib.Offset(1), "_DKsGroup"}, {kLib.Offset(2), "_DKsGroupEvents"}}};
   }
   ClassRegistration Control() const {
@@ -71,10 +75,13 @@ TEST_F(ClassRegistryTest, UnregisteringLeavesOnlyWhatOthersOwn) {
   EXPECT_TRUE(UnregisterTypeLib(store_, Library()));
   EXPECT_FALSE(store_.KeyExists(ClassKey(Control().clsid)));
   EXPECT_FALSE(store_.KeyExists("Software\\Classes\\KSGROUP.KsGroupCtrl.1"));
-  EXPECT_FALSE(store_.KeyExists("Software\\Classes\\Interface\\{58D20EC2-0FA7-488F-B520-AEB4B6105AED}"));
-  EXPECT_TRUE(store_.KeyExists("Software\\Classes\\TypeLib\\{58D20EC1-0FA7-488F-B520-AEB4B6105AED}\\2.0"));
+  EXPECT_FALSE(
+      store_.KeyExists("Software\\Classes\\Interface\\{58D20EC2-0FA7-488F-B520-AEB4B6105AED}"));
+  EXPECT_TRUE(
+      store_.KeyExists("Software\\Classes\\TypeLib\\{58D20EC1-0FA7-488F-B520-AEB4B6105AED}\\2.0"));
   EXPECT_TRUE(UnregisterTypeLib(store_, older));
-  EXPECT_FALSE(store_.KeyExists("Software\\Classes\\TypeLib\\{58D20EC1-0FA7-488F-B520-AEB4B6105AED}"));
+  EXPECT_FALSE(
+      store_.KeyExists("Software\\Classes\\TypeLib\\{58D20EC1-0FA7-488F-B520-AEB4B6105AED}"));
   EXPECT_TRUE(store_.KeyExists("Software\\Classes\\Other"));
   // Unregistering what is not there succeeds.
   EXPECT_TRUE(UnregisterClass(store_, Control()));

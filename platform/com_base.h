@@ -79,10 +79,8 @@ class IClassFactory : public IUnknown {
   virtual HRESULT LockServer(bool lock) = 0;
 };
 
-inline constexpr Guid IID_IUnknown{0x00000000, 0x0000, 0x0000,
-                                   {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr Guid IID_IClassFactory{0x00000001, 0x0000, 0x0000,
-                                        {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr Guid IID_IUnknown{0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr Guid IID_IClassFactory{0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 // Holds one reference to an interface; moves hand it on.
 template <typename T>

@@ -15,8 +15,7 @@ HRESULT PutProperty(IDispatch* object, DISPID id, const Variant& value) {
                         nullptr);
 }
 
-HRESULT CallMethod(IDispatch* object, DISPID id, std::span<const Variant> args,
-                   Variant* result) {
+HRESULT CallMethod(IDispatch* object, DISPID id, std::span<const Variant> args, Variant* result) {
   if (object == nullptr) return E_POINTER;
   return object->Invoke(id, DispatchKind::kMethod, args, result);
 }

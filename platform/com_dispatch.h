@@ -55,8 +55,7 @@ class IDispatch : public IUnknown {
 };
 
 // {00020400-0000-0000-C000-000000000046}
-inline constexpr Guid IID_IDispatch{0x00020400, 0x0000, 0x0000,
-                                    {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr Guid IID_IDispatch{0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 // Where an object's events go. The host owns the sink and must withdraw
 // it (by advising null) before the sink is destroyed. Events arrive on the

@@ -5,7 +5,8 @@
 namespace quarry::com {
 namespace {
 
-constexpr Guid kButton{0xA36A3283, 0xDA66, 0x44DA, {0xA4, 0x8F, 0x77, 0xF7, 0x27, 0x9D, 0x31, 0x37}};
+constexpr Guid kButton{
+    0xA36A3283, 0xDA66, 0x44DA, {0xA4, 0x8F, 0x77, 0xF7, 0x27, 0x9D, 0x31, 0x37}};
 
 TEST(GuidTest, FormatsAndParsesTheStoredForm) {
   EXPECT_EQ(FormatGuid(kButton), "{A36A3283-DA66-44DA-A48F-77F7279D3137}");
@@ -16,7 +17,7 @@ TEST(GuidTest, FormatsAndParsesTheStoredForm) {
       {"{A36A3283-DA66-44DA-A48F-77F7279D3137}", true},
       {"{a36a3283-da66-44da-a48f-77f7279d3137}", true},
       {"A36A3283-DA66-44DA-A48F-77F7279D3137", true},
-      {"{A36A3283-DA66-44DA-A48F-77F7279D3137", false},   // one brace
+      {"{A36A3283-DA66-44DA-A48F-77F7279D3137", false},  // one brace
       {"A36A3283-DA66-44DA-A48F-77F7279D3137}", false},
       {" {A36A3283-DA66-44DA-A48F-77F7279D3137}", false},  // space
       {"{A36A3283-DA66-44DA-A48F77F7279D3137-}", false},   // dash moved

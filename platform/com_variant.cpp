@@ -33,20 +33,24 @@ std::optional<int64_t> ParseWhole(const std::string& text) {
   return negative ? -value : value;
 }
 
-std::optional<int64_t> WholeOf(const std::variant<std::monostate, bool, int32_t, uint32_t,
-                                                  double, std::string,
-                                                  std::vector<uint8_t>, FontDesc>& v) {
+std::optional<int64_t> WholeOf(const std::variant<std::monostate, bool, int32_t, uint32_t, double,
+                                                  std::string, std::vector<uint8_t>, FontDesc>& v) {
   switch (v.index()) {
-    case 1: return std::get<1>(v) ? 1 : 0;
-    case 2: return std::get<2>(v);
-    case 3: return std::get<3>(v);
+    case 1:
+      return std::get<1>(v) ? 1 : 0;
+    case 2:
+      return std::get<2>(v);
+    case 3:
+      return std::get<3>(v);
     case 4: {
       const double d = std::get<4>(v);
       if (!std::isfinite(d) || std::fabs(d) > 9.0e15) return std::nullopt;
       return static_cast<int64_t>(std::llround(d));
     }
-    case 5: return ParseWhole(std::get<5>(v));
-    default: return std::nullopt;
+    case 5:
+      return ParseWhole(std::get<5>(v));
+    default:
+      return std::nullopt;
   }
 }
 
@@ -54,14 +58,22 @@ std::optional<int64_t> WholeOf(const std::variant<std::monostate, bool, int32_t,
 
 const char* TypeName(Variant::Type type) {
   switch (type) {
-    case Variant::Type::kEmpty: return "Empty";
-    case Variant::Type::kBool: return "Bool";
-    case Variant::Type::kInt: return "Int";
-    case Variant::Type::kUInt: return "UInt";
-    case Variant::Type::kDouble: return "Double";
-    case Variant::Type::kString: return "String";
-    case Variant::Type::kBytes: return "Bytes";
-    case Variant::Type::kFont: return "Font";
+    case Variant::Type::kEmpty:
+      return "Empty";
+    case Variant::Type::kBool:
+      return "Bool";
+    case Variant::Type::kInt:
+      return "Int";
+    case Variant::Type::kUInt:
+      return "UInt";
+    case Variant::Type::kDouble:
+      return "Double";
+    case Variant::Type::kString:
+      return "String";
+    case Variant::Type::kBytes:
+      return "Bytes";
+    case Variant::Type::kFont:
+      return "Font";
   }
   return "?";
 }
@@ -113,17 +125,22 @@ std::optional<double> Variant::ToDouble() const {
 
 std::optional<std::string> Variant::ToString() const {
   switch (type()) {
-    case Type::kString: return std::get<5>(value_);
-    case Type::kBool: return std::string(std::get<1>(value_) ? "1" : "0");
-    case Type::kInt: return std::to_string(std::get<2>(value_));
-    case Type::kUInt: return std::to_string(std::get<3>(value_));
+    case Type::kString:
+      return std::get<5>(value_);
+    case Type::kBool:
+      return std::string(std::get<1>(value_) ? "1" : "0");
+    case Type::kInt:
+      return std::to_string(std::get<2>(value_));
+    case Type::kUInt:
+      return std::to_string(std::get<3>(value_));
     case Type::kDouble: {
       char buffer[64];
       auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, std::get<4>(value_));
       if (error != std::errc()) return std::nullopt;
       return std::string(buffer, end);
     }
-    default: return std::nullopt;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -140,16 +157,23 @@ std::optional<FontDesc> Variant::ToFont() const {
 std::string Variant::Describe() const {
   std::string text = TypeName(type());
   switch (type()) {
-    case Type::kEmpty: break;
-    case Type::kString: text += " \"" + std::get<5>(value_) + "\""; break;
-    case Type::kBytes: text += " (" + std::to_string(std::get<6>(value_).size()) + " bytes)"; break;
+    case Type::kEmpty:
+      break;
+    case Type::kString:
+      text += " \"" + std::get<5>(value_) + "\"";
+      break;
+    case Type::kBytes:
+      text += " (" + std::to_string(std::get<6>(value_).size()) + " bytes)";
+      break;
     case Type::kFont: {
       const FontDesc& f = std::get<7>(value_);
       text += " \"" + f.face + "\" " + *Variant::Double(f.points).ToString() + "pt weight " +
               std::to_string(f.weight);
       break;
     }
-    default: text += " " + ToString().value_or("?"); break;
+    default:
+      text += " " + ToString().value_or("?");
+      break;
   }
   return text;
 }

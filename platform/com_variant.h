@@ -82,8 +82,8 @@ class Variant {
   std::string Describe() const;
 
  private:
-  using Value = std::variant<std::monostate, bool, int32_t, uint32_t, double,
-                             std::string, std::vector<uint8_t>, FontDesc>;
+  using Value = std::variant<std::monostate, bool, int32_t, uint32_t, double, std::string,
+                             std::vector<uint8_t>, FontDesc>;
   explicit Variant(Value v) : value_(std::move(v)) {}
 
   Value value_;

@@ -3,7 +3,6 @@
 #include <dlfcn.h>
 
 #include <cstdio>
-
 #include <filesystem>
 #include <map>
 #include <memory>

@@ -20,7 +20,7 @@
 
 namespace quarry::platform {
 class SettingsStore;
-}  // namespace platform
+}  // namespace quarry::platform
 
 namespace quarry::com {
 

@@ -110,12 +110,23 @@ class Reader {
 
 void WriteValue(Writer& w, const Variant& v) {
   switch (v.type()) {
-    case Variant::Type::kEmpty: break;
-    case Variant::Type::kBool: w.U8(*v.ToBool() ? 1 : 0); break;
-    case Variant::Type::kInt: w.U32(static_cast<uint32_t>(*v.ToInt())); break;
-    case Variant::Type::kUInt: w.U32(*v.ToUInt()); break;
-    case Variant::Type::kDouble: w.F64(*v.ToDouble()); break;
-    case Variant::Type::kString: w.Blob(*v.ToString()); break;
+    case Variant::Type::kEmpty:
+      break;
+    case Variant::Type::kBool:
+      w.U8(*v.ToBool() ? 1 : 0);
+      break;
+    case Variant::Type::kInt:
+      w.U32(static_cast<uint32_t>(*v.ToInt()));
+      break;
+    case Variant::Type::kUInt:
+      w.U32(*v.ToUInt());
+      break;
+    case Variant::Type::kDouble:
+      w.F64(*v.ToDouble());
+      break;
+    case Variant::Type::kString:
+      w.Blob(*v.ToString());
+      break;
     case Variant::Type::kBytes: {
       const std::vector<uint8_t> bytes = *v.ToBytes();
       w.U32(static_cast<uint32_t>(bytes.size()));
@@ -129,8 +140,8 @@ void WriteValue(Writer& w, const Variant& v) {
       w.Raw(face.data(), face.size());
       w.F64(f.points);
       w.U16(static_cast<uint16_t>(f.weight));
-      w.U8(static_cast<uint8_t>((f.italic ? 1 : 0) | (f.underline ? 2 : 0) |
-                                (f.strikeout ? 4 : 0)));
+      w.U8(
+          static_cast<uint8_t>((f.italic ? 1 : 0) | (f.underline ? 2 : 0) | (f.strikeout ? 4 : 0)));
       w.U8(static_cast<uint8_t>(f.charset));
       break;
     }
@@ -144,10 +155,14 @@ Variant ReadValue(Reader& r, uint8_t type) {
       if (b > 1) r.Fail("a boolean is neither 0 nor 1");
       return Variant::Bool(b == 1);
     }
-    case Variant::Type::kInt: return Variant::Int(static_cast<int32_t>(r.U32()));
-    case Variant::Type::kUInt: return Variant::UInt(r.U32());
-    case Variant::Type::kDouble: return Variant::Double(r.F64());
-    case Variant::Type::kString: return Variant::String(r.Blob());
+    case Variant::Type::kInt:
+      return Variant::Int(static_cast<int32_t>(r.U32()));
+    case Variant::Type::kUInt:
+      return Variant::UInt(r.U32());
+    case Variant::Type::kDouble:
+      return Variant::Double(r.F64());
+    case Variant::Type::kString:
+      return Variant::String(r.Blob());
     case Variant::Type::kBytes: {
       const std::string data = r.Blob();
       return Variant::Bytes(std::vector<uint8_t>(data.begin(), data.end()));
@@ -165,7 +180,8 @@ Variant ReadValue(Reader& r, uint8_t type) {
       f.charset = r.U8();
       return Variant::Font(std::move(f));
     }
-    case Variant::Type::kEmpty: break;
+    case Variant::Type::kEmpty:
+      break;
   }
   r.Fail("unknown value type " + std::to_string(type));
   return Variant();

@@ -78,7 +78,9 @@ class PropertyBag {
 // returns true. The exchange never throws.
 class PropExchange {
  public:
-  static PropExchange Loading(const PropertyBag& bag) { return PropExchange(&bag, nullptr, bag.version()); }
+  static PropExchange Loading(const PropertyBag& bag) {
+    return PropExchange(&bag, nullptr, bag.version());
+  }
   // Saving writes `version` as the bag's version word.
   static PropExchange Saving(PropertyBag* bag, uint32_t version) {
     bag->set_version(version);

@@ -51,8 +51,7 @@ int main(int argc, char** argv) {
   if (getenv("DISPLAY") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
   setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking", 1);
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "quarry-shots-XXXXXX").string();
+  std::string pattern = (std::filesystem::temp_directory_path() / "quarry-shots-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) return 2;
   const std::filesystem::path home(pattern);
   setenv("HOME", home.c_str(), 1);
@@ -89,8 +88,8 @@ int main(int argc, char** argv) {
       const struct {
         int command;
         const char* file;
-      } views[] = {{32777, "web-browser.png"}, {32776, "table-results.png"},
-                   {32775, "configurations.png"}};
+      } views[] = {
+          {32777, "web-browser.png"}, {32776, "table-results.png"}, {32775, "configurations.png"}};
       for (const auto& view : views) {
         frame->DispatchCommand(view.command);
         ok = Save(frame, out + "/" + view.file) && ok;

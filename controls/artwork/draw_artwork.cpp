@@ -34,7 +34,8 @@ double Ramp(double t, std::initializer_list<std::pair<double, double>> stops) {
   auto it = stops.begin();
   if (t <= it->first) return it->second;
   for (auto prev = it++; it != stops.end(); prev = it++) {
-    if (t <= it->first) return Mix(prev->second, it->second, (t - prev->first) / (it->first - prev->first));
+    if (t <= it->first)
+      return Mix(prev->second, it->second, (t - prev->first) / (it->first - prev->first));
   }
   return (stops.end() - 1)->second;
 }
@@ -146,7 +147,8 @@ QImage MarkBox(bool checked) {
       // Two strokes of a tick, 1.7 px wide.
       auto segment = [&](double ax, double ay, double bx, double by) {
         const double dx = bx - ax, dy = by - ay;
-        const double t = std::clamp(((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+        const double t =
+            std::clamp(((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
         return std::hypot(x - (ax + t * dx), y - (ay + t * dy));
       };
       const double d = std::min(segment(3.0, 6.2, 5.0, 8.4), segment(5.0, 8.4, 9.2, 3.4));
@@ -276,8 +278,10 @@ int main(int argc, char** argv) {
       {227, 228, Face::kGlass, true, 20},    {225, 226, Face::kGlass, false, 20},
   };
   for (const Strip& s : strips) {
-    ok &= Save(ButtonStrip(s.face, s.capsule, false, s.height), button + QString::number(s.normal) + ".png");
-    ok &= Save(ButtonStrip(s.face, s.capsule, true, s.height), button + QString::number(s.pressed) + ".png");
+    ok &= Save(ButtonStrip(s.face, s.capsule, false, s.height),
+               button + QString::number(s.normal) + ".png");
+    ok &= Save(ButtonStrip(s.face, s.capsule, true, s.height),
+               button + QString::number(s.pressed) + ".png");
   }
   ok &= Save(ToolboxButton(), button + "1.png");
 

@@ -57,8 +57,7 @@ int MinimumWidth(int height, int alignment) {
 
 }  // namespace
 
-CKsButtonCtrl::CKsButtonCtrl(ControlSettings settings)
-    : CKsControlBase(kButtonModule, settings) {
+CKsButtonCtrl::CKsButtonCtrl(ControlSettings settings) : CKsControlBase(kButtonModule, settings) {
   ResetState();
 }
 
@@ -162,16 +161,26 @@ HRESULT CKsButtonCtrl::InvokeMember(com::DISPID id, DispatchKind kind,
   };
 
   switch (id) {
-    case button_id::kColorBtnFace: return colour(&colour_btn_face_, true);
-    case button_id::kColorTextHighlight: return colour(&colour_text_highlight_, false);
-    case button_id::kColorTextShadow: return colour(&colour_text_shadow_, false);
-    case button_id::kAlignment: return clamped(&alignment_, 3, true);
-    case button_id::kShowTextHighlight: return flag(&show_text_highlight_, false);
-    case button_id::kShowTextShadow: return flag(&show_text_shadow_, false);
-    case button_id::kPictureAlignment: return clamped(&picture_alignment_, 4, true);
-    case button_id::kDefaultButton: return flag(&default_button_, true);
-    case button_id::kStyle: return clamped(&style_, 4, true);
-    case button_id::kButtonSides: return clamped(&button_sides_, 1, true);
+    case button_id::kColorBtnFace:
+      return colour(&colour_btn_face_, true);
+    case button_id::kColorTextHighlight:
+      return colour(&colour_text_highlight_, false);
+    case button_id::kColorTextShadow:
+      return colour(&colour_text_shadow_, false);
+    case button_id::kAlignment:
+      return clamped(&alignment_, 3, true);
+    case button_id::kShowTextHighlight:
+      return flag(&show_text_highlight_, false);
+    case button_id::kShowTextShadow:
+      return flag(&show_text_shadow_, false);
+    case button_id::kPictureAlignment:
+      return clamped(&picture_alignment_, 4, true);
+    case button_id::kDefaultButton:
+      return flag(&default_button_, true);
+    case button_id::kStyle:
+      return clamped(&style_, 4, true);
+    case button_id::kButtonSides:
+      return clamped(&button_sides_, 1, true);
     case button_id::kPicture: {
       if (get) return Return(result, Variant::Bytes(picture_));
       if (!put) return com::DISP_E_MEMBERNOTFOUND;
@@ -296,7 +305,8 @@ bool CKsButtonCtrl::EnsureFaces(QSize size) {
     spec.caption_width = metrics.horizontalAdvance(QString::fromStdString(split_.caption));
   }
   const StripIds ids = StripsFor(style_, button_sides_);
-  faces_ = BuildFaces(spec, LoadArt(StripResource(ids.normal)), LoadArt(StripResource(ids.pressed)));
+  faces_ =
+      BuildFaces(spec, LoadArt(StripResource(ids.normal)), LoadArt(StripResource(ids.pressed)));
   if (!faces_) return false;
   // White is the transparent colour of a transparent button's faces.
   if (transparent_) {
@@ -310,10 +320,14 @@ int CKsButtonCtrl::FaceFor(int action, int state) const {
   if (!Enabled()) return kFaceDisabled;
   const int drawing = hover_ && (state & kStateSelected) == 0 ? 8 : action;
   switch (drawing) {
-    case kDrawSelect: return pressed_ ? kFacePressed : kFaceNormal;
-    case kDrawFocus: return pressed_ ? kFacePressed : kFaceFocus;
-    case 8: return kFaceHover;
-    default: return pressed_ ? kFacePressed : kFaceNormal;
+    case kDrawSelect:
+      return pressed_ ? kFacePressed : kFaceNormal;
+    case kDrawFocus:
+      return pressed_ ? kFacePressed : kFaceFocus;
+    case 8:
+      return kFaceHover;
+    default:
+      return pressed_ ? kFacePressed : kFaceNormal;
   }
 }
 
@@ -331,8 +345,7 @@ COLORREF CKsButtonCtrl::CaptionColour(bool highlight) const {
 }
 
 bool CKsButtonCtrl::CaptionHasShadow(COLORREF text_colour) const {
-  return (show_text_shadow_ && text_colour != colour_text_shadow_) ||
-         (UseCustom() && !Enabled());
+  return (show_text_shadow_ && text_colour != colour_text_shadow_) || (UseCustom() && !Enabled());
 }
 
 void CKsButtonCtrl::Paint(QPainter& painter, const QRect& rect, int action, int state,
@@ -458,7 +471,8 @@ void CKsButtonWnd::mousePressEvent(QMouseEvent* event) {
     return;
   }
   if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton) return;
-  if (event->button() == Qt::LeftButton && focusPolicy() != Qt::NoFocus) setFocus(Qt::MouseFocusReason);
+  if (event->button() == Qt::LeftButton && focusPolicy() != Qt::NoFocus)
+    setFocus(Qt::MouseFocusReason);
   control_->OnButtonDown(rect().contains(event->position().toPoint()));
 }
 
@@ -481,13 +495,14 @@ void CKsButtonWnd::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CKsButtonWnd::mouseMoveEvent(QMouseEvent* event) {
-  if (control_->UseCustom()) control_->OnMouseMove(rect().contains(event->position().toPoint()));
-  else QPushButton::mouseMoveEvent(event);
+  if (control_->UseCustom())
+    control_->OnMouseMove(rect().contains(event->position().toPoint()));
+  else
+    QPushButton::mouseMoveEvent(event);
   // The dialog hears mouse moves over its controls too.
   if (QWidget* parent = parentWidget()) {
-    QMouseEvent moved(QEvent::MouseMove, mapToParent(event->position()),
-                      event->globalPosition(), Qt::NoButton, event->buttons(),
-                      event->modifiers());
+    QMouseEvent moved(QEvent::MouseMove, mapToParent(event->position()), event->globalPosition(),
+                      Qt::NoButton, event->buttons(), event->modifiers());
     QCoreApplication::sendEvent(parent, &moved);
   }
 }

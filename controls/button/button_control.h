@@ -18,7 +18,6 @@
 
 namespace quarry::controls {
 
-
 // Owner-draw request values the painting follows.
 inline constexpr int kDrawEntire = 1;
 inline constexpr int kDrawSelect = 2;

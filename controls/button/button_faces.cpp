@@ -122,10 +122,18 @@ QRect PicturePlace(const FaceSpec& spec, int width, int h, int left_width, int r
   } else {
     switch (spec.picture_alignment) {
       case 0:
-      case 1: x = left_width / 2 + 2; break;
-      case 2: x = width - right_width / 2 - pw - 2; break;
-      case 4: x = width - (width - together) / 2 - pw; break;
-      default: x = (width - together) / 2; break;
+      case 1:
+        x = left_width / 2 + 2;
+        break;
+      case 2:
+        x = width - right_width / 2 - pw - 2;
+        break;
+      case 4:
+        x = width - (width - together) / 2 - pw;
+        break;
+      default:
+        x = (width - together) / 2;
+        break;
     }
   }
   return QRect(x, y, pw, ph);
@@ -144,9 +152,12 @@ std::optional<StripPieces> SplitStrip(const QImage& strip) {
 StripIds StripsFor(int style, int sides) {
   const bool rectangle = sides == 1;
   switch (style) {
-    case 0: return rectangle ? StripIds{229, 230} : StripIds{219, 220};
-    case 1: return rectangle ? StripIds{221, 222} : StripIds{223, 224};
-    default: return rectangle ? StripIds{225, 226} : StripIds{227, 228};
+    case 0:
+      return rectangle ? StripIds{229, 230} : StripIds{219, 220};
+    case 1:
+      return rectangle ? StripIds{221, 222} : StripIds{223, 224};
+    default:
+      return rectangle ? StripIds{225, 226} : StripIds{227, 228};
   }
 }
 
@@ -158,8 +169,8 @@ COLORREF EffectiveFaceColour(COLORREF face_colour, bool default_button) {
 }
 
 int CompositionWidth(int button_width, int button_height, int strip_height, int alignment) {
-  const int ends = (UsesLeftEnd(alignment) ? strip_height : 0) +
-                   (UsesRightEnd(alignment) ? strip_height : 0);
+  const int ends =
+      (UsesLeftEnd(alignment) ? strip_height : 0) + (UsesRightEnd(alignment) ? strip_height : 0);
   const double scale = static_cast<double>(button_height) / strip_height;
   const int available = button_width - ends;
   if (available <= 0 || scale <= 0) return ends;

@@ -21,7 +21,13 @@
 namespace quarry::controls {
 
 // Face indexes, in the order the faces are kept.
-enum FaceIndex { kFaceNormal = 0, kFaceDisabled = 1, kFaceFocus = 2, kFaceHover = 3, kFacePressed = 4 };
+enum FaceIndex {
+  kFaceNormal = 0,
+  kFaceDisabled = 1,
+  kFaceFocus = 2,
+  kFaceHover = 3,
+  kFacePressed = 4
+};
 
 struct StripPieces {
   QImage left;
@@ -44,17 +50,17 @@ QString StripResource(int id);
 
 // What a face build needs to know.
 struct FaceSpec {
-  QSize size;                  // the button, in pixels
-  COLORREF face_colour = 0;    // ColorBtnFace
+  QSize size;                // the button, in pixels
+  COLORREF face_colour = 0;  // ColorBtnFace
   bool default_button = false;
-  int alignment = 0;           // 0 both ends, 1 left end, 2 right end, 3 none
-  int sides = 0;               // 0 capsule, 1 rectangle
+  int alignment = 0;               // 0 both ends, 1 left end, 2 right end, 3 none
+  int sides = 0;                   // 0 capsule, 1 rectangle
   COLORREF background = 0xFFFFFF;  // white when transparent
   // The picture and where it goes (in button pixels, before scaling
   // takes the composition to the button's size); no picture when null.
   QImage picture;
   int picture_alignment = 3;
-  int caption_width = 0;       // for centring picture and caption together
+  int caption_width = 0;  // for centring picture and caption together
 };
 
 // The built faces, in FaceIndex order, each the button's size; and where

@@ -89,10 +89,11 @@ TEST(ButtonFacesTest, FacesShowTheirStatesAndAWhiteFaceNeverTurnsTransparent) {
   const QImage& white_face = faces->faces[kFaceNormal];
   // Inside the shape (away from the cleaned ends) nothing is pure white.
   for (int y = 3; y < 20; ++y) {
-    for (int x = 20; x < 70; ++x) EXPECT_NE(white_face.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+    for (int x = 20; x < 70; ++x)
+      EXPECT_NE(white_face.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
   }
 
-  EXPECT_FALSE(BuildFaces(FaceSpec{}, normal, pressed));         // empty size
+  EXPECT_FALSE(BuildFaces(FaceSpec{}, normal, pressed));                // empty size
   EXPECT_FALSE(BuildFaces(spec, normal, LoadArt(StripResource(221))));  // heights differ
 }
 

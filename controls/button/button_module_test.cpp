@@ -19,7 +19,8 @@ class ButtonModuleTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    button_ = testing::MakeControl(kButtonModule, &parent_, testing::Options(QRect(0, 0, 90, 23), "Go"), &error);
+    button_ = testing::MakeControl(kButtonModule, &parent_,
+                                   testing::Options(QRect(0, 0, 90, 23), "Go"), &error);
     ASSERT_TRUE(button_) << error;
   }
   QWidget parent_;
@@ -32,9 +33,12 @@ TEST_F(ButtonModuleTest, SettersClampAndIgnoreUnchangedValues) {
     Variant value;
     Variant stored;
   } cases[] = {
-      {kAlignment, Variant::Int(-1), Variant::Int(0)},  {kAlignment, Variant::Int(9), Variant::Int(3)},
-      {kStyle, Variant::Int(9), Variant::Int(4)},       {kStyle, Variant::Int(2), Variant::Int(2)},
-      {kButtonSides, Variant::Int(7), Variant::Int(1)}, {kPictureAlignment, Variant::Int(7), Variant::Int(4)},
+      {kAlignment, Variant::Int(-1), Variant::Int(0)},
+      {kAlignment, Variant::Int(9), Variant::Int(3)},
+      {kStyle, Variant::Int(9), Variant::Int(4)},
+      {kStyle, Variant::Int(2), Variant::Int(2)},
+      {kButtonSides, Variant::Int(7), Variant::Int(1)},
+      {kPictureAlignment, Variant::Int(7), Variant::Int(4)},
       {kPictureAlignment, Variant::String("-3"), Variant::Int(0)},
       {kColorBtnFace, Variant::Int(-1), Variant::Colour(0xFFFFFFFF)},
       {kShowTextShadow, Variant::Int(5), Variant::Bool(true)},
@@ -103,7 +107,8 @@ TEST_F(ButtonModuleTest, AStateFrom33LoadsItsOldNamesAndSavesAs34) {
   std::string error;
   std::optional<com::PropertyBag> again = com::PropertyBag::Parse(saved.Serialize(), &error);
   ASSERT_TRUE(again) << error;
-  auto other = testing::MakeControl(kButtonModule, &parent_, testing::Options(QRect(0, 30, 90, 23), "", &*again));
+  auto other = testing::MakeControl(kButtonModule, &parent_,
+                                    testing::Options(QRect(0, 30, 90, 23), "", &*again));
   ASSERT_TRUE(other);
   for (com::DISPID id : {kAlignment, kStyle, kButtonSides, kTransparent, kDefaultButton,
                          kColorBtnFace, kPictureAlignment, com::DISPID_CAPTION}) {
@@ -128,14 +133,15 @@ TEST_F(ButtonModuleTest, EachVersionGateReadsOnlyWhatItsVersionHad) {
       {0x00009, false, true, 0, 0, 0, true},   // below 1.0: nothing
       {0x10000, false, true, 0, 2, 0, false},  // 1.0: "Style" is the alignment
       {0x20000, true, true, 0, 2, 0, false},
-      {0x30000, true, true, 1, 2, 0, false},   // no "ButtonType": style 0
+      {0x30000, true, true, 1, 2, 0, false},  // no "ButtonType": style 0
       {0x30002, true, false, 1, 2, 0, false},
       {0x30004, true, false, 1, 1, 2, false},
   };
   for (const Case& c : cases) {
     bag.set_version(c.version);
     ASSERT_EQ(button_->control->Load(bag), com::S_OK);
-    EXPECT_EQ(button_->Get(kDefaultButton), Variant::Bool(c.default_button)) << std::hex << c.version;
+    EXPECT_EQ(button_->Get(kDefaultButton), Variant::Bool(c.default_button))
+        << std::hex << c.version;
     EXPECT_EQ(button_->Get(kTransparent), Variant::Bool(c.transparent)) << std::hex << c.version;
     EXPECT_EQ(button_->Get(kButtonSides), Variant::Int(c.sides)) << std::hex << c.version;
     EXPECT_EQ(button_->Get(kAlignment), Variant::Int(c.alignment)) << std::hex << c.version;
@@ -205,8 +211,8 @@ TEST_F(ButtonModuleTest, ClicksRaiseClickAndRightClickAndTheCaptionCarriesTheToo
   QTest::mouseClick(button_->window, Qt::LeftButton);
   QTest::mouseClick(button_->window, Qt::RightButton);
   static_cast<QPushButton*>(button_->window)->click();  // as a screen reader presses it
-  EXPECT_EQ(button_->log.events, (std::vector<com::DISPID>{com::DISPID_CLICK, kRightClickEvent,
-                                                           com::DISPID_CLICK}));
+  EXPECT_EQ(button_->log.events,
+            (std::vector<com::DISPID>{com::DISPID_CLICK, kRightClickEvent, com::DISPID_CLICK}));
   // A press outside the button, released outside: nothing.
   QTest::mousePress(button_->window, Qt::LeftButton, {}, QPoint(200, 200));
   QTest::mouseRelease(button_->window, Qt::LeftButton, {}, QPoint(200, 200));

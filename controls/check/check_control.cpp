@@ -117,8 +117,8 @@ void CKsCheckCtrl::OnStockPropertyChanged(com::DISPID id) {
   InvalidateControl();
 }
 
-HRESULT CKsCheckCtrl::InvokeMember(com::DISPID id, DispatchKind kind,
-                                   std::span<const Variant> args, Variant* result) {
+HRESULT CKsCheckCtrl::InvokeMember(com::DISPID id, DispatchKind kind, std::span<const Variant> args,
+                                   Variant* result) {
   const bool get = kind == DispatchKind::kPropertyGet;
   const bool put = kind == DispatchKind::kPropertyPut;
   if (!get && !put) return com::DISP_E_MEMBERNOTFOUND;
@@ -176,12 +176,18 @@ HRESULT CKsCheckCtrl::InvokeMember(com::DISPID id, DispatchKind kind,
       if (Change(&colour_text_shadow_, value)) Repaint();
       return com::S_OK;
     }
-    case check_id::kStyle: return clamped(&style_, 1, false);
-    case check_id::kType: return clamped(&type_, 2, true);
-    case check_id::kShowTextShadow: return flag(&show_text_shadow_, false);
-    case check_id::kKeepColorsInSync: return flag(&keep_colors_in_sync_, true);
-    case check_id::kAutoScale: return flag(&auto_scale_, true);
-    case check_id::kTransparent: return flag(&transparent_, false);
+    case check_id::kStyle:
+      return clamped(&style_, 1, false);
+    case check_id::kType:
+      return clamped(&type_, 2, true);
+    case check_id::kShowTextShadow:
+      return flag(&show_text_shadow_, false);
+    case check_id::kKeepColorsInSync:
+      return flag(&keep_colors_in_sync_, true);
+    case check_id::kAutoScale:
+      return flag(&auto_scale_, true);
+    case check_id::kTransparent:
+      return flag(&transparent_, false);
     case check_id::kLocked: {
       if (get) return Return(result, Variant::Bool(locked_));
       bool value = false;
@@ -314,8 +320,7 @@ void CKsCheckCtrl::Draw(QPainter& painter, const QRect& rect, bool has_focus) {
     const QImage& image = images_[slot];
     if (!image.isNull()) {
       const QPoint at(layout.indicator.left(), rect.top() + (rect.height() - image.height()) / 2);
-      painter.drawImage(style_ == 1 ? QPoint(rect.right() - image.width() + 1, at.y()) : at,
-                        image);
+      painter.drawImage(style_ == 1 ? QPoint(rect.right() - image.width() + 1, at.y()) : at, image);
     }
   }
 
@@ -325,8 +330,8 @@ void CKsCheckCtrl::Draw(QPainter& painter, const QRect& rect, bool has_focus) {
   painter.setFont(font);
 
   if (has_focus && UserMode()) {
-    const COLORREF focus = checked || keep_colors_in_sync_ ? colour_check_face_
-                                                          : colour_check_off_face_;
+    const COLORREF focus =
+        checked || keep_colors_in_sync_ ? colour_check_face_ : colour_check_off_face_;
     QPen pen{QColor(ToRgb(focus))};
     pen.setStyle(Qt::DotLine);
     pen.setWidth(1);

@@ -18,7 +18,6 @@
 
 namespace quarry::controls {
 
-
 class CKsCheckWnd;
 
 class CKsCheckCtrl final : public CKsControlBase {

@@ -33,7 +33,7 @@ struct CheckImageSpec {
   COLORREF off_colour = 0;  // ColorCheckOffFace
   bool keep_in_sync = true;
   bool auto_scale = false;
-  int side = 12;            // the scaled square's side (auto-scale only)
+  int side = 12;  // the scaled square's side (auto-scale only)
   bool transparent = true;
 };
 

@@ -60,7 +60,7 @@ TEST(CheckImagesTest, ScaledLampsFitTheSideWithAClearOutside) {
   const std::array<QImage, 4> images = BuildCheckImages(spec);
   for (const QImage& image : images) {
     ASSERT_EQ(image.size(), QSize(20, 20));
-    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);     // outside the circle
+    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);      // outside the circle
     EXPECT_EQ(qAlpha(image.pixel(10, 10)), 255);  // the lamp
   }
   // The ring at the lamp's left edge (margin 1, ring 2): the on colour

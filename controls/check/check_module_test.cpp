@@ -24,7 +24,8 @@ class CheckModuleTest : public ::testing::Test {
   std::unique_ptr<testing::TestControl> Make(const com::PropertyBag* state = nullptr,
                                              QRect rect = QRect(0, 0, 160, 20)) {
     std::string error;
-    auto made = testing::MakeControl(kCheckModule, &parent_, testing::Options(rect, "Sort", state), &error);
+    auto made =
+        testing::MakeControl(kCheckModule, &parent_, testing::Options(rect, "Sort", state), &error);
     EXPECT_TRUE(made) << error;
     return made;
   }
@@ -91,10 +92,9 @@ TEST_F(CheckModuleTest, StatesLoadByTheirVersion) {
     int type;
     bool transparent;
   } cases[] = {
-      {0x10000, 0x00C000, 0, true},   // 1.0 had no off colour: the face's
-      {0x10005, 0x00C000, 0, true},
-      {0x20000, 0x0000C0, 2, true},
-      {0x20002, 0x0000C0, 2, true},   // Transparent came with 2.3
+      {0x10000, 0x00C000, 0, true},  // 1.0 had no off colour: the face's
+      {0x10005, 0x00C000, 0, true},  {0x20000, 0x0000C0, 2, true},
+      {0x20002, 0x0000C0, 2, true},  // Transparent came with 2.3
       {0x20003, 0x0000C0, 2, false},
   };
   for (const Case& c : cases) {

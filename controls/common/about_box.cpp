@@ -23,8 +23,8 @@ QDialog* MakeAboutBox(const ModuleIdentity& identity, QWidget* parent) {
 
   // Each module keeps its toolbox picture (resource 1) under its name.
   auto* picture = new QLabel(box);
-  picture->setPixmap(QPixmap(QStringLiteral(":/%1/art/1.png").arg(module)).scaled(
-      32, 32, Qt::KeepAspectRatio, Qt::FastTransformation));
+  picture->setPixmap(QPixmap(QStringLiteral(":/%1/art/1.png").arg(module))
+                         .scaled(32, 32, Qt::KeepAspectRatio, Qt::FastTransformation));
   picture->setAccessibleName(QStringLiteral("%1 picture").arg(module));
   picture->setAlignment(Qt::AlignTop);
 

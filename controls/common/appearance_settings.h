@@ -31,7 +31,7 @@
 
 namespace quarry::platform {
 class SettingsStore;
-}  // namespace platform
+}  // namespace quarry::platform
 
 namespace quarry::controls {
 

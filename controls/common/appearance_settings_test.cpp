@@ -36,8 +36,12 @@ TEST_F(AppearanceSettingsTest, ButtonStyleFallsBackToTheOlderNameOnlyWhenNotSet)
     std::optional<uint32_t> type;
     uint32_t expected;
   } cases[] = {
-      {std::nullopt, std::nullopt, 0}, {std::nullopt, 3, 3}, {2000, 4, 4},
-      {2000, std::nullopt, 0},         {1, 4, 1},            {0, 4, 0},
+      {std::nullopt, std::nullopt, 0},
+      {std::nullopt, 3, 3},
+      {2000, 4, 4},
+      {2000, std::nullopt, 0},
+      {1, 4, 1},
+      {0, 4, 0},
   };
   for (const Case& c : cases) {
     store_.DeleteKey(appearance::kKey);

@@ -20,9 +20,12 @@ using com::Variant;
 // The stock members every control answers to. "Text" and "Caption" are
 // the same property, as they always were for these controls.
 constexpr com::MemberName kStockMembers[] = {
-    {com::DISPID_BACKCOLOR, "BackColor"}, {com::DISPID_FORECOLOR, "ForeColor"},
-    {com::DISPID_CAPTION, "Caption"},     {com::DISPID_TEXT, "Text"},
-    {com::DISPID_ENABLED, "Enabled"},     {com::DISPID_FONT, "Font"},
+    {com::DISPID_BACKCOLOR, "BackColor"},
+    {com::DISPID_FORECOLOR, "ForeColor"},
+    {com::DISPID_CAPTION, "Caption"},
+    {com::DISPID_TEXT, "Text"},
+    {com::DISPID_ENABLED, "Enabled"},
+    {com::DISPID_FONT, "Font"},
     {com::DISPID_ABOUTBOX, "AboutBox", "About Box"},
 };
 

@@ -116,8 +116,7 @@ class CKsControlBase : public com::IControl {
   // InvokeMember answers DISP_E_MEMBERNOTFOUND for what is not its own.
   virtual std::span<const com::MemberName> Members() const = 0;
   virtual com::HRESULT InvokeMember(com::DISPID id, com::DispatchKind kind,
-                                    std::span<const com::Variant> args,
-                                    com::Variant* result) = 0;
+                                    std::span<const com::Variant> args, com::Variant* result) = 0;
   // Sets the control's own properties to their defaults.
   virtual void ResetState() = 0;
   // Exchanges the control's own properties, after the stock ones.

@@ -11,13 +11,12 @@ TEST(ImagingTest, TintBlendsTheFaceTowardsWhiteInWholeHundredths) {
     int brightness;
     COLORREF expected;
   } cases[] = {
-      {0x339ADF, 0, 0x339ADF},      // black takes the face colour
-      {0x339ADF, 255, 0xFEFEFE},    // white is kept off pure white
-      {0x000000, 128, 0x7F7F7F},    // 0.50 of the way: 255 / 100 * 50 = 127.5
-      {0x0000FF, 51, 0x3333FF},     // red 255; green/blue 0 + 255/100*20 = 51
-      {0xFFFFFF, 0, 0xFDFDFD},      // a white face is taken as 0xFDFDFD
-      {0xFFFFFF, 255, 0xFEFEFE},
-      {0x7F7F7F, 200, 0xE2E2E2},    // 127 + 128/100*78 = 226.84
+      {0x339ADF, 0, 0x339ADF},    // black takes the face colour
+      {0x339ADF, 255, 0xFEFEFE},  // white is kept off pure white
+      {0x000000, 128, 0x7F7F7F},  // 0.50 of the way: 255 / 100 * 50 = 127.5
+      {0x0000FF, 51, 0x3333FF},   // red 255; green/blue 0 + 255/100*20 = 51
+      {0xFFFFFF, 0, 0xFDFDFD},    // a white face is taken as 0xFDFDFD
+      {0xFFFFFF, 255, 0xFEFEFE}, {0x7F7F7F, 200, 0xE2E2E2},  // 127 + 128/100*78 = 226.84
   };
   for (const Case& c : cases) {
     EXPECT_EQ(TintColour(c.face, c.brightness), c.expected)

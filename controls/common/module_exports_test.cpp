@@ -86,13 +86,15 @@ TEST(ModuleExportsTest, RegistrationRoundTripsInAFreshStore) {
     platform::SettingsStore store(fresh.Path());
     const std::string key = com::ClassKey(id.ControlClsid());
     EXPECT_EQ(store.GetString(key, "", ""), id.control_type_name);
-    EXPECT_EQ(com::InprocServerPath(store, id.ControlClsid()), com::LoadModule(path, nullptr)->path);
+    EXPECT_EQ(com::InprocServerPath(store, id.ControlClsid()),
+              com::LoadModule(path, nullptr)->path);
     EXPECT_EQ(store.GetString(key + "\\ProgID", "", ""), id.control_prog_id);
     EXPECT_EQ(store.GetString(key + "\\MiscStatus\\1", "", ""), e.misc_status);
     EXPECT_EQ(store.GetString(key + "\\Version", "", ""),
               std::to_string(id.major) + "." + std::to_string(id.minor));
     EXPECT_EQ(com::ClsidFromProgId(store, id.page_prog_id), id.PageClsid());
-    EXPECT_TRUE(store.KeyExists("Software\\Classes\\Interface\\" + com::FormatGuid(id.EventsIid())));
+    EXPECT_TRUE(
+        store.KeyExists("Software\\Classes\\Interface\\" + com::FormatGuid(id.EventsIid())));
 
     // Created by program identifier, as any host would.
     com::ComPtr<com::IControl> control;
@@ -107,7 +109,8 @@ TEST(ModuleExportsTest, RegistrationRoundTripsInAFreshStore) {
     EXPECT_TRUE(store.SubKeys("Software\\Classes\\CLSID").empty()) << path;
     EXPECT_TRUE(store.SubKeys("Software\\Classes\\TypeLib").empty()) << path;
     EXPECT_TRUE(store.SubKeys("Software\\Classes\\Interface").empty()) << path;
-    EXPECT_FALSE(store.KeyExists(std::string("Software\\Classes\\") + std::string(id.control_prog_id)));
+    EXPECT_FALSE(
+        store.KeyExists(std::string("Software\\Classes\\") + std::string(id.control_prog_id)));
   }
 }
 
@@ -125,8 +128,10 @@ TEST(ModuleExportsTest, ThePropertyPageEditsItsControlByName) {
   struct Case {
     const ModuleIdentity* module;
     std::string caption_property;
-  } cases[] = {{&kButtonModule, "Text"}, {&kCheckModule, "Caption"},
-               {&kGroupModule, "Caption"}, {&kStaticModule, "Caption"}};
+  } cases[] = {{&kButtonModule, "Text"},
+               {&kCheckModule, "Caption"},
+               {&kGroupModule, "Caption"},
+               {&kStaticModule, "Caption"}};
   for (const Case& c : cases) {
     std::unique_ptr<testing::TestControl> made =
         testing::MakeControl(*c.module, &parent, testing::Options(QRect(0, 0, 100, 30), "Before"));

@@ -42,29 +42,29 @@ com::HRESULT ControlModuleCanUnloadNow();
 
 // Defines the six entry points of the module described by `definition`
 // (an expression naming a ModuleDefinition with static storage).
-#define QUARRY_DEFINE_CONTROL_MODULE(definition)                                        \
-  QUARRY_MODULE_EXPORT ::quarry::com::HRESULT DllRegisterServer() {                     \
-    return ::quarry::controls::RegisterControlModule(definition,                        \
-                                                     ::quarry::controls::ThisModulePath()); \
-  }                                                                                     \
-  QUARRY_MODULE_EXPORT ::quarry::com::HRESULT DllUnregisterServer() {                   \
-    return ::quarry::controls::UnregisterControlModule(                                 \
-        definition, ::quarry::controls::ThisModulePath());                              \
-  }                                                                                     \
-  QUARRY_MODULE_EXPORT ::quarry::com::HRESULT DllGetClassObject(                        \
-      const ::quarry::com::Guid* clsid, const ::quarry::com::Guid* iid, void** out) {   \
-    return ::quarry::controls::GetControlClassObject(definition, clsid, iid, out);      \
-  }                                                                                     \
-  QUARRY_MODULE_EXPORT ::quarry::com::HRESULT DllCanUnloadNow() {                       \
-    return ::quarry::controls::ControlModuleCanUnloadNow();                             \
-  }                                                                                     \
-  QUARRY_MODULE_EXPORT ::quarry::com::HRESULT Version(double* version) {                \
-    if (version != nullptr) *version = (definition).identity.VersionNumber();           \
-    return ::quarry::com::S_OK;                                                         \
-  }                                                                                     \
-  QUARRY_MODULE_EXPORT ::quarry::com::HRESULT NiceName(char** name) {                   \
+#define QUARRY_DEFINE_CONTROL_MODULE(definition)                                              \
+  QUARRY_MODULE_EXPORT ::quarry::com::HRESULT DllRegisterServer() {                           \
+    return ::quarry::controls::RegisterControlModule(definition,                              \
+                                                     ::quarry::controls::ThisModulePath());   \
+  }                                                                                           \
+  QUARRY_MODULE_EXPORT ::quarry::com::HRESULT DllUnregisterServer() {                         \
+    return ::quarry::controls::UnregisterControlModule(definition,                            \
+                                                       ::quarry::controls::ThisModulePath()); \
+  }                                                                                           \
+  QUARRY_MODULE_EXPORT ::quarry::com::HRESULT DllGetClassObject(                              \
+      const ::quarry::com::Guid* clsid, const ::quarry::com::Guid* iid, void** out) {         \
+    return ::quarry::controls::GetControlClassObject(definition, clsid, iid, out);            \
+  }                                                                                           \
+  QUARRY_MODULE_EXPORT ::quarry::com::HRESULT DllCanUnloadNow() {                             \
+    return ::quarry::controls::ControlModuleCanUnloadNow();                                   \
+  }                                                                                           \
+  QUARRY_MODULE_EXPORT ::quarry::com::HRESULT Version(double* version) {                      \
+    if (version != nullptr) *version = (definition).identity.VersionNumber();                 \
+    return ::quarry::com::S_OK;                                                               \
+  }                                                                                           \
+  QUARRY_MODULE_EXPORT ::quarry::com::HRESULT NiceName(char** name) {                         \
     if (name != nullptr) *name = ::quarry::com::AllocString((definition).identity.nice_name); \
-    return ::quarry::com::S_OK;                                                         \
+    return ::quarry::com::S_OK;                                                               \
   }
 
 #endif  // QUARRY_CONTROLS_COMMON_MODULE_SKELETON_H_

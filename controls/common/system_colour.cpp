@@ -12,13 +12,20 @@ COLORREF SysColour(SysColourIndex index) {
   if (index == SysColourIndex::kActiveCaption) return QtSystemColours().ActiveCaption();
   if (qGuiApp == nullptr) {
     switch (index) {
-      case SysColourIndex::kGrayText: return 0x6D6D6D;
-      case SysColourIndex::kWindow: return 0xFFFFFF;
-      case SysColourIndex::kButtonFace: return 0xF0F0F0;
-      case SysColourIndex::kButtonShadow: return 0xA0A0A0;
-      case SysColourIndex::kButtonHighlight: return 0xFFFFFF;
-      case SysColourIndex::kButtonDarkShadow: return 0x696969;
-      default: return 0;
+      case SysColourIndex::kGrayText:
+        return 0x6D6D6D;
+      case SysColourIndex::kWindow:
+        return 0xFFFFFF;
+      case SysColourIndex::kButtonFace:
+        return 0xF0F0F0;
+      case SysColourIndex::kButtonShadow:
+        return 0xA0A0A0;
+      case SysColourIndex::kButtonHighlight:
+        return 0xFFFFFF;
+      case SysColourIndex::kButtonDarkShadow:
+        return 0x696969;
+      default:
+        return 0;
     }
   }
   const QPalette palette = QGuiApplication::palette();
@@ -31,13 +38,20 @@ COLORREF SysColour(SysColourIndex index) {
       const COLORREF window = FromQColor(palette.color(QPalette::Active, QPalette::Window));
       return CColourScheme::Blend(text, window, 0.45);
     }
-    case SysColourIndex::kWindowText: return FromQColor(palette.color(QPalette::WindowText));
-    case SysColourIndex::kWindow: return FromQColor(palette.color(QPalette::Base));
-    case SysColourIndex::kButtonFace: return FromQColor(palette.color(QPalette::Button));
-    case SysColourIndex::kButtonShadow: return FromQColor(palette.color(QPalette::Mid));
-    case SysColourIndex::kButtonHighlight: return FromQColor(palette.color(QPalette::Light));
-    case SysColourIndex::kButtonDarkShadow: return FromQColor(palette.color(QPalette::Dark));
-    case SysColourIndex::kActiveCaption: break;
+    case SysColourIndex::kWindowText:
+      return FromQColor(palette.color(QPalette::WindowText));
+    case SysColourIndex::kWindow:
+      return FromQColor(palette.color(QPalette::Base));
+    case SysColourIndex::kButtonFace:
+      return FromQColor(palette.color(QPalette::Button));
+    case SysColourIndex::kButtonShadow:
+      return FromQColor(palette.color(QPalette::Mid));
+    case SysColourIndex::kButtonHighlight:
+      return FromQColor(palette.color(QPalette::Light));
+    case SysColourIndex::kButtonDarkShadow:
+      return FromQColor(palette.color(QPalette::Dark));
+    case SysColourIndex::kActiveCaption:
+      break;
   }
   return 0;
 }

@@ -117,8 +117,8 @@ bool Buttons(Gallery& g, const QString& dir) {
     for (int sides = 0; sides < 2; ++sides) {
       Title(&page, QPoint(10, y + 5), QString("%1%2").arg(styles[style], sides ? " ▭" : ""));
       for (int state = 0; state < 6; ++state) {
-        auto* b = g.Add(kButtonModule, &page, QRect(120 + state * 105, y, 92, 26),
-                        states[state], state != 5);
+        auto* b = g.Add(kButtonModule, &page, QRect(120 + state * 105, y, 92, 26), states[state],
+                        state != 5);
         b->Put(1, Variant::Colour(0x339ADF));
         b->Put(11, Variant::Int(style));
         b->Put(12, Variant::Int(sides));
@@ -161,9 +161,9 @@ bool Checks(Gallery& g, const QString& dir) {
     for (int i = 0; i < 4; ++i) {
       const bool checked = i % 2 == 1;
       const bool enabled = i < 2;
-      auto* c = g.Add(kCheckModule, &page, QRect(120 + i * 150, y, 140, 20),
-                      std::string(checked ? "Checked" : "Clear") + (enabled ? "" : " (off)"),
-                      enabled);
+      auto* c =
+          g.Add(kCheckModule, &page, QRect(120 + i * 150, y, 140, 20),
+                std::string(checked ? "Checked" : "Clear") + (enabled ? "" : " (off)"), enabled);
       c->Put(2, Variant::Colour(0x339ADF));
       c->Put(7, Variant::Int(type));
       c->Put(1, Variant::Bool(checked));
@@ -172,7 +172,8 @@ bool Checks(Gallery& g, const QString& dir) {
   }
   Title(&page, QPoint(10, y + 2), "Two colours");
   for (int i = 0; i < 2; ++i) {
-    auto* c = g.Add(kCheckModule, &page, QRect(120 + i * 150, y, 140, 20), i ? "Online" : "Offline");
+    auto* c =
+        g.Add(kCheckModule, &page, QRect(120 + i * 150, y, 140, 20), i ? "Online" : "Offline");
     c->Put(2, Variant::Colour(0x32CD32));
     c->Put(6, Variant::Colour(0x2020D0));
     c->Put(1, Variant::Bool(i == 1));

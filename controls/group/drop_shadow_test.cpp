@@ -16,11 +16,11 @@ TEST(DropShadowTest, TheStampFallsOffWithDistance) {
     double d;
     int alpha;
   } cases[] = {
-      {&usual, 0, 204},    {&usual, 1, 188},   // 204 * 12/13 = 188.3
-      {&usual, 6.5, 102},  {&usual, 12, 16},   // 204 / 13 = 15.7
-      {&usual, 12.01, 0},  {&wide, 3.9, 200},  // inside the inner radius
-      {&wide, 4, 200},     {&wide, 5, 133},    // 200 * (1 - 1/3)
-      {&wide, 6, 67},      {&wide, 6.2, 0},
+      {&usual, 0, 204},   {&usual, 1, 188},   // 204 * 12/13 = 188.3
+      {&usual, 6.5, 102}, {&usual, 12, 16},   // 204 / 13 = 15.7
+      {&usual, 12.01, 0}, {&wide, 3.9, 200},  // inside the inner radius
+      {&wide, 4, 200},    {&wide, 5, 133},    // 200 * (1 - 1/3)
+      {&wide, 6, 67},     {&wide, 6.2, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(StampAlpha(c.d, *c.params), c.alpha) << "d " << c.d;

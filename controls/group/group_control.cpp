@@ -30,7 +30,8 @@ constexpr com::MemberName kMembers[] = {
     {group_id::kGroupStyle, "GroupStyle"},
     {group_id::kBorderLineStyle, "BorderLineStyle"},
     {group_id::kTransparent, "Transparent"},
-    {group_id::kColorInnerBackgroundLower, "InnerBackgroundLowerColor", "ColorInnerBackgroundLower"},
+    {group_id::kColorInnerBackgroundLower, "InnerBackgroundLowerColor",
+     "ColorInnerBackgroundLower"},
     {group_id::kColorHeaderBackgroundUpper, "HeaderBackgroundUpperColor",
      "ColorHeaderBackgroundUpper"},
     {group_id::kColorHeaderBackgroundLower, "HeaderBackgroundLowerColor",
@@ -98,18 +99,21 @@ int CaptionGapStart(int width, int caption_width) {
 
 Qt::PenStyle BorderPenStyle(int style) {
   switch (style) {
-    case 0: return Qt::DashLine;
-    case 1: return Qt::DotLine;
+    case 0:
+      return Qt::DashLine;
+    case 1:
+      return Qt::DotLine;
     case 4:
-    case 6: return Qt::NoPen;
-    default: return Qt::SolidLine;  // the inside-frame styles draw solid too
+    case 6:
+      return Qt::NoPen;
+    default:
+      return Qt::SolidLine;  // the inside-frame styles draw solid too
   }
 }
 
 QPainterPath CornerPath(const QRectF& r, double corner_diameter) {
   QPainterPath path;
-  const double size = std::clamp(corner_diameter / 2.0, 0.0,
-                                 std::min(r.width(), r.height()) / 2.0);
+  const double size = std::clamp(corner_diameter / 2.0, 0.0, std::min(r.width(), r.height()) / 2.0);
   if (size <= 0) {
     path.addRect(r);
     return path;
@@ -176,8 +180,8 @@ void CZtGroupCtrl::OnStockPropertyChanged(com::DISPID id) {
   InvalidateControl();
 }
 
-HRESULT CZtGroupCtrl::InvokeMember(com::DISPID id, DispatchKind kind,
-                                   std::span<const Variant> args, Variant* result) {
+HRESULT CZtGroupCtrl::InvokeMember(com::DISPID id, DispatchKind kind, std::span<const Variant> args,
+                                   Variant* result) {
   const bool get = kind == DispatchKind::kPropertyGet;
   if (!get && kind != DispatchKind::kPropertyPut) return com::DISP_E_MEMBERNOTFOUND;
 
@@ -207,15 +211,18 @@ HRESULT CZtGroupCtrl::InvokeMember(com::DISPID id, DispatchKind kind,
   constexpr int32_t kMax = INT32_MAX;
 
   switch (id) {
-    case group_id::kColorBackGround: return colour(&colour_background_);
+    case group_id::kColorBackGround:
+      return colour(&colour_background_);
     case group_id::kColorBorder: {
       const COLORREF before = colour_border_;
       const HRESULT hr = colour(&colour_border_);
       if (colour_border_ != before) pieces_built_ = false;
       return hr;
     }
-    case group_id::kColorTextShadow: return colour(&colour_text_shadow_);
-    case group_id::kShowTextShadow: return ranged(&show_text_shadow_, INT32_MIN, kMax);
+    case group_id::kColorTextShadow:
+      return colour(&colour_text_shadow_);
+    case group_id::kShowTextShadow:
+      return ranged(&show_text_shadow_, INT32_MIN, kMax);
     case group_id::kPicture: {
       if (get) return Return(result, Variant::Bytes(picture_));
       std::vector<uint8_t> bytes;
@@ -236,14 +243,22 @@ HRESULT CZtGroupCtrl::InvokeMember(com::DISPID id, DispatchKind kind,
       if (group_style_ != before) computed_header_height_ = -1;
       return hr;
     }
-    case group_id::kBorderLineStyle: return ranged(&border_line_style_, 0, 9);
-    case group_id::kTransparent: return flag(&transparent_);
-    case group_id::kColorInnerBackgroundLower: return colour(&colour_inner_lower_);
-    case group_id::kColorHeaderBackgroundUpper: return colour(&colour_header_upper_);
-    case group_id::kColorHeaderBackgroundLower: return colour(&colour_header_lower_);
-    case group_id::kColorHeaderSeparator: return colour(&colour_header_separator_);
-    case group_id::kBorderWidth: return ranged(&border_width_, 0, kMax);
-    case group_id::kBorderCornerRadius: return ranged(&border_corner_radius_, 0, kMax);
+    case group_id::kBorderLineStyle:
+      return ranged(&border_line_style_, 0, 9);
+    case group_id::kTransparent:
+      return flag(&transparent_);
+    case group_id::kColorInnerBackgroundLower:
+      return colour(&colour_inner_lower_);
+    case group_id::kColorHeaderBackgroundUpper:
+      return colour(&colour_header_upper_);
+    case group_id::kColorHeaderBackgroundLower:
+      return colour(&colour_header_lower_);
+    case group_id::kColorHeaderSeparator:
+      return colour(&colour_header_separator_);
+    case group_id::kBorderWidth:
+      return ranged(&border_width_, 0, kMax);
+    case group_id::kBorderCornerRadius:
+      return ranged(&border_corner_radius_, 0, kMax);
     case group_id::kHeaderSeparatorWidth: {
       const int32_t before = header_separator_width_;
       const HRESULT hr = ranged(&header_separator_width_, 0, kMax);
@@ -260,10 +275,14 @@ HRESULT CZtGroupCtrl::InvokeMember(com::DISPID id, DispatchKind kind,
       if (Change(&header_height_, value)) Changed();
       return com::S_OK;
     }
-    case group_id::kShowDropShadow: return flag(&show_drop_shadow_);
-    case group_id::kColorDropShadow: return colour(&colour_drop_shadow_);
-    case group_id::kShadowBlurDistance: return ranged(&shadow_blur_, INT32_MIN, kMax);
-    case group_id::kShadowSpreadDistance: return ranged(&shadow_spread_, INT32_MIN, kMax);
+    case group_id::kShowDropShadow:
+      return flag(&show_drop_shadow_);
+    case group_id::kColorDropShadow:
+      return colour(&colour_drop_shadow_);
+    case group_id::kShadowBlurDistance:
+      return ranged(&shadow_blur_, INT32_MIN, kMax);
+    case group_id::kShadowSpreadDistance:
+      return ranged(&shadow_spread_, INT32_MIN, kMax);
     case group_id::kShadowOpacity: {
       if (get) return Return(result, Variant::Int(shadow_opacity_));
       uint32_t value = 0;
@@ -271,8 +290,10 @@ HRESULT CZtGroupCtrl::InvokeMember(com::DISPID id, DispatchKind kind,
       if (Change(&shadow_opacity_, static_cast<uint8_t>(value & 0xFF))) Changed();
       return com::S_OK;
     }
-    case group_id::kShadowInset: return flag(&shadow_inset_);
-    case group_id::kDropShadowDirection: return ranged(&drop_shadow_direction_, 0, 3);
+    case group_id::kShadowInset:
+      return flag(&shadow_inset_);
+    case group_id::kDropShadowDirection:
+      return ranged(&drop_shadow_direction_, 0, 3);
   }
   return com::DISP_E_MEMBERNOTFOUND;
 }
@@ -332,8 +353,12 @@ QWidget* CZtGroupCtrl::MakeWindow(QWidget* parent) {
 int CZtGroupCtrl::HeaderHeight() {
   if (header_height_ >= 0) return header_height_;
   const QFont font = ControlFont();
-  const HeaderFontKey key{font.bold(),   font.pointSizeF(), font.pixelSize(), font.weight(),
-                          FontObject() ? FontObject()->charset : 0, font.family()};
+  const HeaderFontKey key{font.bold(),
+                          font.pointSizeF(),
+                          font.pixelSize(),
+                          font.weight(),
+                          FontObject() ? FontObject()->charset : 0,
+                          font.family()};
   if (key == header_font_ && computed_header_height_ > 0) return computed_header_height_;
   header_font_ = key;
   if (group_style_ == kGroupFancy) {
@@ -342,9 +367,9 @@ int CZtGroupCtrl::HeaderHeight() {
     const int bottom = LoadArt(QStringLiteral(":/KsGroup/art/%1.png").arg(kBottomEdge)).height();
     computed_header_height_ = top_left + header - 2 * bottom;
   } else {
-    computed_header_height_ = AutomaticHeaderHeight(
-        QFontMetrics(font).height(), !Caption().empty(),
-        group_style_ == kGroupClean ? header_separator_width_ : 0);
+    computed_header_height_ =
+        AutomaticHeaderHeight(QFontMetrics(font).height(), !Caption().empty(),
+                              group_style_ == kGroupClean ? header_separator_width_ : 0);
   }
   return computed_header_height_;
 }
@@ -416,9 +441,9 @@ void CZtGroupCtrl::DrawClean(QPainter& painter, const QRect& rect) {
     if (direction == 1 || direction == 3) box.setLeft(box.left() + spread);
     if (direction == 0 || direction == 1) box.setTop(box.top() + spread);
     if (direction == 2 || direction == 3) box.setBottom(box.bottom() - spread);
-    const ShadowKey key{rect.size(), box, diameter,
-                        ShadowParams{shadow_blur_, shadow_spread_, shadow_opacity_,
-                                     colour_drop_shadow_}};
+    const ShadowKey key{
+        rect.size(), box, diameter,
+        ShadowParams{shadow_blur_, shadow_spread_, shadow_opacity_, colour_drop_shadow_}};
     // Rendering costs time in proportion to the box's area: only when
     // something it depends on changed.
     if (!shadow_key_ || !(*shadow_key_ == key)) {
@@ -485,8 +510,8 @@ void CZtGroupCtrl::DrawClean(QPainter& painter, const QRect& rect) {
   }
   QRectF caption_area = header;
   const int w = header_separator_width_;
-  const COLORREF lower = colour_header_lower_ == kNoColour ? colour_header_upper_
-                                                            : colour_header_lower_;
+  const COLORREF lower =
+      colour_header_lower_ == kNoColour ? colour_header_upper_ : colour_header_lower_;
   if (w > 0 && Enabled() && lower != colour_header_separator_) {
     const double y = header.bottom() - w / 2.0;
     painter.fillRect(QRectF(header.left() - w, y - w / 2.0, header.width() + 2 * w, w),
@@ -582,8 +607,8 @@ void CZtGroupCtrl::DrawFancy(QPainter& painter, const QRect& rect) {
     const int strip = header_left.height();
     // The middle tiles run between the ends, stretched to the ends' height.
     if (!bottom.isNull() && strip > 0) {
-      const QImage middle = bottom.scaled(bottom.width(), strip, Qt::IgnoreAspectRatio,
-                                          Qt::SmoothTransformation);
+      const QImage middle =
+          bottom.scaled(bottom.width(), strip, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
       for (int x = header_left.width(); x < W - header_right.width(); x += middle.width()) {
         painter.drawImage(o + QPoint(x, 0), middle);
       }
@@ -613,9 +638,8 @@ void CZtGroupWnd::paintEvent(QPaintEvent*) {
 
 void CZtGroupWnd::mouseMoveEvent(QMouseEvent* event) {
   if (QWidget* parent = parentWidget()) {
-    QMouseEvent moved(QEvent::MouseMove, mapToParent(event->position()),
-                      event->globalPosition(), Qt::NoButton, event->buttons(),
-                      event->modifiers());
+    QMouseEvent moved(QEvent::MouseMove, mapToParent(event->position()), event->globalPosition(),
+                      Qt::NoButton, event->buttons(), event->modifiers());
     QCoreApplication::sendEvent(parent, &moved);
   }
   QWidget::mouseMoveEvent(event);

@@ -20,7 +20,6 @@
 
 namespace quarry::controls {
 
-
 inline constexpr int kGroupBasic = 0;
 inline constexpr int kGroupClean = 1;
 inline constexpr int kGroupFancy = 2;

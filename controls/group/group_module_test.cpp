@@ -20,7 +20,8 @@ class GroupModuleTest : public ::testing::Test {
                                              std::string caption = "Options") {
     std::string error;
     if (state != nullptr) caption.clear();
-    auto made = testing::MakeControl(kGroupModule, &parent_, testing::Options(rect, caption, state), &error);
+    auto made = testing::MakeControl(kGroupModule, &parent_, testing::Options(rect, caption, state),
+                                     &error);
     EXPECT_TRUE(made) << error;
     return made;
   }
@@ -96,8 +97,8 @@ TEST_F(GroupModuleTest, TheCleanBoxDrawsHeaderInsideAndShadowWhereTheySay) {
   group->Put(com::DISPID_BACKCOLOR, Variant::Colour(0xFFFFFF));
   group->Put(kColorHeaderBackgroundUpper, Variant::Colour(0x0000FF));  // red
   group->Put(kColorHeaderBackgroundLower, Variant::Colour(0x0000FF));
-  group->Put(kColorHeaderSeparator, Variant::Colour(0x00FF00));        // green
-  group->Put(kColorInnerBackgroundLower, Variant::Colour(0xFF0000));   // blue
+  group->Put(kColorHeaderSeparator, Variant::Colour(0x00FF00));       // green
+  group->Put(kColorInnerBackgroundLower, Variant::Colour(0xFF0000));  // blue
   group->Put(kColorBorder, Variant::Colour(0x000000));
   const QImage box = testing::Render(group->window, Qt::white);
   const int header = QFontMetrics(group->window->font()).height() * 185 / 100 + 5;

@@ -208,8 +208,10 @@ HRESULT CKsStaticCtrl::InvokeMember(com::DISPID id, DispatchKind kind,
   };
 
   switch (id) {
-    case static_id::kColorTextShadow: return colour(&colour_text_shadow_);
-    case static_id::kColorBorder: return colour(&colour_border_);
+    case static_id::kColorTextShadow:
+      return colour(&colour_text_shadow_);
+    case static_id::kColorBorder:
+      return colour(&colour_border_);
     case static_id::kShowTextShadow: {
       if (get) return Return(result, Variant::Int(show_text_shadow_));
       if (!put) return com::DISP_E_MEMBERNOTFOUND;
@@ -243,14 +245,22 @@ HRESULT CKsStaticCtrl::InvokeMember(com::DISPID id, DispatchKind kind,
       return Invoke(com::DISPID_CAPTION, DispatchKind::kPropertyPut, std::span(&caption, 1),
                     nullptr);
     }
-    case static_id::kLine: return member_flag(&line_);
-    case static_id::kLinePenWidth: return member_short(&line_pen_width_);
-    case static_id::kWebLink: return member_flag(&web_link_);
-    case static_id::kWebAddress: return member_text(&web_address_);
-    case static_id::kShowToolTips: return member_flag(&show_tool_tips_);
-    case static_id::kToolTipText: return member_text(&tool_tip_text_);
-    case static_id::kOverrideWebLinkForeColor: return member_flag(&override_web_link_fore_color_);
-    case static_id::kBorderWidth: return member_short(&border_width_);
+    case static_id::kLine:
+      return member_flag(&line_);
+    case static_id::kLinePenWidth:
+      return member_short(&line_pen_width_);
+    case static_id::kWebLink:
+      return member_flag(&web_link_);
+    case static_id::kWebAddress:
+      return member_text(&web_address_);
+    case static_id::kShowToolTips:
+      return member_flag(&show_tool_tips_);
+    case static_id::kToolTipText:
+      return member_text(&tool_tip_text_);
+    case static_id::kOverrideWebLinkForeColor:
+      return member_flag(&override_web_link_fore_color_);
+    case static_id::kBorderWidth:
+      return member_short(&border_width_);
     case static_id::kBorderStyle: {
       if (get) return Return(result, Variant::Int(border_style_));
       if (!put) return com::DISP_E_MEMBERNOTFOUND;
@@ -361,7 +371,7 @@ bool CKsStaticCtrl::HasShadow() const {
 }
 
 CKsStaticCtrl::TextLayout CKsStaticCtrl::LayoutText(const QRect& rect, const QString& text,
-                                                   const QFont& font) const {
+                                                    const QFont& font) const {
   TextLayout layout;
   layout.rect = rect;
   const bool border = border_style_ != kEdgeNone;

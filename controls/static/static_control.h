@@ -14,7 +14,6 @@
 
 namespace quarry::controls {
 
-
 // Text format flags of TextAlignment.
 inline constexpr int32_t kAlignCentre = 0x1;
 inline constexpr int32_t kAlignRight = 0x2;

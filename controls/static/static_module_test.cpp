@@ -24,7 +24,8 @@ class StaticModuleTest : public ::testing::Test {
     std::string error;
     // A stored state brings its own caption.
     if (state != nullptr) caption.clear();
-    auto made = testing::MakeControl(kStaticModule, &parent_, testing::Options(rect, caption, state), &error);
+    auto made = testing::MakeControl(kStaticModule, &parent_,
+                                     testing::Options(rect, caption, state), &error);
     EXPECT_TRUE(made) << error;
     return made;
   }
@@ -108,7 +109,7 @@ TEST_F(StaticModuleTest, StatesLoadByTheirVersion) {
       {0x20000, 0x0100, false, true, 0, false, true, 0, 1},
       {0x30000, 1, true, true, 5, false, true, 0, 1},  // the second byte, and modified
       {0x40000, 1, true, true, 5, true, true, 0, 1},
-      {0x40001, 1, true, true, 5, true, true, 0, 1},    // 4.1: the 4.2 defaults
+      {0x40001, 1, true, true, 5, true, true, 0, 1},  // 4.1: the 4.2 defaults
       {0x40002, 1, true, true, 5, true, false, 0x123456, 3},
   };
   for (const Case& c : cases) {

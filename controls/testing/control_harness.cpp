@@ -72,9 +72,9 @@ std::unique_ptr<TestControl> MakeControl(const ModuleIdentity& module, QWidget* 
   made->site.back_colour = options.ambient_back;
   made->site.fore_colour = options.ambient_fore;
   std::string reason;
-  const com::HRESULT hr = com::CreateInstanceFromModule(
-      ModulePath(module), module.ControlClsid(), com::IID_IControl, made->control.Receive(),
-      &reason);
+  const com::HRESULT hr =
+      com::CreateInstanceFromModule(ModulePath(module), module.ControlClsid(), com::IID_IControl,
+                                    made->control.Receive(), &reason);
   if (com::Failed(hr)) {
     if (error != nullptr) *error = reason;
     return nullptr;

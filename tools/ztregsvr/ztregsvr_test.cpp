@@ -16,8 +16,7 @@ class ZtregsvrTest : public ::testing::Test {
  protected:
   testing::ProcessResult Run(std::vector<std::string> args) {
     args.insert(args.begin(), ZTREGSVR_BINARY);
-    return testing::RunProcess(args, {"ZT_REGISTRY_FILE=" + Store()},
-                               {}, std::chrono::seconds(30));
+    return testing::RunProcess(args, {"ZT_REGISTRY_FILE=" + Store()}, {}, std::chrono::seconds(30));
   }
   std::string Store() const { return dir_.File("registry.db"); }
   bool Registered() {
