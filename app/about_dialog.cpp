@@ -1,14 +1,10 @@
 #include "app/about_dialog.h"
 
 #include <QLabel>
-#include <QPainter>
 #include <QUrl>
 
 #include "app/app_icons.h"
-#include "framework/control_appearance.h"
-#include "framework/dialog_font.h"
 #include "framework/ks_controls.h"
-#include "framework/qt_colour.h"
 #include "web/web_settings.h"
 
 namespace quarry {
@@ -49,17 +45,7 @@ CAboutDlg::CAboutDlg(const QString& version,
                      std::function<void(const std::string&)> open_link,
                      QWidget* parent)
     : QDialog(parent), site_(QString::fromStdString(ProductSiteAddress())) {
-  InstallDesktopSystemColours();
-  const DialogTemplate& tpl = Template();
-  setObjectName(QStringLiteral("dlg%1").arg(kTemplateId));
-  setWindowTitle(tpl.title);
-  setAccessibleName(tpl.title);
-  setFont(DialogFont());
-  scheme_.EnsureDerived();
-  const DialogBaseUnits base = BaseUnitsOf(font());
-  setFixedSize(MapDialogSize(QSize(tpl.width, tpl.height), base));
-  const std::vector<QWidget*> controls = CreateDialogControls(tpl, this, base);
-  ApplyUserControlAppearance(this, controls, scheme_);
+  BuildDialogFromTemplate(this, Template());
 
   // The icon, in the place the template keeps for it.
   QWidget* place = FindControl<QWidget>(this, kIdIcon);
@@ -101,10 +87,5 @@ CAboutDlg::CAboutDlg(const QString& version,
 }
 
 CAboutDlg::~CAboutDlg() = default;
-
-void CAboutDlg::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  PaintDialogBackground(painter, rect(), scheme_);
-}
 
 }  // namespace quarry

@@ -10,7 +10,6 @@
 #include <functional>
 #include <string>
 
-#include "framework/colour/colour_scheme.h"
 #include "framework/dialog_template.h"
 
 namespace quarry {
@@ -44,12 +43,8 @@ class CAboutDlg : public QDialog {
   // The web site address the link leads to.
   QString SiteAddress() const { return site_; }
 
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
  private:
   QString site_;
-  CColourScheme scheme_;
 };
 
 }  // namespace quarry

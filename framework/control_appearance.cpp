@@ -1,5 +1,6 @@
 #include "framework/control_appearance.h"
 
+#include <QEvent>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QWidget>
@@ -23,6 +24,28 @@ constexpr COLORREF kBlackFace = 0x050505;
 constexpr COLORREF kWhite = 0xFFFFFF;
 
 using com::Variant;
+
+// Paints its dialog's background as the dialog's paint events arrive,
+// before the dialog paints.
+class DialogBackground final : public QObject {
+ public:
+  DialogBackground(QWidget* dialog, const CColourScheme& scheme)
+      : QObject(dialog), scheme_(scheme) {
+    dialog->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && watched == parent()) {
+      auto* dialog = static_cast<QWidget*>(watched);
+      QPainter painter(dialog);
+      PaintDialogBackground(painter, dialog->rect(), scheme_);
+    }
+    return false;
+  }
+
+ private:
+  const CColourScheme scheme_;
+};
 
 }  // namespace
 
@@ -75,6 +98,10 @@ void ApplyControlAppearance(const std::vector<QWidget*>& widgets, const ControlC
       host->SetForeColour(colours.caption);
     }
   }
+}
+
+void InstallDialogBackground(QWidget* dialog, const CColourScheme& scheme) {
+  new DialogBackground(dialog, scheme);
 }
 
 void ApplyUserControlAppearance(QWidget* dialog, const std::vector<QWidget*>& widgets,

@@ -66,6 +66,11 @@ void ApplyUserControlAppearance(QWidget* dialog, const std::vector<QWidget*>& wi
 // colour, tinted at the top towards the scheme's palest shade.
 void PaintDialogBackground(QPainter& painter, const QRect& rect, const CColourScheme& scheme);
 
+// Paints that background under `dialog`'s own painting, in a copy of
+// `scheme`, for dialogs with no paint event of their own. The painter is a
+// child object of the dialog and goes with it.
+void InstallDialogBackground(QWidget* dialog, const CColourScheme& scheme);
+
 }  // namespace quarry
 
 #endif  // QUARRY_FRAMEWORK_CONTROL_APPEARANCE_H_

@@ -6,8 +6,10 @@
 #include <algorithm>
 
 #include "framework/caption_bar.h"
+#include "framework/control_appearance.h"
 #include "framework/dialog_font.h"
 #include "framework/ks_controls.h"
+#include "framework/qt_colour.h"
 
 namespace quarry {
 
@@ -150,14 +152,20 @@ std::vector<QWidget*> CreateDialogControls(const DialogTemplate& tpl,
   return widgets;
 }
 
-void BuildDialogFromTemplate(QWidget* dialog, const DialogTemplate& tpl) {
+std::vector<QWidget*> BuildDialogFromTemplate(QWidget* dialog, const DialogTemplate& tpl) {
   dialog->setFont(DialogFont());
   const DialogBaseUnits base = BaseUnitsOf(dialog->font());
   dialog->setObjectName(QStringLiteral("dlg%1").arg(tpl.id));
   dialog->setWindowTitle(tpl.title);
   dialog->setAccessibleName(tpl.title);
   dialog->setFixedSize(MapDialogSize(QSize(tpl.width, tpl.height), base));
-  CreateDialogControls(tpl, dialog, base);
+  std::vector<QWidget*> controls = CreateDialogControls(tpl, dialog, base);
+  InstallDesktopSystemColours();
+  CColourScheme scheme;
+  scheme.EnsureDerived();
+  ApplyUserControlAppearance(dialog, controls, scheme);
+  InstallDialogBackground(dialog, scheme);
+  return controls;
 }
 
 }  // namespace quarry

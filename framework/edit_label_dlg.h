@@ -9,7 +9,6 @@
 #include <QDialog>
 #include <QString>
 
-#include "framework/colour/colour_scheme.h"
 #include "framework/dialog_template.h"
 
 namespace quarry {
@@ -37,10 +36,6 @@ class CEditLabelDlg : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
-
- private:
-  CColourScheme scheme_;
 };
 
 }  // namespace quarry

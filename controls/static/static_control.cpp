@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <mutex>
 
-#include "app/external_browser.h"
+#include "app/link_opener.h"
 #include "controls/common/caption_text.h"
 #include "controls/common/imaging.h"
 #include "controls/common/system_colour.h"
@@ -66,9 +66,11 @@ void OpenAddress(const std::string& address) {
     opener(address);
     return;
   }
-  // A worker thread of the browser opener: a click never waits for the
-  // browser, and a browser that cannot start shows nothing.
-  ExternalBrowser::Shared().OpenAsync(address);
+  // A worker thread of the programs' opener: a click never waits for the
+  // browser, and a browser that cannot start shows nothing. The opener
+  // lives as long as the module (for ever).
+  static LinkOpener* const link_opener = new LinkOpener();
+  link_opener->Open(address, {});
 }
 
 // What screen readers learn about a label: static text, or a link that can
