@@ -1,6 +1,6 @@
 #include "platform/com_dispatch.h"
 
-#include "platform/key_path.h"
+#include "platform/ascii_text.h"
 
 namespace quarry::com {
 
@@ -37,8 +37,8 @@ HRESULT PutPropertyByName(IDispatch* object, std::string_view name, const Varian
 HRESULT LookUpMember(std::span<const MemberName> table, std::string_view name, DISPID* id) {
   if (id == nullptr) return E_POINTER;
   for (const MemberName& member : table) {
-    if (platform::EqualsIgnoreCase(member.name, name) ||
-        (!member.other_name.empty() && platform::EqualsIgnoreCase(member.other_name, name))) {
+    if (EqualsNoCase(member.name, name) ||
+        (!member.other_name.empty() && EqualsNoCase(member.other_name, name))) {
       *id = member.id;
       return S_OK;
     }

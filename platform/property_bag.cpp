@@ -4,7 +4,7 @@
 #include <limits>
 #include <set>
 
-#include "platform/key_path.h"
+#include "platform/ascii_text.h"
 
 namespace quarry::com {
 
@@ -13,14 +13,6 @@ namespace {
 constexpr char kMagic[4] = {'Z', 'T', 'P', 'B'};
 constexpr uint16_t kFormat = 1;
 constexpr size_t kMaxNameLength = 255;
-
-std::string LowerAscii(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
 
 class Writer {
  public:
@@ -191,7 +183,7 @@ Variant ReadValue(Reader& r, uint8_t type) {
 
 const Variant* PropertyBag::Find(std::string_view name) const {
   for (const auto& [stored, value] : entries_) {
-    if (platform::EqualsIgnoreCase(stored, name)) return &value;
+    if (EqualsNoCase(stored, name)) return &value;
   }
   return nullptr;
 }
@@ -199,7 +191,7 @@ const Variant* PropertyBag::Find(std::string_view name) const {
 bool PropertyBag::Set(std::string_view name, Variant value) {
   if (name.empty() || name.size() > kMaxNameLength) return false;
   for (auto& [stored, old] : entries_) {
-    if (platform::EqualsIgnoreCase(stored, name)) {
+    if (EqualsNoCase(stored, name)) {
       old = std::move(value);
       return true;
     }
@@ -210,7 +202,7 @@ bool PropertyBag::Set(std::string_view name, Variant value) {
 
 bool PropertyBag::Remove(std::string_view name) {
   for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-    if (platform::EqualsIgnoreCase(it->first, name)) {
+    if (EqualsNoCase(it->first, name)) {
       entries_.erase(it);
       return true;
     }
@@ -273,7 +265,7 @@ std::optional<PropertyBag> PropertyBag::Parse(std::span<const uint8_t> data, std
     const uint8_t type = r.U8();
     Variant value = ReadValue(r, type);
     if (!r.ok()) break;
-    if (!seen.insert(LowerAscii(name)).second) {
+    if (!seen.insert(AsciiLowered(name)).second) {
       r.Fail("the value \"" + name + "\" occurs twice");
       break;
     }
