@@ -3,7 +3,7 @@
 //
 //   control_gallery OUTPUT_DIR
 //
-// writes buttons.png, checks.png, labels.png and groups.png. The modules
+// writes buttons.png, checks.png, labels.png, groups.png and pages.png. The modules
 // are loaded from the build tree, as the tests load them.
 
 #include <QApplication>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "controls/testing/control_harness.h"
+#include "platform/component_loader.h"
 
 namespace {
 
@@ -290,6 +291,34 @@ bool Groups(Gallery& g, const QString& dir) {
   return Save(&page, dir + "/groups.png");
 }
 
+// The "General" property page of each module, editing a control of it.
+bool Pages(Gallery& g, const QString& dir) {
+  Page page(QSize(760, 200));
+  const ModuleIdentity* modules[] = {&kButtonModule, &kCheckModule, &kGroupModule, &kStaticModule};
+  std::vector<com::ComPtr<com::IPropertyPage>> pages;
+  int x = 10;
+  for (const ModuleIdentity* module : modules) {
+    auto* control = g.Add(*module, &page, QRect(0, 0, 1, 1), "Caption");
+    control->window->hide();
+    com::ComPtr<com::IPropertyPage> property_page;
+    if (com::Failed(com::CreateInstanceFromModule(testing::ModulePath(*module), module->PageClsid(),
+                                                  com::IID_IPropertyPage,
+                                                  property_page.Receive()))) {
+      return false;
+    }
+    property_page->SetObject(control->control.get());
+    QWidget* window = property_page->CreatePageWindow(&page);
+    window->setGeometry(x, 30, 180, 160);
+    Title(&page, QPoint(x, 8), QString::fromUtf8(module->page_type_name.data(),
+                                                 static_cast<int>(module->page_type_name.size())));
+    pages.push_back(std::move(property_page));
+    x += 186;
+  }
+  const bool ok = Save(&page, dir + "/pages.png");
+  for (auto& p : pages) p->SetObject(nullptr);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -305,5 +334,6 @@ int main(int argc, char** argv) {
   ok = Checks(gallery, dir) && ok;
   ok = Labels(gallery, dir) && ok;
   ok = Groups(gallery, dir) && ok;
+  ok = Pages(gallery, dir) && ok;
   return ok ? 0 : 1;
 }
