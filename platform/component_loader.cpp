@@ -65,24 +65,6 @@ const LoadedModule* LoadModule(const std::string& path, std::string* error) {
   return result;
 }
 
-std::optional<double> ModuleVersion(const std::string& path) {
-  const LoadedModule* module = LoadModule(path, nullptr);
-  if (module == nullptr || module->version == nullptr) return std::nullopt;
-  double version = 0;
-  if (Failed(module->version(&version))) return std::nullopt;
-  return version;
-}
-
-std::optional<std::string> ModuleNiceName(const std::string& path) {
-  const LoadedModule* module = LoadModule(path, nullptr);
-  if (module == nullptr || module->nice_name == nullptr) return std::nullopt;
-  char* name = nullptr;
-  if (Failed(module->nice_name(&name)) || name == nullptr) return std::nullopt;
-  std::string text(name);
-  FreeString(name);
-  return text;
-}
-
 HRESULT CreateInstanceFromModule(const std::string& path, const Guid& clsid, const Guid& iid,
                                  void** out, std::string* error) {
   if (out == nullptr) return E_POINTER;

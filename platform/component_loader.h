@@ -11,7 +11,6 @@
 #ifndef QUARRY_PLATFORM_COMPONENT_LOADER_H_
 #define QUARRY_PLATFORM_COMPONENT_LOADER_H_
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,11 +40,6 @@ struct LoadedModule {
 // record, which lives until the process ends. Null with a one-line reason
 // in *error when the file cannot be loaded.
 const LoadedModule* LoadModule(const std::string& path, std::string* error);
-
-// The module's version and display name through its exports; nullopt when
-// the module cannot be loaded or lacks the export.
-std::optional<double> ModuleVersion(const std::string& path);
-std::optional<std::string> ModuleNiceName(const std::string& path);
 
 // Creates an object of `clsid` from the module at `path` and queries it
 // for `iid`; *out gets the new reference. The error text (optional) says

@@ -31,8 +31,14 @@ TEST_F(ComponentLoaderTest, AModuleLoadsOnceAndAnswersItsExports) {
   const LoadedModule* module = LoadModule(kModule, &error);
   ASSERT_NE(module, nullptr) << error;
   EXPECT_EQ(LoadModule(kModule, nullptr), module);
-  EXPECT_EQ(ModuleVersion(kModule), 1.02);
-  EXPECT_EQ(ModuleNiceName(kModule), "Test Counter");
+  double version = 0;
+  EXPECT_EQ(module->version(&version), S_OK);
+  EXPECT_EQ(version, 1.02);
+  char* name = nullptr;
+  EXPECT_EQ(module->nice_name(&name), S_OK);
+  ASSERT_NE(name, nullptr);
+  EXPECT_STREQ(name, "Test Counter");
+  FreeString(name);
   // Null pointers are accepted and nothing is written.
   EXPECT_EQ(module->version(nullptr), S_OK);
   EXPECT_EQ(module->nice_name(nullptr), S_OK);
