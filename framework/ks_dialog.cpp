@@ -117,7 +117,8 @@ void CKsDialog::PushControlAppearance() {
   const CColourScheme& scheme = ColourScheme();
   pushed_styles_ = controls::ReadControlStyleSettings(platform::SettingsStore::User());
   pushed_base_ = scheme.Base();
-  ApplyControlAppearance(controls_,
+  const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  ApplyControlAppearance(std::vector<QWidget*>(children.begin(), children.end()),
                          ColoursFor(scheme, FromQColor(palette().color(QPalette::WindowText))),
                          pushed_styles_, font());
 }

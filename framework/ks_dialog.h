@@ -65,11 +65,15 @@ class CKsDialog : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void changeEvent(QEvent* event) override;
 
+ protected:
+  // Gives the system's controls among the dialog's children (the
+  // template's and any made since) the scheme's colours, the style
+  // settings and the dialog's font (control_appearance.h). Dialogs that
+  // make controls after construction call it once they are made.
+  void PushControlAppearance();
+
  private:
   void ConnectCommands();
-  // Gives the system's controls the scheme's colours, the style settings
-  // and the dialog's font (control_appearance.h).
-  void PushControlAppearance();
 
   int template_id_;
   DialogBaseUnits base_units_;

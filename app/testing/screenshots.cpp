@@ -3,8 +3,8 @@
 //
 //   quarry_screenshots OUTPUT_DIR [--standard]
 //
-// writes web-browser.png, table-results.png, configurations.png, about.png
-// and edit-label.png. The modules are registered in a private settings
+// writes web-browser.png, table-results.png, configurations.png, about.png,
+// edit-label.png and message-box.png. The modules are registered in a private settings
 // store first; with --standard they are not, and the standard widgets that
 // stand in for them show instead. Runs on the display it is given
 // (xvfb-run), or offscreen without one.
@@ -24,6 +24,7 @@
 #include "app/main_frame.h"
 #include "controls/testing/control_harness.h"
 #include "framework/edit_label_dlg.h"
+#include "framework/msgbox/ks_message_box.h"
 #include "platform/component_loader.h"
 
 namespace {
@@ -100,6 +101,14 @@ int main(int argc, char** argv) {
       quarry::CEditLabelDlg edit(QStringLiteral("Table 3"));
       edit.show();
       ok = Save(&edit, out + "/edit-label.png") && ok;
+      {
+        quarry::CKsMessageBox box(frame, QStringLiteral("Replace the file \"prices.csv\"?"),
+                                  QStringLiteral("Quarry"),
+                                  quarry::mb::kYesNo | quarry::mb::kIconQuestion |
+                                      quarry::mb::kDontAskAgain);
+        box.Open();
+        ok = Save(box.window(), out + "/message-box.png") && ok;
+      }
       fixture.Close();
     }
     status = ok ? 0 : 1;
