@@ -1,6 +1,7 @@
 // Quarry, the desktop program: pulls the tables out of web pages.
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -8,17 +9,17 @@
 
 #include "app/app_icons.h"
 #include "app/command_line.h"
+#include "app/control_registration.h"
 #include "app/explorer.h"
+#include "app/obsolete_components.h"
 #include "app/quarry_view.h"
 #include "app/quarry_app.h"
 #include "app/startup_steps.h"
 #include "app/view_web_browser.h"
-#include "platform/settings_store.h"
 #include "fault/fault_capture.h"
 #include "fault/fault_reporter.h"
 #include "fault/support_dlg.h"
-
-#include <QTimer>
+#include "platform/settings_store.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -57,6 +58,11 @@ int main(int argc, char** argv) {
   // The frame may be hidden in the notification area when it is closed;
   // closing the frame is what ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
+
+  // The dialogs are built from the control modules: a user's first start
+  // of an installation made for everyone registers them for that user.
+  quarry::RegisterMissingControls(quarry::SharedComponentsFolder(),
+                                  quarry::platform::SettingsStore::User());
 
   quarry::StartupHooks hooks;
   hooks.quit_on_close = true;

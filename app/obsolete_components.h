@@ -25,9 +25,10 @@ inline constexpr char kObsoleteComponentKey[] = "Software\\Zandor Tech\\Tessel";
 // What the clean-up does and with what; the defaults are the program's.
 struct ObsoleteCleanupOptions {
   std::string folder = SharedComponentsFolder();
-  // The program that unregisters a component module ("regsvr32", ours);
-  // searched beside the running program, then on PATH, when not a path.
-  std::string registration_tool = "regsvr32";
+  // The program that unregisters a component module (ztregsvr, which
+  // takes regsvr32's /u and /s); searched beside the running program, then
+  // on PATH, when not a path.
+  std::string registration_tool = "ztregsvr";
   platform::SettingsStore* store = nullptr;  // null: the user's store
   std::chrono::milliseconds settle{2500};    // after starting the tool
   std::chrono::milliseconds retry_pause{500};

@@ -115,6 +115,16 @@ TEST_F(ObsoleteComponentsTest, EndingTheProgramInterruptsTheWait) {
   EXPECT_TRUE(store_->KeyExists(kObsoleteComponentKey));
 }
 
+TEST_F(ObsoleteComponentsTest, OurRegistrationToolIsStartedOnTheOldModule) {
+  // The old module is no module of ours: ztregsvr cannot unregister it,
+  // but it was started, so the key and the file still go.
+  PlaceFile();
+  EXPECT_EQ(RunObsoleteComponentCleanup(Options(ZTREGSVR_BINARY)), CleanupResult::kRemoved);
+  EXPECT_FALSE(fs::exists(File()));
+  EXPECT_FALSE(store_->KeyExists(kObsoleteComponentKey));
+  EXPECT_EQ(ObsoleteCleanupOptions().registration_tool, "ztregsvr");
+}
+
 TEST(SharedComponentsFolderTest, FollowsTheEnvironment) {
   setenv(kCommonFilesVariable, "/opt/common", 1);
   EXPECT_EQ(SharedComponentsFolder(), "/opt/common/Kestrane/");

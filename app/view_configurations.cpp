@@ -127,9 +127,9 @@ CViewConfigurations::CViewConfigurations()
   // The two rules either side of the proxy box make it the caption of the
   // proxy section.
   for (int id : {kIdRuleLeft, kIdRuleRight}) {
-    if (auto* rule = ControlAs<QLabel>(id)) {
-      rule->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-      rule->setFocusPolicy(Qt::NoFocus);
+    if (CKsStaticCtrl* rule = CKsStaticCtrl::FromTemplate(this, id)) {
+      rule->SetLine(true);
+      rule->Widget()->setFocusPolicy(Qt::NoFocus);
     }
   }
 

@@ -17,7 +17,11 @@
 #include <vector>
 
 #include "app/app_settings.h"
+#include "controls/common/dispatch_ids.h"
+#include "controls/testing/control_harness.h"
+#include "framework/ks_controls.h"
 #include "framework/spin_ctrl_ext.h"
+#include "platform/component_loader.h"
 #include "platform/settings_store.h"
 #include "platform/testing/subprocess.h"
 
@@ -342,6 +346,58 @@ TEST_F(ConfigurationsTest, EveryControlIsNamedAndTheMainOnesExplained) {
     EXPECT_FALSE(view_->Control(id)->toolTip().isEmpty()) << id;
   }
   EXPECT_EQ(Mode()->accessibleName(), QStringLiteral("Favorites Display Mode"));
+}
+
+// The same view with the control modules registered, as an installed
+// Quarry builds it.
+class ConfigurationsWithModulesTest : public ConfigurationsTest {
+ protected:
+  void SetUp() override {
+    for (const controls::ModuleIdentity* module : controls::kAllModules) {
+      const com::RegistrationOutcome outcome =
+          com::RunRegistration(controls::testing::ModulePath(*module), false);
+      ASSERT_EQ(outcome.status, 0) << outcome.message;
+    }
+  }
+  void TearDown() override {
+    for (const controls::ModuleIdentity* module : controls::kAllModules) {
+      com::RunRegistration(controls::testing::ModulePath(*module), true);
+    }
+  }
+  CKsControlHost* Host(int id) { return HostOf(view_->Control(id)); }
+};
+
+TEST_F(ConfigurationsWithModulesTest, TheModulesControlsWorkAsTheStandardOnes) {
+  StoreUnusualValues();
+  V& view = Open();
+  for (int id : {V::kIdGroup, V::kIdModeLabel, V::kIdSort, V::kIdHide, V::kIdUpdate,
+                 V::kIdDaysLabel, V::kIdRuleLeft, V::kIdProxy, V::kIdAddressLabel,
+                 V::kIdDefault, V::kIdCancel, V::kIdApply}) {
+    ASSERT_NE(Host(id), nullptr) << id;
+    EXPECT_TRUE(Host(id)->IsModuleControl()) << id;
+  }
+  // Loaded from the store like the standard boxes.
+  EXPECT_TRUE(Box(V::kIdSort)->isChecked());
+  EXPECT_FALSE(Box(V::kIdHide)->isChecked());
+  EXPECT_EQ(static_cast<CKsCheckCtrl*>(Host(V::kIdProxy))->GetValue(), 1);
+  EXPECT_TRUE(Host(V::kIdAddressLabel)->IsEnabled());
+  EXPECT_EQ(Host(V::kIdRuleLeft)->GetProperty(controls::static_id::kLine),
+            com::Variant::Bool(true));
+
+  // A click changes the settings' view, Cancel undoes it, the proxy box
+  // switches its fields.
+  EXPECT_FALSE(Button(V::kIdApply)->isEnabled());
+  Box(V::kIdHide)->click();
+  EXPECT_TRUE(view.IsChanged());
+  EXPECT_TRUE(Button(V::kIdApply)->isEnabled());
+  Button(V::kIdCancel)->click();
+  EXPECT_FALSE(view.IsChanged());
+  EXPECT_FALSE(Box(V::kIdHide)->isChecked());
+  Box(V::kIdProxy)->click();
+  EXPECT_FALSE(Host(V::kIdAddressLabel)->IsEnabled());
+  EXPECT_FALSE(Edit(V::kIdAddress)->isEnabled());
+  Button(V::kIdApply)->click();
+  EXPECT_EQ(Stored(kOnlineKey, "UseProxy"), 0u);
 }
 
 }  // namespace

@@ -1,16 +1,15 @@
 #include "framework/dialog_template.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <algorithm>
 
 #include "framework/caption_bar.h"
+#include "framework/control_appearance.h"
 #include "framework/dialog_font.h"
+#include "framework/ks_controls.h"
+#include "framework/qt_colour.h"
 
 namespace quarry {
 
@@ -18,24 +17,13 @@ namespace {
 
 QWidget* MakeWidget(const DialogItem& item, QWidget* parent) {
   switch (item.kind) {
-    case DialogItemKind::kLabel: {
-      // The mnemonic only works with a buddy; until one is set the marks
-      // are stripped so they do not show as literal ampersands.
-      auto* label = new QLabel(StripMnemonic(item.text), parent);
-      label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-      return label;
-    }
+    case DialogItemKind::kLabel:
     case DialogItemKind::kPushButton:
-      return new QPushButton(item.text, parent);
-    case DialogItemKind::kDefPushButton: {
-      auto* button = new QPushButton(item.text, parent);
-      button->setDefault(true);
-      return button;
-    }
+    case DialogItemKind::kDefPushButton:
     case DialogItemKind::kCheckBox:
-      return new QCheckBox(item.text, parent);
     case DialogItemKind::kGroupBox:
-      return new QGroupBox(item.text, parent);
+      // The system's own controls, through their hosts.
+      return CreateTemplateControl(item, parent);
     case DialogItemKind::kEdit:
       return new QLineEdit(item.text, parent);
     case DialogItemKind::kComboBox: {
@@ -123,7 +111,7 @@ std::vector<QWidget*> CreateDialogControls(const DialogTemplate& tpl,
                                            const DialogBaseUnits& base) {
   std::vector<QWidget*> widgets;
   widgets.reserve(tpl.items.size());
-  QLabel* pending_buddy_label = nullptr;
+  QWidget* pending_buddy_label = nullptr;
   QString pending_buddy_text;
   const DialogItem* previous = nullptr;
 
@@ -137,16 +125,21 @@ std::vector<QWidget*> CreateDialogControls(const DialogTemplate& tpl,
     if (item.kind == DialogItemKind::kComboBox) {
       geometry.setHeight(std::min(geometry.height(), widget->sizeHint().height()));
     }
-    widget->setGeometry(geometry);
+    if (CKsControlHost* host = HostOf(widget)) {
+      host->MoveWindow(geometry);  // a control may raise it to its minimums
+    } else {
+      widget->setGeometry(geometry);
+    }
     widget->setAccessibleName(AccessibleNameFor(item, previous));
 
     if (pending_buddy_label != nullptr && widget->focusPolicy() != Qt::NoFocus) {
-      pending_buddy_label->setText(pending_buddy_text);
-      pending_buddy_label->setBuddy(widget);
+      if (auto* label = qobject_cast<CKsStaticCtrl*>(HostOf(pending_buddy_label))) {
+        label->SetBuddy(widget, pending_buddy_text);
+      }
       pending_buddy_label = nullptr;
     }
     if (item.kind == DialogItemKind::kLabel && HasMnemonic(item.text)) {
-      pending_buddy_label = static_cast<QLabel*>(widget);
+      pending_buddy_label = widget;
       pending_buddy_text = item.text;
     }
     // A group box frames controls drawn over it; it must never cover them,
@@ -159,14 +152,20 @@ std::vector<QWidget*> CreateDialogControls(const DialogTemplate& tpl,
   return widgets;
 }
 
-void BuildDialogFromTemplate(QWidget* dialog, const DialogTemplate& tpl) {
+std::vector<QWidget*> BuildDialogFromTemplate(QWidget* dialog, const DialogTemplate& tpl) {
   dialog->setFont(DialogFont());
   const DialogBaseUnits base = BaseUnitsOf(dialog->font());
   dialog->setObjectName(QStringLiteral("dlg%1").arg(tpl.id));
   dialog->setWindowTitle(tpl.title);
   dialog->setAccessibleName(tpl.title);
   dialog->setFixedSize(MapDialogSize(QSize(tpl.width, tpl.height), base));
-  CreateDialogControls(tpl, dialog, base);
+  std::vector<QWidget*> controls = CreateDialogControls(tpl, dialog, base);
+  InstallDesktopSystemColours();
+  CColourScheme scheme;
+  scheme.EnsureDerived();
+  ApplyUserControlAppearance(dialog, controls, scheme);
+  InstallDialogBackground(dialog, scheme);
+  return controls;
 }
 
 }  // namespace quarry

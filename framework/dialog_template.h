@@ -66,9 +66,11 @@ std::vector<QWidget*> CreateDialogControls(const DialogTemplate& tpl,
 
 // Makes `dialog` the fixed-size modal dialog of `tpl`: the dialog font,
 // the template's title (also its accessible name), the object name
-// "dlg<ID>", the size in dialog units of that font, and its controls
-// (CreateDialogControls).
-void BuildDialogFromTemplate(QWidget* dialog, const DialogTemplate& tpl);
+// "dlg<ID>", the size in dialog units of that font, its controls
+// (CreateDialogControls) dressed in the user's appearance settings, and
+// the background of the programs' dialogs (control_appearance.h). Returns
+// the controls in template order.
+std::vector<QWidget*> BuildDialogFromTemplate(QWidget* dialog, const DialogTemplate& tpl);
 
 // The direct child of `parent` created for control `id` (the first one when
 // several share an id), or null when there is none or it is not a T.

@@ -7,23 +7,16 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPushButton>
 
+#include "framework/control_appearance.h"
 #include "framework/dialog_font.h"
+#include "framework/ks_controls.h"
 #include "framework/qt_colour.h"
+#include "platform/settings_store.h"
 
 namespace quarry {
-
-namespace {
-
-// How far the top of the background leans from the face colour towards
-// the scheme's palest tint; the bottom is the plain face. Kept small so
-// the controls' own colours stay in charge.
-constexpr double kBackgroundTint = 0.55;
-
-}  // namespace
 
 CKsDialog::CKsDialog(const DialogTemplate& tpl, QWidget* parent)
     : QWidget(parent), template_id_(tpl.id) {
@@ -36,6 +29,7 @@ CKsDialog::CKsDialog(const DialogTemplate& tpl, QWidget* parent)
   resize(MapDialogSize(QSize(tpl.width, tpl.height), base_units_));
   controls_ = CreateDialogControls(tpl, this, base_units_);
   ConnectCommands();
+  PushControlAppearance();
 }
 
 CKsDialog::~CKsDialog() = default;
@@ -44,6 +38,7 @@ QWidget* CKsDialog::Control(int id) const { return FindControl<QWidget>(this, id
 
 QString CKsDialog::ItemText(int id) const {
   QWidget* w = Control(id);
+  if (CKsControlHost* host = HostOf(w)) return host->GetCaption();
   if (auto* label = qobject_cast<QLabel*>(w)) return label->text();
   if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text();
   if (auto* group = qobject_cast<QGroupBox*>(w)) return group->title();
@@ -54,7 +49,9 @@ QString CKsDialog::ItemText(int id) const {
 
 void CKsDialog::SetItemText(int id, const QString& text) {
   QWidget* w = Control(id);
-  if (auto* label = qobject_cast<QLabel*>(w)) {
+  if (CKsControlHost* host = HostOf(w)) {
+    host->SetCaption(text);
+  } else if (auto* label = qobject_cast<QLabel*>(w)) {
     label->setText(text);
   } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
     button->setText(text);
@@ -82,6 +79,7 @@ void CKsDialog::SetColourScheme(const CColourScheme& scheme) {
   scheme_ = scheme;
   scheme_.EnsureDerived();
   scheme_given_ = true;
+  PushControlAppearance();
   update();
 }
 
@@ -95,8 +93,17 @@ bool CKsDialog::OnCommand(int) { return false; }
 void CKsDialog::ConnectCommands() {
   for (QWidget* w : controls_) {
     const int id = w->property(kControlIdProperty).toInt();
-    if (qobject_cast<QPushButton*>(w) != nullptr ||
-        qobject_cast<QCheckBox*>(w) != nullptr) {
+    CKsControlHost* host = HostOf(w);
+    if (qobject_cast<CKsButtonCtrl*>(host) != nullptr ||
+        qobject_cast<CKsCheckCtrl*>(host) != nullptr) {
+      // The control's own click (its Click event, or the standard
+      // widget's clicked signal).
+      connect(host, &CKsControlHost::clicked, this, [this, id] {
+        emit commandIssued(id);
+        OnCommand(id);
+      });
+    } else if (qobject_cast<QPushButton*>(w) != nullptr ||
+               qobject_cast<QCheckBox*>(w) != nullptr) {
       connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this,
               [this, id] {
                 emit commandIssued(id);
@@ -106,22 +113,32 @@ void CKsDialog::ConnectCommands() {
   }
 }
 
-void CKsDialog::paintEvent(QPaintEvent*) {
+void CKsDialog::PushControlAppearance() {
   const CColourScheme& scheme = ColourScheme();
-  const QColor face = ToQColor(scheme.Face());
-  const QColor tint = ToQColor(
-      CColourScheme::Blend(scheme.Face(), scheme.Pale2(), kBackgroundTint));
-  QLinearGradient gradient(0, 0, 0, height());
-  gradient.setColorAt(0.0, tint);
-  gradient.setColorAt(1.0, face);
+  pushed_styles_ = controls::ReadControlStyleSettings(platform::SettingsStore::User());
+  pushed_base_ = scheme.Base();
+  const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  ApplyControlAppearance(std::vector<QWidget*>(children.begin(), children.end()),
+                         ColoursFor(scheme, FromQColor(palette().color(QPalette::WindowText))),
+                         pushed_styles_, font());
+}
+
+void CKsDialog::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), gradient);
+  PaintDialogBackground(painter, rect(), ColourScheme());
 }
 
 void CKsDialog::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::PaletteChange && !scheme_given_) {
-    // The face colour is taken at derivation; follow the desktop's.
-    scheme_.Derive();
+  if (event->type() == QEvent::PaletteChange) {
+    // The face colour is taken at derivation; follow the desktop's, and
+    // the style settings the user may have changed meanwhile.
+    const COLORREF face = scheme_.Face();
+    if (!scheme_given_) scheme_.Derive();
+    const controls::ControlStyleSettings styles =
+        controls::ReadControlStyleSettings(platform::SettingsStore::User());
+    if (!(styles == pushed_styles_) || scheme_.Base() != pushed_base_ || scheme_.Face() != face) {
+      PushControlAppearance();
+    }
     update();
   }
   QWidget::changeEvent(event);

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <vector>
 
+#include "controls/common/appearance_settings.h"
 #include "framework/colour/colour_scheme.h"
 #include "framework/dialog_template.h"
 #include "framework/dialog_units.h"
@@ -46,7 +47,8 @@ class CKsDialog : public QWidget {
   const DialogBaseUnits& BaseUnits() const { return base_units_; }
   QRect MapDialogRect(const QRect& units) const;
 
-  // Takes a copy of `scheme` (derived when it is not yet) and repaints.
+  // Takes a copy of `scheme` (derived when it is not yet), gives the
+  // controls its colours and repaints.
   void SetColourScheme(const CColourScheme& scheme);
   // The scheme the background is painted in; derived on first use.
   const CColourScheme& ColourScheme() const;
@@ -63,6 +65,13 @@ class CKsDialog : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void changeEvent(QEvent* event) override;
 
+ protected:
+  // Gives the system's controls among the dialog's children (the
+  // template's and any made since) the scheme's colours, the style
+  // settings and the dialog's font (control_appearance.h). Dialogs that
+  // make controls after construction call it once they are made.
+  void PushControlAppearance();
+
  private:
   void ConnectCommands();
 
@@ -71,6 +80,9 @@ class CKsDialog : public QWidget {
   std::vector<QWidget*> controls_;
   mutable CColourScheme scheme_;
   bool scheme_given_ = false;
+  // What the controls were last given.
+  controls::ControlStyleSettings pushed_styles_;
+  COLORREF pushed_base_ = 0;
 };
 
 }  // namespace quarry

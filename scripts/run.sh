@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Quarry and starts it; arguments go to the program (an address to
+# Builds Quarry and its control modules, registers the modules for this
+# user and starts Quarry; arguments go to the program (an address to
 # open). "scripts/run.sh qry ARGS..." builds and runs the command-line tool
 # instead (without arguments: on the sample page shipped in docs/).
 set -euo pipefail
@@ -14,5 +15,10 @@ if [ "${1:-}" = qry ]; then
   fi
   exec build/tools/qry/qry "$@"
 fi
-cmake --build build -j "$(nproc)" --target Quarry
+cmake --build build -j "$(nproc)" --target Quarry ztregsvr KsButton KsCheck KsGroup KsStatic
+# The dialogs are built from the control modules: register the build's
+# ones for this user (in $ZT_REGISTRY_FILE when set).
+build/tools/ztregsvr/ztregsvr /s build/controls/modules/KsButton.so build/controls/modules/KsCheck.so \
+  build/controls/modules/KsGroup.so build/controls/modules/KsStatic.so ||
+  echo "run.sh: the control modules could not be registered; Quarry uses standard controls" >&2
 exec build/app/Quarry "$@"

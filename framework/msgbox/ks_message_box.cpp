@@ -247,6 +247,8 @@ bool CKsMessageBox::Initialise() {
     return false;
   }
   built_ = true;
+  // The controls made now take the look the dialog gives its own.
+  PushControlAppearance();
 
   Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
   // Without a cancel button the window cannot be closed.
