@@ -4,7 +4,6 @@
 
 #include "app/child_process.h"
 #include "app/external_browser.h"
-#include "fault/fault_capture.h"
 #include "platform/ascii_text.h"
 
 namespace quarry {
@@ -82,7 +81,6 @@ void LinkOpener::Open(const std::string& address,
   Worker* raw = worker.get();
   raw->thread = std::jthread([this, raw, address, done = std::move(done)](
                                  std::stop_token stop) {
-    FaultGuard guard("Globals (Execute Process)");
     OpenOutcome outcome =
         RunOpener(OpenerCommand(address, browser_), address, kOpenerSettleTime, stop);
     if (!stop.stop_requested() && done) done(outcome);
