@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QUrl>
@@ -179,7 +180,12 @@ QString ReplaceExtension(const QString& path, const QString& extension) {
 
 CViewTableResults::CViewTableResults()
     : CSubViewPage(ResultsTemplate()) {
-  table_list_ = new CListCtrlExt(this);
+  // The list and the grid share the top of the view; the user may move the
+  // border between them.
+  splitter_ = new QSplitter(Qt::Horizontal, this);
+  splitter_->setAccessibleName(QStringLiteral("Tables and details"));
+  splitter_->setChildrenCollapsible(false);
+  table_list_ = new CListCtrlExt(splitter_);
   table_list_->setObjectName(ControlObjectName(kIdTableList));
   table_list_->setProperty(kControlIdProperty, kIdTableList);
   table_list_->setAccessibleName(QStringLiteral("Tables"));
@@ -197,7 +203,10 @@ CViewTableResults::CViewTableResults()
   table_list_->SetEmptyText(
       QStringLiteral("There are no items to show\nParse Web Page for tables"));
 
-  grid_ = new CListCtrlExt(this);
+  grid_ = new CListCtrlExt(splitter_);
+  splitter_->setStretchFactor(0, 0);
+  splitter_->setStretchFactor(1, 1);
+  connect(splitter_, &QSplitter::splitterMoved, this, [this] { PlaceBelowGrid(); });
   grid_->setObjectName(ControlObjectName(kIdGrid));
   grid_->setProperty(kControlIdProperty, kIdGrid);
   grid_->setAccessibleName(QStringLiteral("Table details"));
@@ -781,17 +790,32 @@ void CViewTableResults::resizeEvent(QResizeEvent* event) {
 void CViewTableResults::LayOut() {
   // Every control keeps the distances the template gives it to the edges it
   // is tied to: the lists stretch, the button and check box stay near the
-  // bottom (the button also near the right).
+  // bottom (the button also near the right). The list starts wide enough
+  // for its size and preview columns; the border may then be moved.
   if (table_list_ == nullptr) return;
   const QRect full = MapDialogRect(QRect(0, 0, kTemplateWidth, kTemplateHeight));
   const int dx = width() - full.width();
   const int dy = height() - full.height();
   const QRect list = MapDialogRect(kTableListUnits);
-  table_list_->setGeometry(list.adjusted(0, 0, 0, dy));
   const QRect grid = MapDialogRect(kGridUnits);
-  grid_->setGeometry(grid.adjusted(0, 0, dx, dy));
+  splitter_->setGeometry(QRect(list.topLeft(), grid.bottomRight()).adjusted(0, 0, dx, dy));
+  if (!split_placed_ && width() > 0) {
+    const int list_width = std::max(list.width(), splitter_->width() * 2 / 5);
+    splitter_->setSizes({list_width, std::max(1, splitter_->width() - list_width)});
+    split_placed_ = true;
+  }
   export_button_->MoveWindow(MapDialogRect(kExportUnits).translated(dx, dy));
-  header_check_->MoveWindow(MapDialogRect(kHeaderUnits).translated(0, dy));
+  PlaceBelowGrid();
+}
+
+void CViewTableResults::PlaceBelowGrid() {
+  // The check box stays as far right of the grid's left edge as the
+  // template puts it, wherever that edge is.
+  const QRect units = MapDialogRect(kHeaderUnits);
+  const int offset = units.left() - MapDialogRect(kGridUnits).left();
+  const int dy = height() - MapDialogRect(QRect(0, 0, kTemplateWidth, kTemplateHeight)).height();
+  header_check_->MoveWindow(
+      QRect(QPoint(grid_->mapTo(this, QPoint(0, 0)).x() + offset, units.top() + dy), units.size()));
 }
 
 }  // namespace quarry

@@ -31,6 +31,7 @@
 #include "web/page_fetch.h"
 
 class QMenu;
+class QSplitter;
 
 namespace quarry {
 
@@ -233,7 +234,10 @@ class CViewTableResults : public CSubViewPage {
   void ShowContextMenu(CListCtrlExt* list, const QPoint& global_pos,
                        bool from_keyboard);
   void LayOut();
+  void PlaceBelowGrid();
 
+  QSplitter* splitter_ = nullptr;
+  bool split_placed_ = false;
   CListCtrlExt* table_list_ = nullptr;
   CListCtrlExt* grid_ = nullptr;
   CKsButtonCtrl* export_button_ = nullptr;
