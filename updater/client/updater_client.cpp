@@ -62,7 +62,7 @@ std::optional<QVariant> CUpdaterClient::Call(const char* member, const QVariantL
                                             : reply.errorMessage();
     return std::nullopt;
   }
-  error_.clear();
+  NoteAnswerFrom(reply);
   return reply.arguments().isEmpty() ? QVariant() : reply.arguments().first();
 }
 
@@ -76,7 +76,7 @@ std::optional<QVariant> CUpdaterClient::GetProperty(const char* name) {
                                             : reply.errorMessage();
     return std::nullopt;
   }
-  error_.clear();
+  NoteAnswerFrom(reply);
   return reply.arguments().first().value<QDBusVariant>().variant();
 }
 
@@ -89,8 +89,14 @@ bool CUpdaterClient::SetProperty(const char* name, const QVariant& value) {
     error_ = reply.errorMessage();
     return false;
   }
-  error_.clear();
+  NoteAnswerFrom(reply);
   return true;
+}
+
+void CUpdaterClient::NoteAnswerFrom(const QDBusMessage& reply) {
+  error_.clear();
+  // The sender of a reply is the unique name of the updater that answered.
+  if (!reply.service().isEmpty()) updater_ = reply.service();
 }
 
 namespace {
@@ -161,9 +167,13 @@ bool CUpdaterClient::Release() { return Call("Release", {}).has_value(); }
 
 void CUpdaterClient::OnWindowMessage(qulonglong window, uint message, qulonglong wparam,
                                      const QDBusMessage& signal) {
-  // Only the window this client named, and only from the updater.
+  // Only the window this client named, and only from the updater that took
+  // that window: its unique name came with its answer to SetParentWnd. The
+  // name is not asked of the bus here, since the updater gives up its
+  // well-known name straight after its last message (WM_UPDATER_CLOSED),
+  // and a question asked on arrival would find no owner and drop it.
   if (window == 0 || window != parent_) return;
-  if (signal.service() != bus_.interface()->serviceOwner(Service()).value()) return;
+  if (updater_.isEmpty() || signal.service() != updater_) return;
   platform::PostMessage(static_cast<platform::WindowHandle>(window), message,
                         static_cast<uintptr_t>(wparam));
 }

@@ -75,11 +75,14 @@ class CUpdaterClient : public QObject {
                                std::chrono::milliseconds timeout = std::chrono::seconds(25));
   std::optional<QVariant> GetProperty(const char* name);
   bool SetProperty(const char* name, const QVariant& value);
+  // Clears the error and remembers which updater answered.
+  void NoteAnswerFrom(const QDBusMessage& reply);
 
   QDBusConnection bus_;
   QString error_;
   bool listening_ = false;
   platform::WindowHandle parent_ = platform::kNoWindow;
+  QString updater_;  // unique bus name of the updater that last answered
 };
 
 }  // namespace quarry
