@@ -172,7 +172,7 @@ class Installation {
       if (!DeleteWithRetries(program->record.path, 3, options_.timings.delete_retry)) {
         return Fail(FormatText(kFailureToDeleteOldText, Name(*program)), true);
       }
-      Reached("6a " + program->record.path);
+      Reached("6a " + program->record.file_name);
     }
     // 6b. Old files go; modules are unregistered first.
     for (Item* file : files) {
@@ -184,13 +184,13 @@ class Installation {
       if (!DeleteWithRetries(file->record.path, 3, options_.timings.delete_retry)) {
         return Fail(FormatText(kFailureToDeleteOldText, Name(*file)), true);
       }
-      Reached("6b " + file->record.path);
+      Reached("6b " + file->record.file_name);
     }
     // 6c. New programs.
     for (Item* program : programs) {
       if (!program->replace) continue;
       if (!PutNew(*program)) return Fail(FormatText(kFailureToCopyNewText, Name(*program)), true);
-      Reached("6c " + program->record.path);
+      Reached("6c " + program->record.file_name);
     }
     // 6d. New files; modules are registered once in place.
     for (Item* file : files) {
@@ -201,7 +201,7 @@ class Installation {
         }
         file->unregistered = false;
       }
-      Reached("6d " + file->record.path);
+      Reached("6d " + file->record.file_name);
     }
 
     // 7. Success.

@@ -96,7 +96,7 @@ struct InstallOptions {
   bool consent = false;
   InstallTimings timings;
   // Called after each step and each file changed, with a short name of
-  // the point reached ("3", "6c <path>", "7"...). Tests stop there.
+  // the point reached ("3", "6c Quarry", "7"...). Tests stop there.
   std::function<void(const std::string& point)> observer;
 };
 
