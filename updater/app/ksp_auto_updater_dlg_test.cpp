@@ -22,6 +22,7 @@
 #include "platform/settings_store.h"
 #include "platform/window_message_ids.h"
 #include "updater/app/updater_dialogs.h"
+#include "updater/testing/test_signing_key.h"
 #include "web/testing/test_http_server.h"
 #include "web/web_settings.h"
 
@@ -51,6 +52,7 @@ class UpdaterDialogTest : public ::testing::Test {
       return url.find("KsTestModule") != std::string::npos ? 10 * 1024 : 3 * 1024 + 100;
     };
     options_.close_retry_ms = 10;
+    options_.public_key = testing::TestSigningKey().public_key;
   }
   void TearDown() override {
     SetWebSettingsStore(nullptr);
@@ -63,8 +65,9 @@ class UpdaterDialogTest : public ::testing::Test {
     auto server = std::make_unique<TestHttpServer>([this, version](const ReceivedRequest& r) {
       if (r.target.rfind("/IPAddresses/", 0) == 0) return ScriptedResponse::Make(200, answer_);
       return ScriptedResponse::Make(
-          200, "KsTestModule.so," + version + ",KsTestModule.so.lzr\r\nQry.chm,1.02,\r\n"
-               "http://files.example/f/,,http://files.example/p/\r\n");
+          200, testing::TestSigned("KsTestModule.so," + version +
+                                   ",KsTestModule.so.lzr\r\nQry.chm,1.02,\r\n"
+                                   "http://files.example/f/,,http://files.example/p/\r\n"));
     });
     answer_ = server->Url("/list/");
     store_->SetString(kServicesKey, kUpdateSiteValue, server->Url("/"));
