@@ -7,6 +7,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QProcess>
 #include <QTest>
 #include <algorithm>
@@ -24,6 +25,8 @@
 #include "platform/window_message_ids.h"
 #include "updater/automation_names.h"
 #include "updater/client/updater_client.h"
+#include "updater/testing/test_signing_key.h"
+#include "updater/update_signature.h"
 #include "updater/update_manifest.h"
 #include "web/testing/test_http_server.h"
 #include "web/web_settings.h"
@@ -59,6 +62,19 @@ void ReloadBusServices() {
       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"));
   const QDBusMessage reply = QDBusConnection::sessionBus().call(reload, QDBus::Block, 5000);
+  ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+}
+
+// Sets a variable in the environment the bus starts programs with.
+void SetActivationVariable(const char* name, const std::string& value) {
+  QDBusMessage update = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("UpdateActivationEnvironment"));
+  qDBusRegisterMetaType<QMap<QString, QString>>();
+  QMap<QString, QString> variables;
+  variables.insert(QString::fromLatin1(name), QString::fromStdString(value));
+  update << QVariant::fromValue(variables);
+  const QDBusMessage reply = QDBusConnection::sessionBus().call(update, QDBus::Block, 5000);
   ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
 }
 
@@ -99,13 +115,16 @@ TEST(AutomationTest, StartedFromNothingEveryMemberAnswers) {
     if (r.target.rfind("/IPAddresses/", 0) == 0) return ScriptedResponse::Make(200, site + "list/");
     if (r.target.rfind("/list/", 0) == 0) {
       return ScriptedResponse::Make(
-          200, "KsTestModule.so,3.10,\r\n" + site + "f/,," + site + "p/\r\n");
+          200, testing::TestSigned("KsTestModule.so,3.10,," + Sha256Hex(std::string(5000, 'x')) +
+                                   "\r\n" + site + "f/,," + site + "p/\r\n"));
     }
-    return ScriptedResponse::Make(200, std::string(5000, 'x'));  // a file's size
+    return ScriptedResponse::Make(200, std::string(5000, 'x'));  // the new module
   });
   site = server.Url("/");
   platform::SettingsStore& store = platform::SettingsStore::User();
   store.SetString(kServicesKey, kUpdateSiteValue, server.Url("/"));
+  // The updater the bus starts trusts the test's publishing key.
+  SetActivationVariable(kPublicKeyVariable, testing::TestPublicKeyHex());
 
   CUpdaterClient client;
   ASSERT_TRUE(client.Connect()) << client.LastError().toStdString();
@@ -121,17 +140,32 @@ TEST(AutomationTest, StartedFromNothingEveryMemberAnswers) {
   EXPECT_EQ(client.ScanForFiles(), 1);
   EXPECT_EQ(client.UpdateAvailable(), 1);
   EXPECT_EQ(client.NeedsUpdating(), 1);
-  EXPECT_EQ(client.DownloadFiles(0), 0);  // no download run here
-  EXPECT_TRUE(client.UpdateFiles());
+  EXPECT_TRUE(client.UpdateFiles());  // what waited was never downloaded: nothing to do
   EXPECT_TRUE(client.ShowWindow(0));
 
   // The updater's messages reach the client's window.
+  std::vector<std::pair<uint32_t, uintptr_t>> posted;
   std::vector<uint32_t> received;
-  platform::MessageWindow window([&received](uint32_t message, uintptr_t, intptr_t) {
+  platform::MessageWindow window([&](uint32_t message, uintptr_t wparam, intptr_t) {
     received.push_back(message);
+    posted.emplace_back(message, wparam);
     return 0;
   });
   ASSERT_TRUE(client.SetParentWnd(window.Handle()));
+
+  // A download run, and the installation that follows it.
+  const fs::path module = SharedFolder() / "KsTestModule.so";
+  EXPECT_EQ(client.DownloadFiles(0), 1);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return std::count(posted.begin(), posted.end(),
+                          std::pair<uint32_t, uintptr_t>{platform::WM_UPDATER_DOWNLOADS_DONE, 1}) == 1;
+      },
+      20000));
+  // Installed once nothing waits any more.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return client.UpdateWaiting() == 0; }, 20000));
+  EXPECT_FALSE(fs::exists(SharedFolder() / "Update"));
+  EXPECT_EQ(fs::file_size(module), 5000u);
   ASSERT_TRUE(client.CheckOnlineFiles(0, 3));
   // The sizes of the earlier check may still be coming in; their end is a
   // check's end too, so one or two notices may arrive.
