@@ -21,25 +21,44 @@ CUpdaterClient::CUpdaterClient(QDBusConnection bus, QObject* parent)
     : QObject(parent), bus_(std::move(bus)) {}
 
 CUpdaterClient::~CUpdaterClient() {
+  std::lock_guard lock(mu_);
   if (listening_) {
     bus_.disconnect(QString(), Path(), Interface(), QString::fromLatin1(kUpdaterMessageSignal),
                     this, SLOT(OnWindowMessage(qulonglong, uint, qulonglong, QDBusMessage)));
   }
 }
 
+QString CUpdaterClient::LastError() const {
+  std::lock_guard lock(mu_);
+  return error_;
+}
+
+QString CUpdaterClient::LastErrorName() const {
+  std::lock_guard lock(mu_);
+  return error_name_;
+}
+
+void CUpdaterClient::Fail(const QString& name, const QString& message) {
+  std::lock_guard lock(mu_);
+  error_name_ = name;
+  error_ = message;
+}
+
 bool CUpdaterClient::Connect() {
   if (!bus_.isConnected()) {
-    error_ = QStringLiteral("no session bus: %1").arg(bus_.lastError().message());
+    Fail(bus_.lastError().name(),
+         QStringLiteral("no session bus: %1").arg(bus_.lastError().message()));
     return false;
   }
   QDBusConnectionInterface* daemon = bus_.interface();
   if (!daemon->isServiceRegistered(Service()).value()) {
     const QDBusReply<void> started = daemon->startService(Service());
     if (!started.isValid()) {
-      error_ = started.error().message();
+      Fail(started.error().name(), started.error().message());
       return false;
     }
   }
+  std::lock_guard lock(mu_);
   if (!listening_) {
     // Matched by any sender, and the sender checked on arrival: a match on
     // the service name would depend on the bus library having learnt the
@@ -58,8 +77,8 @@ std::optional<QVariant> CUpdaterClient::Call(const char* member, const QVariantL
   call.setArguments(args);
   const QDBusMessage reply = bus_.call(call, QDBus::Block, static_cast<int>(timeout.count()));
   if (reply.type() != QDBusMessage::ReplyMessage) {
-    error_ = reply.errorMessage().isEmpty() ? QStringLiteral("%1 failed").arg(member)
-                                            : reply.errorMessage();
+    Fail(reply.errorName(), reply.errorMessage().isEmpty() ? QStringLiteral("%1 failed").arg(member)
+                                                           : reply.errorMessage());
     return std::nullopt;
   }
   NoteAnswerFrom(reply);
@@ -72,8 +91,9 @@ std::optional<QVariant> CUpdaterClient::GetProperty(const char* name) {
   call << Interface() << QString::fromLatin1(name);
   const QDBusMessage reply = bus_.call(call, QDBus::Block, 25000);
   if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-    error_ = reply.errorMessage().isEmpty() ? QStringLiteral("reading %1 failed").arg(name)
-                                            : reply.errorMessage();
+    Fail(reply.errorName(), reply.errorMessage().isEmpty()
+                                ? QStringLiteral("reading %1 failed").arg(name)
+                                : reply.errorMessage());
     return std::nullopt;
   }
   NoteAnswerFrom(reply);
@@ -86,7 +106,7 @@ bool CUpdaterClient::SetProperty(const char* name, const QVariant& value) {
   call << Interface() << QString::fromLatin1(name) << QVariant::fromValue(QDBusVariant(value));
   const QDBusMessage reply = bus_.call(call, QDBus::Block, 25000);
   if (reply.type() != QDBusMessage::ReplyMessage) {
-    error_ = reply.errorMessage();
+    Fail(reply.errorName(), reply.errorMessage());
     return false;
   }
   NoteAnswerFrom(reply);
@@ -94,7 +114,9 @@ bool CUpdaterClient::SetProperty(const char* name, const QVariant& value) {
 }
 
 void CUpdaterClient::NoteAnswerFrom(const QDBusMessage& reply) {
+  std::lock_guard lock(mu_);
   error_.clear();
+  error_name_.clear();
   // The sender of a reply is the unique name of the updater that answered.
   if (!reply.service().isEmpty()) updater_ = reply.service();
 }
@@ -133,7 +155,10 @@ bool CUpdaterClient::ShowWindow(uint32_t command) {
 }
 
 bool CUpdaterClient::SetParentWnd(platform::WindowHandle window) {
-  parent_ = window;
+  {
+    std::lock_guard lock(mu_);
+    parent_ = window;
+  }
   return Call("SetParentWnd", {QVariant::fromValue(qulonglong(window))}).has_value();
 }
 
@@ -172,8 +197,11 @@ void CUpdaterClient::OnWindowMessage(qulonglong window, uint message, qulonglong
   // name is not asked of the bus here, since the updater gives up its
   // well-known name straight after its last message (WM_UPDATER_CLOSED),
   // and a question asked on arrival would find no owner and drop it.
-  if (window == 0 || window != parent_) return;
-  if (updater_.isEmpty() || signal.service() != updater_) return;
+  {
+    std::lock_guard lock(mu_);
+    if (window == 0 || window != parent_) return;
+    if (updater_.isEmpty() || signal.service() != updater_) return;
+  }
   platform::PostMessage(static_cast<platform::WindowHandle>(window), message,
                         static_cast<uintptr_t>(wparam));
 }

@@ -1,0 +1,365 @@
+#include "app/update_trigger.h"
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QThread>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+#include <thread>
+
+#include "app/app_settings.h"
+#include "app/help_links.h"
+#include "app/quarry_view.h"
+#include "app/startup_steps.h"
+#include "framework/string_table.h"
+#include "platform/settings_store.h"
+#include "platform/window_message_ids.h"
+#include "updater/automation_names.h"
+#include "updater/client/updater_client.h"
+#include "web/offline_state.h"
+#include "web/web_settings.h"
+
+namespace quarry {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kHelpFileName[] = "Qry.chm";
+constexpr char kProductName[] = "Quarry";
+constexpr char kSetupConfigValue[] = "SetupConfig3";
+constexpr char kAutomationClass[] = "KspAutoUpdater.Application";
+// What the main program tells the updater about itself.
+constexpr uint16_t kProductCode = 2;
+constexpr int32_t kProductVersion = 109;
+constexpr std::chrono::milliseconds kRegistrationPoll{500};
+constexpr std::chrono::seconds kRegistrationLimit{30};
+
+// Messages the workers send to the trigger's own window.
+constexpr uint32_t kAskMessage = platform::WM_APP + 0x130;
+constexpr uint32_t kShowMessage = platform::WM_APP + 0x131;
+
+struct Question {
+  QString text;
+  bool answer = false;
+};
+
+uint32_t ProgramVersionX100() {
+  // The program's version is major.minor; the updater counts hundredths.
+  const std::string version = VersionString();
+  int major = 0, minor = 0;
+  if (std::sscanf(version.c_str(), "%d.%d", &major, &minor) != 2) return 0;
+  return static_cast<uint32_t>(major * 100 + minor);
+}
+
+// The bus failures the error handler answers by registering the updater:
+// no service file at all, or one whose program cannot be started.
+bool CuredByRegistering(const QString& error_name) {
+  return error_name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+         error_name.startsWith(QLatin1String("org.freedesktop.DBus.Error.Spawn."));
+}
+
+// Runs "<updater> --regserver" and waits for it, looking every half second.
+bool RegisterUpdater(const std::string& updater_program, QDBusConnection bus) {
+  QProcess process;
+  process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  process.start(QString::fromStdString(updater_program),
+                {QString::fromLatin1(kRegServerOption)});
+  if (!process.waitForStarted(static_cast<int>(kRegistrationLimit.count() * 1000))) return false;
+  const auto deadline = std::chrono::steady_clock::now() + kRegistrationLimit;
+  while (!process.waitForFinished(static_cast<int>(kRegistrationPoll.count()))) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      process.kill();
+      process.waitForFinished(1000);
+      return false;
+    }
+  }
+  if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) return false;
+  // The bus tells a rewritten service file by its time in whole seconds;
+  // have it read the folder afresh.
+  QDBusMessage reload = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"));
+  bus.call(reload, QDBus::Block, 5000);
+  return true;
+}
+
+// A client that lives in the application's thread (which delivers the
+// updater's messages) and is deleted there, whichever thread lets it go.
+std::shared_ptr<CUpdaterClient> NewClient(QDBusConnection bus) {
+  auto* client = new CUpdaterClient(std::move(bus));
+  if (QCoreApplication::instance() != nullptr &&
+      client->thread() != QCoreApplication::instance()->thread()) {
+    client->moveToThread(QCoreApplication::instance()->thread());
+  }
+  return std::shared_ptr<CUpdaterClient>(client, [](CUpdaterClient* c) { c->deleteLater(); });
+}
+
+}  // namespace
+
+void RegisterUpdateFiles(platform::SettingsStore& store, const std::string& program_path,
+                         uint32_t version_x100) {
+  const fs::path program(program_path);
+  store.SetString(kSoftwareUpdateKey, "KsAUFile1", program_path + ";" + kProductName);
+  store.SetDword(kSoftwareUpdateKey, "QUARRYVer", version_x100);
+  const fs::path help = program.parent_path() / kHelpFileName;
+  std::error_code ec;
+  if (fs::is_regular_file(help, ec)) {
+    store.SetString(kSoftwareUpdateKey, "KsAUFile2", help.string() + ";" + kProductName);
+  } else {
+    // The help here is a folder of pages the program's package replaces;
+    // a registration of a file that is not there would only have the
+    // updater ask the user about it.
+    store.DeleteValue(kSoftwareUpdateKey, "KsAUFile2");
+  }
+  if (store.GetDword(kSoftwareUpdateKey, "QRYCHMVer", 0) < kLowestHelpVersion) {
+    store.SetDword(kSoftwareUpdateKey, "QRYCHMVer", kLowestHelpVersion);
+  }
+}
+
+bool BackgroundCheckDue(uint32_t last_check, int64_t now, uint32_t interval_days) {
+  // The stored time is the low 32 bits of the time; so is the difference.
+  const uint32_t elapsed = static_cast<uint32_t>(now) - last_check;
+  return elapsed / 86400u >= interval_days;
+}
+
+UpdaterCreation CreateUpdaterObject(const std::string& updater_program, QDBusConnection bus) {
+  UpdaterCreation creation;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    std::shared_ptr<CUpdaterClient> client = NewClient(bus);
+    if (client->Connect()) {
+      creation.client = std::move(client);
+      creation.error.clear();
+      creation.error_name.clear();
+      return creation;
+    }
+    creation.error = client->LastError();
+    creation.error_name = client->LastErrorName();
+    // The one cure the handler knows; after it, one retry.
+    if (attempt > 0 || !CuredByRegistering(creation.error_name)) break;
+    if (!RegisterUpdater(updater_program, bus)) break;
+    creation.registered = true;
+  }
+  return creation;
+}
+
+CUpdateTrigger::CUpdateTrigger(Options options) : options_(std::move(options)) {
+  if (options_.program_path.empty()) options_.program_path = ModulePath();
+  if (options_.updater_program.empty()) {
+    options_.updater_program =
+        (fs::path(options_.program_path).parent_path() / kUpdaterProgramName).string();
+  }
+  if (options_.version_x100 == 0) options_.version_x100 = ProgramVersionX100();
+  if (!options_.online) {
+    options_.online = [] {
+      ConnectionCheckOptions query;
+      query.query_only = 1;
+      return CheckConnection(&query);
+    };
+  }
+  if (!options_.now) options_.now = [] { return static_cast<int64_t>(std::time(nullptr)); };
+  ui_window_ = std::make_unique<platform::MessageWindow>(
+      [this](uint32_t message, uintptr_t wparam, intptr_t) -> intptr_t {
+        auto* question = reinterpret_cast<Question*>(wparam);  // the sender's, while it waits
+        if (message == kAskMessage) {
+          question->answer =
+              options_.ask ? options_.ask(question->text)
+                           : QMessageBox::critical(box_parent_, QString::fromLatin1(kProductName),
+                                                   question->text,
+                                                   QMessageBox::Yes | QMessageBox::No) ==
+                                 QMessageBox::Yes;
+          return 1;
+        }
+        if (message == kShowMessage) {
+          if (options_.show) {
+            options_.show(question->text);
+          } else {
+            QMessageBox::warning(box_parent_, QString::fromLatin1(kProductName), question->text);
+          }
+          return 1;
+        }
+        return 0;
+      });
+}
+
+CUpdateTrigger::~CUpdateTrigger() {
+  WaitForWorkers(3000);
+  // A worker still running keeps its client; the window it asks through
+  // goes now, so its questions are answered No.
+  ui_window_.reset();
+}
+
+bool CUpdateTrigger::Ask(const QString& text) {
+  Question question{text};
+  platform::SendMessage(ui_window_->Handle(), kAskMessage, reinterpret_cast<uintptr_t>(&question));
+  return question.answer;
+}
+
+void CUpdateTrigger::Show(const QString& text) {
+  Question message{text};
+  platform::SendMessage(ui_window_->Handle(), kShowMessage, reinterpret_cast<uintptr_t>(&message));
+}
+
+std::shared_ptr<CUpdaterClient> CUpdateTrigger::Held() const {
+  std::lock_guard lock(mu_);
+  return held_;
+}
+
+bool CUpdateTrigger::HoldsUpdater() const { return Held() != nullptr; }
+
+void CUpdateTrigger::RunStartupStep() {
+  RegisterUpdateFiles(*options_.store, options_.program_path, options_.version_x100);
+  const UpdaterCreation creation = CreateUpdaterObject(options_.updater_program, options_.bus);
+  if (!creation.client) return;  // silent at start-up
+  if (creation.client->UpdateWaiting().value_or(0) == 1) creation.client->UpdateFiles();
+  creation.client->EndDialog();
+  creation.client->Release();
+}
+
+void CUpdateTrigger::Attach(CQuarryView* view) {
+  if (view == nullptr) return;
+  parent_window_ = view->Handle();
+  box_parent_ = view->window();
+  view->SetUpdateCheck([this](bool manual) {
+    if (manual) {
+      OnCheckForUpdates();
+    } else {
+      StartBackgroundCheck();
+    }
+  });
+  // The updater wants to close: let it go (answering 0).
+  view->SetUpdaterRelease([this] { RunOnWorker([this] { ReleaseUpdater(); }); });
+}
+
+bool CUpdateTrigger::ConnectUpdater() {
+  ReleaseUpdater();
+  UpdaterCreation creation = CreateUpdaterObject(options_.updater_program, options_.bus);
+  if (!creation.client) {
+    std::lock_guard lock(mu_);
+    last_failure_ = std::move(creation);
+    return false;
+  }
+  CUpdaterClient& updater = *creation.client;
+  updater.SetParentWnd(parent_window_);
+  updater.SetUpdateWebsite(QString::fromStdString(ProductSiteAddress() + "/download"));
+  if (updater.Version().value_or(0.0) >= kProductInfoUpdaterVersion - 1e-9) {
+    platform::SettingsStore& store = *options_.store;
+    uint32_t config = store.GetDword(kSettingsKey, kSetupConfigValue, 0);
+    if (config == 0) {
+      config = static_cast<uint32_t>(options_.now());
+      store.SetDword(kSettingsKey, kSetupConfigValue, config);
+    }
+    updater.SetProductInfo(kProductCode, kProductVersion, config);
+  }
+  std::lock_guard lock(mu_);
+  held_ = std::move(creation.client);
+  return true;
+}
+
+void CUpdateTrigger::ReleaseUpdater() {
+  std::shared_ptr<CUpdaterClient> updater;
+  {
+    std::lock_guard lock(mu_);
+    updater = std::move(held_);
+  }
+  if (!updater) return;
+  updater->EndDialog();
+  updater->Release();
+}
+
+void CUpdateTrigger::RunOnWorker(std::function<void()> work) {
+  {
+    std::lock_guard lock(workers_mu_);
+    ++workers_;
+  }
+  std::thread([this, work = std::move(work)] {
+    {
+      std::lock_guard operation(operation_);
+      work();
+    }
+    std::lock_guard lock(workers_mu_);
+    --workers_;
+    workers_done_.notify_all();
+  }).detach();
+}
+
+bool CUpdateTrigger::WaitForWorkers(int timeout_ms) {
+  std::unique_lock lock(workers_mu_);
+  return workers_done_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                                [this] { return workers_ == 0; });
+}
+
+void CUpdateTrigger::StartBackgroundCheck() {
+  // Nothing is started while the program is offline.
+  if (!options_.online()) return;
+  RunOnWorker([this] { RunBackgroundCheck(); });
+}
+
+bool CUpdateTrigger::RunBackgroundCheck() {
+  platform::SettingsStore& store = *options_.store;
+  if (store.GetDword(kSettingsKey, "AutoUpdate", 1) == 0) return false;
+  const int64_t now = options_.now();
+  const uint32_t last = store.GetDword(kSoftwareUpdateKey, "LastUpdateCheck", 0);
+  const uint32_t interval = store.GetDword(kSettingsKey, "AutoUpdateInterval", 15);
+  if (!BackgroundCheckDue(last, now, interval) || !ConnectUpdater()) return false;
+  std::shared_ptr<CUpdaterClient> updater = Held();
+  bool completed = false;
+  if (updater) {
+    // The updater scans and checks quietly.
+    const std::optional<int> available = updater->UpdateAvailable();
+    if (available && *available == 1) {
+      if (Ask(StringTable::Get(ids::kUpdateAvailable))) {
+        completed = updater->DownloadFiles(0).value_or(0) != 0;
+      }
+    } else if (available) {
+      completed = true;  // nothing new
+    }
+  }
+  ReleaseUpdater();
+  if (completed) store.SetDword(kSoftwareUpdateKey, "LastUpdateCheck", static_cast<uint32_t>(now));
+  return completed;
+}
+
+void CUpdateTrigger::OnCheckForUpdates() {
+  RunOnWorker([this] { RunUpdateCommand(); });
+}
+
+void CUpdateTrigger::RunUpdateCommand() {
+  if (ConnectUpdater()) {
+    std::shared_ptr<CUpdaterClient> updater = Held();
+    if (!updater) return;
+    if (updater->UpdateWaiting().value_or(0) == 1) {
+      Show(StringTable::Get(ids::kUpdateWaiting));
+      updater->UpdateFiles();
+    } else {
+      updater->ShowWindow(5);
+      if (updater->ScanForFiles().value_or(0) == 1) updater->CheckOnlineFiles(0, 3);
+    }
+    return;  // the updater's window stays open for the user
+  }
+  // An error the handler has no cure for is named; a missing updater is
+  // told below.
+  UpdaterCreation failure;
+  {
+    std::lock_guard lock(mu_);
+    failure = last_failure_;
+  }
+  if (!failure.error_name.isEmpty() && !CuredByRegistering(failure.error_name) &&
+      failure.error_name != QLatin1String("org.freedesktop.DBus.Error.Disconnected")) {
+    Show(QString::asprintf(kErrorCreatingFormat, kAutomationClass,
+                           failure.error.toUtf8().constData()));
+  }
+  // No automation object: the updater as a plain program, when it is there.
+  const QString program = QString::fromStdString(options_.updater_program);
+  if (QFileInfo(program).isExecutable() && QProcess::startDetached(program, {})) return;
+  Show(StringTable::Get(ids::kAutoUpdaterCreateFailed) + QLatin1Char(' ') +
+       QString::fromStdString(SupportMailbox()) + QStringLiteral(" for\nfurther assistance."));
+}
+
+}  // namespace quarry
