@@ -12,6 +12,16 @@ namespace quarry {
 namespace {
 
 QString Service() { return QString::fromLatin1(kUpdaterServiceName); }
+
+// A call to the updater that Connect() reached. It never starts another
+// one: an updater that has closed meanwhile (a call that follows
+// EndDialog, say) must fail the call, not come back with nobody to close it.
+QDBusMessage UpdaterCall(const QString& interface, const QString& member) {
+  QDBusMessage call = QDBusMessage::createMethodCall(Service(), QString::fromLatin1(kUpdaterObjectPath),
+                                                     interface, member);
+  call.setAutoStartService(false);
+  return call;
+}
 QString Path() { return QString::fromLatin1(kUpdaterObjectPath); }
 QString Interface() { return QString::fromLatin1(kUpdaterInterface); }
 
@@ -72,8 +82,7 @@ bool CUpdaterClient::Connect() {
 
 std::optional<QVariant> CUpdaterClient::Call(const char* member, const QVariantList& args,
                                              std::chrono::milliseconds timeout) {
-  QDBusMessage call =
-      QDBusMessage::createMethodCall(Service(), Path(), Interface(), QString::fromLatin1(member));
+  QDBusMessage call = UpdaterCall(Interface(), QString::fromLatin1(member));
   call.setArguments(args);
   const QDBusMessage reply = bus_.call(call, QDBus::Block, static_cast<int>(timeout.count()));
   if (reply.type() != QDBusMessage::ReplyMessage) {
@@ -86,8 +95,7 @@ std::optional<QVariant> CUpdaterClient::Call(const char* member, const QVariantL
 }
 
 std::optional<QVariant> CUpdaterClient::GetProperty(const char* name) {
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      Service(), Path(), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+  QDBusMessage call = UpdaterCall(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
   call << Interface() << QString::fromLatin1(name);
   const QDBusMessage reply = bus_.call(call, QDBus::Block, 25000);
   if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
@@ -101,8 +109,7 @@ std::optional<QVariant> CUpdaterClient::GetProperty(const char* name) {
 }
 
 bool CUpdaterClient::SetProperty(const char* name, const QVariant& value) {
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      Service(), Path(), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+  QDBusMessage call = UpdaterCall(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
   call << Interface() << QString::fromLatin1(name) << QVariant::fromValue(QDBusVariant(value));
   const QDBusMessage reply = bus_.call(call, QDBus::Block, 25000);
   if (reply.type() != QDBusMessage::ReplyMessage) {

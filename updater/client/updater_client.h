@@ -1,6 +1,7 @@
 // CUpdaterClient: how a program of the system drives the updater's
-// automation object over the D-Bus session bus (automation_names.h). The
-// first call starts the updater through the bus when it is not running.
+// automation object over the D-Bus session bus (automation_names.h).
+// Connect() starts the updater through the bus when it is not running; the
+// other calls only reach a running one (they fail once it has closed).
 //
 // Every call blocks the calling thread until the updater answers (or its
 // time-out passes: 25 s, and 10 minutes for UpdateAvailable, which runs a
