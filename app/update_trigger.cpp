@@ -4,7 +4,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QProcess>
 #include <QThread>
 #include <chrono>
@@ -17,6 +16,7 @@
 #include "app/help_links.h"
 #include "app/quarry_view.h"
 #include "app/startup_steps.h"
+#include "framework/msgbox/app_message_box.h"
 #include "framework/string_table.h"
 #include "platform/settings_store.h"
 #include "platform/window_message_ids.h"
@@ -168,19 +168,16 @@ CUpdateTrigger::CUpdateTrigger(Options options) : options_(std::move(options)) {
       [this](uint32_t message, uintptr_t wparam, intptr_t) -> intptr_t {
         auto* question = reinterpret_cast<Question*>(wparam);  // the sender's, while it waits
         if (message == kAskMessage) {
-          question->answer =
-              options_.ask ? options_.ask(question->text)
-                           : QMessageBox::critical(box_parent_, QString::fromLatin1(kProductName),
-                                                   question->text,
-                                                   QMessageBox::Yes | QMessageBox::No) ==
-                                 QMessageBox::Yes;
+          question->answer = options_.ask ? options_.ask(question->text)
+                                          : AppMessageBox(question->text, mb::kYesNo | mb::kIconStop) ==
+                                                mb::kIdYes;
           return 1;
         }
         if (message == kShowMessage) {
           if (options_.show) {
             options_.show(question->text);
           } else {
-            QMessageBox::warning(box_parent_, QString::fromLatin1(kProductName), question->text);
+            AppMessageBox(question->text, mb::kIconExclamation);
           }
           return 1;
         }
@@ -225,7 +222,6 @@ void CUpdateTrigger::RunStartupStep() {
 void CUpdateTrigger::Attach(CQuarryView* view) {
   if (view == nullptr) return;
   parent_window_ = view->Handle();
-  box_parent_ = view->window();
   view->SetUpdateCheck([this](bool manual) {
     if (manual) {
       OnCheckForUpdates();

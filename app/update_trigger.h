@@ -16,8 +16,6 @@
 #define QUARRY_APP_UPDATE_TRIGGER_H_
 
 #include <QDBusConnection>
-#include <QPointer>
-#include <QWidget>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
@@ -77,8 +75,9 @@ class CUpdateTrigger {
     std::string updater_program;   // default: "KspAutoUpdater" beside it
     uint32_t version_x100 = 0;     // default: this program's version
     QDBusConnection bus = QDBusConnection::sessionBus();
-    // A Yes/No question with the stop icon, and a message; default: message
-    // boxes over the window. Called on the window's thread.
+    // A Yes/No question with the stop icon, and a message; default: the
+    // program's message boxes (AppMessageBox). Called on the window's
+    // thread.
     std::function<bool(const QString&)> ask;
     std::function<void(const QString&)> show;
     // Whether the program is online (query only); default: CheckConnection.
@@ -132,7 +131,6 @@ class CUpdateTrigger {
 
   Options options_;
   platform::WindowHandle parent_window_ = platform::kNoWindow;
-  QPointer<QWidget> box_parent_;  // the message boxes' window
   // Runs the questions and messages of the workers on the window's thread.
   std::unique_ptr<platform::MessageWindow> ui_window_;
 
