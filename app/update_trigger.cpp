@@ -33,7 +33,6 @@ namespace {
 
 constexpr char kHelpFileName[] = "Qry.chm";
 constexpr char kProductName[] = "Quarry";
-constexpr char kSetupConfigValue[] = "SetupConfig3";
 constexpr char kAutomationClass[] = "KspAutoUpdater.Application";
 // What the main program tells the updater about itself.
 constexpr uint16_t kProductCode = 2;
@@ -246,10 +245,10 @@ bool CUpdateTrigger::ConnectUpdater() {
   updater.SetUpdateWebsite(QString::fromStdString(ProductSiteAddress() + "/download"));
   if (updater.Version().value_or(0.0) >= kProductInfoUpdaterVersion - 1e-9) {
     platform::SettingsStore& store = *options_.store;
-    uint32_t config = store.GetDword(kSettingsKey, kSetupConfigValue, 0);
+    uint32_t config = store.GetDword(kSettingsKey, kSetupConfig3Value, 0);
     if (config == 0) {
       config = static_cast<uint32_t>(options_.now());
-      store.SetDword(kSettingsKey, kSetupConfigValue, config);
+      store.SetDword(kSettingsKey, kSetupConfig3Value, config);
     }
     updater.SetProductInfo(kProductCode, kProductVersion, config);
   }

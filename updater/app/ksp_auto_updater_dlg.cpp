@@ -307,6 +307,9 @@ void CKspAutoUpdaterDlg::SetParentWnd(std::function<bool(uint32_t, uintptr_t)> p
 }
 
 int CKspAutoUpdaterDlg::ScanForFiles() {
+  // The list a download run or an installation works through stays as it
+  // is until they end.
+  if (Busy()) return records_.empty() ? 0 : 1;
   ScanOptions scan;
   scan.working_folder = options_.working_folder;
   scan.store = store_;
@@ -358,6 +361,11 @@ void CKspAutoUpdaterDlg::ClientReleased() {
 // ---- The check
 
 void CKspAutoUpdaterDlg::StartCheck(bool quiet, std::function<void(int)> answer) {
+  if (Busy()) {
+    // A check would replace the marks the download run follows.
+    if (answer) answer(needs_updating_);
+    return;
+  }
   if (answer) answers_.push_back(std::move(answer));
   if (check_running_) return;
   check_running_ = true;

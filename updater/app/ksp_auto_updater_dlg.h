@@ -120,6 +120,8 @@ class CKspAutoUpdaterDlg : public CKsDialog, public platform::MessageWindow {
   // The client's window: `post` delivers a message there and returns false
   // once it is gone, after which the parent is forgotten. Null clears it.
   void SetParentWnd(std::function<bool(uint32_t message, uintptr_t wparam)> post);
+  // Neither rescans nor checks while a download run or an installation is
+  // under way: the list stays what they work through.
   int ScanForFiles();
   void CheckOnlineFiles(uint16_t pc, uint16_t pv);
 
