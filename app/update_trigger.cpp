@@ -7,7 +7,10 @@
 #include <QProcess>
 #include <QThread>
 #include <chrono>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <ctime>
 #include <filesystem>
 #include <thread>
@@ -148,33 +151,67 @@ UpdaterCreation CreateUpdaterObject(const std::string& updater_program, QDBusCon
   return creation;
 }
 
-CUpdateTrigger::CUpdateTrigger(Options options) : options_(std::move(options)) {
-  if (options_.program_path.empty()) options_.program_path = ModulePath();
-  if (options_.updater_program.empty()) {
-    options_.updater_program =
-        (fs::path(options_.program_path).parent_path() / kUpdaterProgramName).string();
+struct CUpdateTrigger::Core {
+  explicit Core(Options o) : options(std::move(o)) {}
+
+  bool Ask(const QString& text);
+  void Show(const QString& text);
+  std::shared_ptr<CUpdaterClient> Held() const;
+  bool ConnectUpdater();
+  void ReleaseUpdater();
+  bool RunBackgroundCheck();
+  void RunUpdateCommand();
+
+  const Options options;
+  std::atomic<platform::WindowHandle> parent_window{platform::kNoWindow};
+  std::atomic<platform::WindowHandle> ui_window{platform::kNoWindow};
+
+  mutable std::mutex mu;
+  std::shared_ptr<CUpdaterClient> held;  // guarded by mu
+  UpdaterCreation last_failure;          // guarded by mu
+  std::mutex operation;                  // one updater operation at a time
+  std::mutex workers_mu;
+  std::condition_variable workers_done;
+  int workers = 0;                       // guarded by workers_mu
+};
+
+namespace {
+
+CUpdateTrigger::Options WithDefaults(CUpdateTrigger::Options options) {
+  if (options.program_path.empty()) options.program_path = ModulePath();
+  if (options.updater_program.empty()) {
+    options.updater_program =
+        (fs::path(options.program_path).parent_path() / kUpdaterProgramName).string();
   }
-  if (options_.version_x100 == 0) options_.version_x100 = ProgramVersionX100();
-  if (!options_.online) {
-    options_.online = [] {
+  if (options.version_x100 == 0) options.version_x100 = ProgramVersionX100();
+  if (!options.online) {
+    options.online = [] {
       ConnectionCheckOptions query;
       query.query_only = 1;
       return CheckConnection(&query);
     };
   }
-  if (!options_.now) options_.now = [] { return static_cast<int64_t>(std::time(nullptr)); };
+  if (!options.now) options.now = [] { return static_cast<int64_t>(std::time(nullptr)); };
+  return options;
+}
+
+}  // namespace
+
+CUpdateTrigger::CUpdateTrigger(Options options)
+    : core_(std::make_shared<Core>(WithDefaults(std::move(options)))) {
   ui_window_ = std::make_unique<platform::MessageWindow>(
-      [this](uint32_t message, uintptr_t wparam, intptr_t) -> intptr_t {
+      [core = core_](uint32_t message, uintptr_t wparam, intptr_t) -> intptr_t {
         auto* question = reinterpret_cast<Question*>(wparam);  // the sender's, while it waits
+        const Options& options = core->options;
         if (message == kAskMessage) {
-          question->answer = options_.ask ? options_.ask(question->text)
-                                          : AppMessageBox(question->text, mb::kYesNo | mb::kIconStop) ==
-                                                mb::kIdYes;
+          question->answer = options.ask ? options.ask(question->text)
+                                         : AppMessageBox(question->text, mb::kYesNo | mb::kIconStop) ==
+                                               mb::kIdYes;
           return 1;
         }
         if (message == kShowMessage) {
-          if (options_.show) {
-            options_.show(question->text);
+          if (options.show) {
+            options.show(question->text);
           } else {
             AppMessageBox(question->text, mb::kIconExclamation);
           }
@@ -182,36 +219,43 @@ CUpdateTrigger::CUpdateTrigger(Options options) : options_(std::move(options)) {
         }
         return 0;
       });
+  core_->ui_window = ui_window_->Handle();
 }
 
 CUpdateTrigger::~CUpdateTrigger() {
   WaitForWorkers(3000);
-  // A worker still running keeps its client; the window it asks through
-  // goes now, so its questions are answered No.
+  // A worker still running keeps the core; the window it asks through goes
+  // now, so its questions are answered No.
+  core_->ui_window = platform::kNoWindow;
   ui_window_.reset();
 }
 
-bool CUpdateTrigger::Ask(const QString& text) {
+bool CUpdateTrigger::Core::Ask(const QString& text) {
   Question question{text};
-  platform::SendMessage(ui_window_->Handle(), kAskMessage, reinterpret_cast<uintptr_t>(&question));
+  platform::SendMessage(ui_window, kAskMessage, reinterpret_cast<uintptr_t>(&question));
   return question.answer;
 }
 
-void CUpdateTrigger::Show(const QString& text) {
+void CUpdateTrigger::Core::Show(const QString& text) {
   Question message{text};
-  platform::SendMessage(ui_window_->Handle(), kShowMessage, reinterpret_cast<uintptr_t>(&message));
+  platform::SendMessage(ui_window, kShowMessage, reinterpret_cast<uintptr_t>(&message));
 }
 
-std::shared_ptr<CUpdaterClient> CUpdateTrigger::Held() const {
-  std::lock_guard lock(mu_);
-  return held_;
+std::shared_ptr<CUpdaterClient> CUpdateTrigger::Core::Held() const {
+  std::lock_guard lock(mu);
+  return held;
 }
 
-bool CUpdateTrigger::HoldsUpdater() const { return Held() != nullptr; }
+bool CUpdateTrigger::HoldsUpdater() const { return core_->Held() != nullptr; }
+
+void CUpdateTrigger::SetParentWindow(platform::WindowHandle window) {
+  core_->parent_window = window;
+}
 
 void CUpdateTrigger::RunStartupStep() {
-  RegisterUpdateFiles(*options_.store, options_.program_path, options_.version_x100);
-  const UpdaterCreation creation = CreateUpdaterObject(options_.updater_program, options_.bus);
+  const Options& options = core_->options;
+  RegisterUpdateFiles(*options.store, options.program_path, options.version_x100);
+  const UpdaterCreation creation = CreateUpdaterObject(options.updater_program, options.bus);
   if (!creation.client) return;  // silent at start-up
   if (creation.client->UpdateWaiting().value_or(0) == 1) creation.client->UpdateFiles();
   creation.client->EndDialog();
@@ -220,7 +264,7 @@ void CUpdateTrigger::RunStartupStep() {
 
 void CUpdateTrigger::Attach(CQuarryView* view) {
   if (view == nullptr) return;
-  parent_window_ = view->Handle();
+  SetParentWindow(view->Handle());
   view->SetUpdateCheck([this](bool manual) {
     if (manual) {
       OnCheckForUpdates();
@@ -229,77 +273,82 @@ void CUpdateTrigger::Attach(CQuarryView* view) {
     }
   });
   // The updater wants to close: let it go (answering 0).
-  view->SetUpdaterRelease([this] { RunOnWorker([this] { ReleaseUpdater(); }); });
+  view->SetUpdaterRelease([this] { RunOnWorker([](Core& core) { core.ReleaseUpdater(); }); });
 }
 
-bool CUpdateTrigger::ConnectUpdater() {
+bool CUpdateTrigger::ConnectUpdater() { return core_->ConnectUpdater(); }
+void CUpdateTrigger::ReleaseUpdater() { core_->ReleaseUpdater(); }
+bool CUpdateTrigger::RunBackgroundCheck() { return core_->RunBackgroundCheck(); }
+void CUpdateTrigger::RunUpdateCommand() { core_->RunUpdateCommand(); }
+
+bool CUpdateTrigger::Core::ConnectUpdater() {
   ReleaseUpdater();
-  UpdaterCreation creation = CreateUpdaterObject(options_.updater_program, options_.bus);
+  UpdaterCreation creation = CreateUpdaterObject(options.updater_program, options.bus);
   if (!creation.client) {
-    std::lock_guard lock(mu_);
-    last_failure_ = std::move(creation);
+    std::lock_guard lock(mu);
+    last_failure = std::move(creation);
     return false;
   }
   CUpdaterClient& updater = *creation.client;
-  updater.SetParentWnd(parent_window_);
+  updater.SetParentWnd(parent_window);
   updater.SetUpdateWebsite(QString::fromStdString(ProductSiteAddress() + "/download"));
   if (updater.Version().value_or(0.0) >= kProductInfoUpdaterVersion - 1e-9) {
-    platform::SettingsStore& store = *options_.store;
+    platform::SettingsStore& store = *options.store;
     uint32_t config = store.GetDword(kSettingsKey, kSetupConfig3Value, 0);
     if (config == 0) {
-      config = static_cast<uint32_t>(options_.now());
+      config = static_cast<uint32_t>(options.now());
       store.SetDword(kSettingsKey, kSetupConfig3Value, config);
     }
     updater.SetProductInfo(kProductCode, kProductVersion, config);
   }
-  std::lock_guard lock(mu_);
-  held_ = std::move(creation.client);
+  std::lock_guard lock(mu);
+  held = std::move(creation.client);
   return true;
 }
 
-void CUpdateTrigger::ReleaseUpdater() {
+void CUpdateTrigger::Core::ReleaseUpdater() {
   std::shared_ptr<CUpdaterClient> updater;
   {
-    std::lock_guard lock(mu_);
-    updater = std::move(held_);
+    std::lock_guard lock(mu);
+    updater = std::move(held);
   }
   if (!updater) return;
   updater->EndDialog();
   updater->Release();
 }
 
-void CUpdateTrigger::RunOnWorker(std::function<void()> work) {
+void CUpdateTrigger::RunOnWorker(std::function<void(Core&)> work) {
   {
-    std::lock_guard lock(workers_mu_);
-    ++workers_;
+    std::lock_guard lock(core_->workers_mu);
+    ++core_->workers;
   }
-  std::thread([this, work = std::move(work)] {
+  std::thread([core = core_, work = std::move(work)] {
     {
-      std::lock_guard operation(operation_);
-      work();
+      std::lock_guard operation(core->operation);
+      work(*core);
     }
-    std::lock_guard lock(workers_mu_);
-    --workers_;
-    workers_done_.notify_all();
+    std::lock_guard lock(core->workers_mu);
+    --core->workers;
+    core->workers_done.notify_all();
   }).detach();
 }
 
 bool CUpdateTrigger::WaitForWorkers(int timeout_ms) {
-  std::unique_lock lock(workers_mu_);
-  return workers_done_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                                [this] { return workers_ == 0; });
+  std::unique_lock lock(core_->workers_mu);
+  return core_->workers_done.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                                      [this] { return core_->workers == 0; });
 }
 
 void CUpdateTrigger::StartBackgroundCheck() {
   // Nothing is started while the program is offline.
-  if (!options_.online()) return;
-  RunOnWorker([this] { RunBackgroundCheck(); });
+  if (!core_->options.online()) return;
+  RunOnWorker([](Core& core) { core.RunBackgroundCheck(); });
 }
 
-bool CUpdateTrigger::RunBackgroundCheck() {
-  platform::SettingsStore& store = *options_.store;
+bool CUpdateTrigger::Core::RunBackgroundCheck() {
+  platform::SettingsStore& store = *options.store;
   if (store.GetDword(kSettingsKey, "AutoUpdate", 1) == 0) return false;
-  const int64_t now = options_.now();
+  const int64_t now = options.now();
   const uint32_t last = store.GetDword(kSoftwareUpdateKey, "LastUpdateCheck", 0);
   const uint32_t interval = store.GetDword(kSettingsKey, "AutoUpdateInterval", 15);
   if (!BackgroundCheckDue(last, now, interval) || !ConnectUpdater()) return false;
@@ -322,10 +371,10 @@ bool CUpdateTrigger::RunBackgroundCheck() {
 }
 
 void CUpdateTrigger::OnCheckForUpdates() {
-  RunOnWorker([this] { RunUpdateCommand(); });
+  RunOnWorker([](Core& core) { core.RunUpdateCommand(); });
 }
 
-void CUpdateTrigger::RunUpdateCommand() {
+void CUpdateTrigger::Core::RunUpdateCommand() {
   if (ConnectUpdater()) {
     std::shared_ptr<CUpdaterClient> updater = Held();
     if (!updater) return;
@@ -342,8 +391,8 @@ void CUpdateTrigger::RunUpdateCommand() {
   // told below.
   UpdaterCreation failure;
   {
-    std::lock_guard lock(mu_);
-    failure = last_failure_;
+    std::lock_guard lock(mu);
+    failure = last_failure;
   }
   if (!failure.error_name.isEmpty() && !CuredByRegistering(failure.error_name) &&
       failure.error_name != QLatin1String("org.freedesktop.DBus.Error.Disconnected")) {
@@ -351,7 +400,7 @@ void CUpdateTrigger::RunUpdateCommand() {
                            failure.error.toUtf8().constData()));
   }
   // No automation object: the updater as a plain program, when it is there.
-  const QString program = QString::fromStdString(options_.updater_program);
+  const QString program = QString::fromStdString(options.updater_program);
   if (QFileInfo(program).isExecutable() && QProcess::startDetached(program, {})) return;
   Show(StringTable::Get(ids::kAutoUpdaterCreateFailed) + QLatin1Char(' ') +
        QString::fromStdString(SupportMailbox()) + QStringLiteral(" for\nfurther assistance."));

@@ -17,12 +17,9 @@
 
 #include <QDBusConnection>
 #include <QString>
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "platform/window_message.h"
@@ -87,6 +84,8 @@ class CUpdateTrigger {
 
   // Made on the window's thread.
   explicit CUpdateTrigger(Options options);
+  // Waits a few seconds at most for a worker still talking to the updater;
+  // one that takes longer keeps what it uses alive and asks nothing more.
   ~CUpdateTrigger();
   CUpdateTrigger(const CUpdateTrigger&) = delete;
   CUpdateTrigger& operator=(const CUpdateTrigger&) = delete;
@@ -100,7 +99,7 @@ class CUpdateTrigger {
   // WM_UPDATER_MAY_CLOSE, and its window as the updater's parent.
   void Attach(CQuarryView* view);
   // The window the updater's messages go to (Attach sets the view's).
-  void SetParentWindow(platform::WindowHandle window) { parent_window_ = window; }
+  void SetParentWindow(platform::WindowHandle window);
 
   // Releases a held updater, creates one, names the parent window and the
   // download page, and hands over the product information. True when an
@@ -124,23 +123,14 @@ class CUpdateTrigger {
   bool WaitForWorkers(int timeout_ms);
 
  private:
-  void RunOnWorker(std::function<void()> work);
-  bool Ask(const QString& question);
-  void Show(const QString& text);
-  std::shared_ptr<CUpdaterClient> Held() const;
+  // What the workers share with the object; it lives as long as the last
+  // of them.
+  struct Core;
+  void RunOnWorker(std::function<void(Core&)> work);
 
-  Options options_;
-  platform::WindowHandle parent_window_ = platform::kNoWindow;
+  std::shared_ptr<Core> core_;
   // Runs the questions and messages of the workers on the window's thread.
   std::unique_ptr<platform::MessageWindow> ui_window_;
-
-  mutable std::mutex mu_;
-  std::shared_ptr<CUpdaterClient> held_;  // guarded by mu_
-  UpdaterCreation last_failure_;          // guarded by mu_
-  std::mutex operation_;                  // one updater operation at a time
-  std::mutex workers_mu_;
-  std::condition_variable workers_done_;
-  int workers_ = 0;                       // guarded by workers_mu_
 };
 
 }  // namespace quarry
