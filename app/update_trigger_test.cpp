@@ -12,7 +12,6 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QProcess>
 #include <QTest>
 #include <cstdlib>
@@ -29,6 +28,7 @@
 #include "platform/window_message_ids.h"
 #include "updater/automation_names.h"
 #include "updater/client/updater_client.h"
+#include "updater/testing/private_bus.h"
 #include "updater/testing/test_signing_key.h"
 #include "updater/update_installer.h"
 #include "updater/update_manifest.h"
@@ -106,36 +106,18 @@ fs::path SharedFolder() { return fs::path(std::getenv("ZT_COMMON_FILES_DIR")) / 
 // Removes the updater's service file, and has the bus forget it.
 void UnregisterUpdater() {
   QProcess::execute(QString::fromLatin1(KSP_AUTO_UPDATER), {QString::fromLatin1(kUnregServerOption)});
-  QDBusMessage reload = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"));
-  QDBusConnection::sessionBus().call(reload, QDBus::Block, 5000);
+  ASSERT_TRUE(quarry::testing::ReloadBusServices());
 }
 
-bool UpdaterRunning() {
-  return QDBusConnection::sessionBus()
-      .interface()
-      ->isServiceRegistered(QString::fromLatin1(kUpdaterServiceName))
-      .value();
-}
-
-void SetActivationVariable(const char* name, const std::string& value) {
-  qDBusRegisterMetaType<QMap<QString, QString>>();
-  QDBusMessage update = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("UpdateActivationEnvironment"));
-  QMap<QString, QString> variables;
-  variables.insert(QString::fromLatin1(name), QString::fromStdString(value));
-  update << QVariant::fromValue(variables);
-  QDBusConnection::sessionBus().call(update, QDBus::Block, 5000);
-}
+using quarry::testing::UpdaterRunning;
 
 const std::string kNewModule(4000, 'm');
 
 class UpdateTriggerBusTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetActivationVariable(kPublicKeyVariable, quarry::testing::TestPublicKeyHex());
+    ASSERT_TRUE(quarry::testing::SetActivationVariable(kPublicKeyVariable,
+                                                       quarry::testing::TestPublicKeyHex()));
     fs::create_directories(SharedFolder());
     fs::copy_file(QUARRY_TEST_MODULE, SharedFolder() / "KsTestModule.so",
                   fs::copy_options::overwrite_existing);

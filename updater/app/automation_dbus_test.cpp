@@ -7,7 +7,6 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QProcess>
 #include <QTest>
 #include <algorithm>
@@ -25,6 +24,7 @@
 #include "platform/window_message_ids.h"
 #include "updater/automation_names.h"
 #include "updater/client/updater_client.h"
+#include "updater/testing/private_bus.h"
 #include "updater/testing/test_signing_key.h"
 #include "updater/update_signature.h"
 #include "updater/update_manifest.h"
@@ -51,38 +51,6 @@ int RunUpdater(const QStringList& args) {
   process.start(QStringLiteral(KSP_AUTO_UPDATER), args);
   if (!process.waitForFinished(20000)) return -1;
   return process.exitCode();
-}
-
-// The bus daemon caches service files and notices a rewritten one by its
-// modification time, in whole seconds: a file removed and written again
-// within the same second would still start the old program. Asking it to
-// reload makes it read the folder afresh.
-void ReloadBusServices() {
-  QDBusMessage reload = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"));
-  const QDBusMessage reply = QDBusConnection::sessionBus().call(reload, QDBus::Block, 5000);
-  ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
-}
-
-// Sets a variable in the environment the bus starts programs with.
-void SetActivationVariable(const char* name, const std::string& value) {
-  QDBusMessage update = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("UpdateActivationEnvironment"));
-  qDBusRegisterMetaType<QMap<QString, QString>>();
-  QMap<QString, QString> variables;
-  variables.insert(QString::fromLatin1(name), QString::fromStdString(value));
-  update << QVariant::fromValue(variables);
-  const QDBusMessage reply = QDBusConnection::sessionBus().call(update, QDBus::Block, 5000);
-  ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
-}
-
-bool UpdaterRunning() {
-  return QDBusConnection::sessionBus()
-      .interface()
-      ->isServiceRegistered(QString::fromLatin1(kUpdaterServiceName))
-      .value();
 }
 
 TEST(AutomationTest, StartedFromNothingEveryMemberAnswers) {
@@ -124,11 +92,11 @@ TEST(AutomationTest, StartedFromNothingEveryMemberAnswers) {
   platform::SettingsStore& store = platform::SettingsStore::User();
   store.SetString(kServicesKey, kUpdateSiteValue, server.Url("/"));
   // The updater the bus starts trusts the test's publishing key.
-  SetActivationVariable(kPublicKeyVariable, testing::TestPublicKeyHex());
+  ASSERT_TRUE(testing::SetActivationVariable(kPublicKeyVariable, testing::TestPublicKeyHex()));
 
   CUpdaterClient client;
   ASSERT_TRUE(client.Connect()) << client.LastError().toStdString();
-  EXPECT_TRUE(UpdaterRunning());
+  EXPECT_TRUE(testing::UpdaterRunning());
   EXPECT_EQ(client.Version(), 2.09);
   EXPECT_EQ(client.UpdateWaiting(), 1);
   EXPECT_EQ(client.NeedsUpdating(), 0);
@@ -182,17 +150,17 @@ TEST(AutomationTest, StartedFromNothingEveryMemberAnswers) {
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return std::count(received.begin(), received.end(), platform::WM_UPDATER_MAY_CLOSE) >= 1; },
       10000));
-  EXPECT_TRUE(UpdaterRunning());
+  EXPECT_TRUE(testing::UpdaterRunning());
   EXPECT_TRUE(client.Release());
   // The updater gives up its name right after its last message. A busy
   // client handles that message only later: let the updater be gone first
   // (without handling any message meanwhile), and the message must still
   // count as the updater's.
   const auto gone_by = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (UpdaterRunning() && std::chrono::steady_clock::now() < gone_by) {
+  while (testing::UpdaterRunning() && std::chrono::steady_clock::now() < gone_by) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  ASSERT_FALSE(UpdaterRunning());
+  ASSERT_FALSE(testing::UpdaterRunning());
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return std::count(received.begin(), received.end(), platform::WM_UPDATER_CLOSED) == 1; },
       10000));
@@ -205,7 +173,7 @@ TEST(AutomationTest, AServiceFileNamingNoProgramFailsToStart) {
   fs::create_directories(ServiceFile().parent_path());
   std::ofstream(ServiceFile()) << "[D-BUS Service]\nName=" << kUpdaterServiceName
                                << "\nExec=/nonexistent/KspAutoUpdater --automation\n";
-  ReloadBusServices();
+  ASSERT_TRUE(testing::ReloadBusServices());
   CUpdaterClient client;
   EXPECT_FALSE(client.Connect());
   EXPECT_FALSE(client.LastError().isEmpty());
