@@ -15,6 +15,7 @@
 #include "app/quarry_view.h"
 #include "app/quarry_app.h"
 #include "app/startup_steps.h"
+#include "app/update_trigger.h"
 #include "app/view_web_browser.h"
 #include "fault/fault_capture.h"
 #include "fault/fault_reporter.h"
@@ -64,13 +65,21 @@ int main(int argc, char** argv) {
   quarry::RegisterMissingControls(quarry::SharedComponentsFolder(),
                                   quarry::platform::SettingsStore::User());
 
+  // The updater: a waiting update completes at start-up; the view checks
+  // in the background and opens it from the Help menu. Outlives the view.
+  quarry::CUpdateTrigger::Options updater_options;
+  updater_options.store = &quarry::platform::SettingsStore::User();
+  quarry::CUpdateTrigger updater(std::move(updater_options));
+
   quarry::StartupHooks hooks;
   hooks.quit_on_close = true;
+  hooks.check_auto_update = [&updater] { updater.RunStartupStep(); };
   hooks.install_fault_translator = [] {
     quarry::InstallQuarryFaultCapture(quarry::platform::SettingsStore::User());
   };
   quarry::CQuarryApp app(std::move(args), std::move(hooks));
   if (!app.InitInstance()) return 1;
+  updater.Attach(app.View());
   if (app.View() != nullptr) {
     app.View()->SetSupportDialog([&app](quarry::SupportMode mode) {
       quarry::CSupportDlg dialog(mode, app.Settings(), app.MainFrame());

@@ -138,9 +138,15 @@ bool AtomicFileWriter::Write(std::string_view bytes) {
   return true;
 }
 
+void AtomicFileWriter::SetMode(mode_t mode) {
+  keep_mode_ = true;
+  mode_ = mode & 07777;
+}
+
 bool AtomicFileWriter::Commit() {
   if (fd_ < 0 || error_ != 0 || committed_) return false;
-  // The old file's bits: a private file must not become readable by all.
+  // The old file's bits (or those asked for): a private file must not
+  // become readable by all.
   // Bits we may not set (set-id as another user) are not worth failing for.
   if (keep_mode_) (void)::fchmod(fd_, mode_);
   if (::fsync(fd_) != 0) Fail(errno);

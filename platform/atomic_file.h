@@ -53,6 +53,10 @@ class AtomicFileWriter {
   // Appends `bytes`. False (and error()) when the write failed or an
   // earlier step had.
   bool Write(std::string_view bytes);
+  // Gives the new file `mode` (permission bits) instead of the old file's,
+  // or of an ordinary create's when there was none: a program put in place
+  // of one that was removed must stay a program.
+  void SetMode(mode_t mode);
   // Flushes the file to disk, gives it its permission bits and renames it
   // over the target. False (and error()) when any step failed; the target
   // is then left as it was and the temporary file is removed.

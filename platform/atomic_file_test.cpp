@@ -66,6 +66,26 @@ TEST_F(AtomicFileTest, AnExistingFileKeepsItsPermissionBits) {
   EXPECT_EQ(Mode(Path("private.txt")), 0600u);
 }
 
+TEST_F(AtomicFileTest, AModeAskedForWinsOverTheOldFileAndTheUmask) {
+  const struct {
+    const char* name;
+    bool existing;
+    mode_t asked;
+  } cases[] = {{"new program", false, 0755}, {"replaced program", true, 0750}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = Path(c.name);
+    if (c.existing) {
+      Put(path, "old");
+      ::chmod(path.c_str(), 0600);
+    }
+    AtomicFileWriter file(path);
+    file.SetMode(c.asked);
+    ASSERT_TRUE(file.Write("#!/bin/sh\n") && file.Commit()) << file.Reason();
+    EXPECT_EQ(Mode(path), c.asked);
+  }
+}
+
 TEST_F(AtomicFileTest, ASymbolicLinkStaysALinkAndItsTargetIsReplaced) {
   fs::create_directories(folder_ / "real");
   Put(Path("real/data.csv"), "old");

@@ -13,6 +13,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # the update codec's benchmark compares it with LZ4
   liblz4-dev
+  # signed version lists and file digests of the updater and its publishing tool
+  libsodium-dev
   # real peers the network tests start on 127.0.0.1
   nginx-light tinyproxy vsftpd openssl python3-aiosmtpd
   # the desktop program under a virtual display, and what a screen reader sees

@@ -9,6 +9,7 @@
 #include "platform/ascii_text.h"
 #include "platform/settings_store.h"
 #include "updater/module_probe.h"
+#include "updater/update_texts.h"
 #include "updater/updater_settings.h"
 
 namespace quarry {
@@ -24,20 +25,6 @@ std::string Upper(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
-
-// "%s" replaced by `value` everywhere in `format`.
-std::string FormatAll(std::string_view format, std::string_view value) {
-  std::string out;
-  size_t start = 0;
-  while (true) {
-    const size_t at = format.find("%s", start);
-    out.append(format.substr(start, at - start));
-    if (at == std::string_view::npos) break;
-    out.append(value);
-    start = at + 2;
   }
   return out;
 }
@@ -71,9 +58,9 @@ bool FileExists(const std::string& path) {
 // up; the path the user picked, or nullopt.
 std::optional<std::string> BrowseForMissing(ScanUi& ui, const std::string& path,
                                             const std::string& display_name) {
-  if (!ui.AskYesNo(FormatAll(kMissingFileQuestion, display_name))) return std::nullopt;
+  if (!ui.AskYesNo(FormatText(kMissingFileQuestion, display_name))) return std::nullopt;
   const std::string extension = path.size() >= 3 ? path.substr(path.size() - 3) : path;
-  const std::string filter = FormatAll(kBrowseFilter, extension);
+  const std::string filter = FormatText(kBrowseFilter, extension);
   const std::string wanted = FileNameOf(path);
   // Each round needs the user's answer; the count only guards against a
   // user interface that answers by itself forever.

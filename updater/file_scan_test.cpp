@@ -86,6 +86,16 @@ TEST_F(FileScanTest, ModulesOfTheFolderSayWhatTheyAre) {
   EXPECT_TRUE(ui_.questions.empty());
 }
 
+TEST_F(FileScanTest, AModuleReplacedSinceTheLastScanShowsItsNewVersion) {
+  const fs::path module = dir_ / "common" / "KsTestModule.so";
+  fs::copy_file(QUARRY_TEST_MODULE, module);
+  ASSERT_DOUBLE_EQ(ScanForFiles(options_).at(0).current_version, 3.04);
+  // Replaced as an installation does: a new file renamed over the old one.
+  fs::copy_file(QUARRY_TEST_MODULE_V2, dir_ / "common" / ".new");
+  fs::rename(dir_ / "common" / ".new", module);
+  EXPECT_DOUBLE_EQ(ScanForFiles(options_).at(0).current_version, 3.10);
+}
+
 TEST_F(FileScanTest, RegistrationsAtAnyDepthUntilTheFirstGap) {
   const std::string quarry = Touch("app/Quarry");
   const std::string help = Touch("app/Qry.chm");

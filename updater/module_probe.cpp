@@ -1,11 +1,36 @@
 #include "updater/module_probe.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 
 namespace quarry {
+
+namespace {
+
+// Loads `path` under a name of its own. The loader hands back a library it
+// already holds when the name matches, without looking at the file: a
+// module probed, then replaced by an update, would go on reporting the old
+// version. A fresh link per probe makes the loader look at the file itself
+// (which it still shares when it is the very same file).
+void* LoadFresh(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  std::string folder = (fs::temp_directory_path(ec) / "ksp-probe-XXXXXX").string();
+  if (ec || ::mkdtemp(folder.data()) == nullptr) {
+    return ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
+  }
+  const fs::path link = fs::path(folder) / fs::path(path).filename();
+  fs::create_symlink(fs::absolute(path, ec), link, ec);
+  void* module = ec ? nullptr : ::dlopen(link.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
+  fs::remove_all(folder, ec);
+  return module;
+}
+
+}  // namespace
 
 ModuleInfo ProbeModule(const std::string& path) {
   ModuleInfo info;
@@ -13,7 +38,7 @@ ModuleInfo ProbeModule(const std::string& path) {
   // RTLD_LAZY binds nothing it does not call. RTLD_NODELETE keeps the code
   // mapped after dlclose: a module may have left objects behind (Qt
   // registrations, thread-local data) that must not outlive their code.
-  void* module = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
+  void* module = LoadFresh(path);
   if (module == nullptr) {
     ::dlerror();  // clears the reason; a non-library is no error here
     return info;

@@ -7,7 +7,8 @@
 //
 // The module is loaded with dlopen (which runs its initialisers, as
 // loading any library does) and released again, its code staying mapped. Files that are not
-// loadable libraries (data files, executables) simply have no exports.
+// loadable libraries (data files, executables) simply have no exports. A
+// module replaced since it was last probed is read afresh.
 
 #ifndef QUARRY_UPDATER_MODULE_PROBE_H_
 #define QUARRY_UPDATER_MODULE_PROBE_H_

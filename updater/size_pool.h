@@ -1,12 +1,9 @@
 // The pool of workers that asks the server for the size of each file to
 // download ("RetrieveOnlineVersions"): each worker takes the next job by a
 // shared counter, asks for its length, and reports it; the last worker to
-// finish reports the total.
-//
-// The pool's state is shared with its threads, so destroying the pool
-// never leaves a thread with freed memory: it stops handing out jobs, waits
-// a bounded time for the queries under way, and lets any still running
-// finish on their own (each query is bounded by its time-outs).
+// finish reports the total. A worker pool (worker_pool.h) underneath, with
+// its promise that destroying the pool frees nothing a thread still uses
+// (each query is bounded by its time-outs).
 
 #ifndef QUARRY_UPDATER_SIZE_POOL_H_
 #define QUARRY_UPDATER_SIZE_POOL_H_
@@ -18,14 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "updater/worker_pool.h"
+
 namespace quarry {
-
-// Workers for `records` jobs: min(records, 5); with more than 15 records on
-// a LAN connection ceil(records / 3), at most 10.
-int WorkerCount(size_t records, bool lan);
-
-// Whether the machine's connection is a LAN (InternetGetConnectedState).
-bool OnLanConnection();
 
 // Receives the pool's results on its worker threads.
 class SizeSink {
@@ -58,19 +50,17 @@ class SizeWorkerPool {
   // earlier run is still going.
   bool Start(std::vector<Job> jobs, int workers, std::shared_ptr<SizeSink> sink);
 
-  bool Running() const;
+  bool Running() const { return pool_.Running(); }
   // How many threads the running (or last) run started.
-  int LastWorkerCount() const;
+  int LastWorkerCount() const { return pool_.LastWorkerCount(); }
 
   // Stops handing out jobs and waits up to `limit` for the workers to end;
   // true when they did.
-  bool Stop(std::chrono::milliseconds limit);
+  bool Stop(std::chrono::milliseconds limit) { return pool_.Stop(limit); }
 
  private:
-  struct State;
   SizeQuery query_;
-  std::shared_ptr<State> state_;
-  int last_workers_ = 0;
+  WorkerPool pool_;
 };
 
 }  // namespace quarry

@@ -2,8 +2,12 @@
 
 #include <cstdio>
 
+#include "platform/ascii_text.h"
+#include "updater/update_signature.h"
+#include "updater/update_texts.h"
 #include "updater/version_list.h"
 #include "web/web_retrieval.h"
+#include "web/web_settings.h"
 
 namespace quarry {
 
@@ -25,14 +29,16 @@ std::string Failure(const char* text, const CheckRequest& request) {
 }  // namespace
 
 std::string VersionListBase(const std::string& server_text, uint32_t port,
-                            const std::string& object_path) {
+                            const std::string& object_path, bool secure) {
   if (object_path.empty()) return server_text;
+  const std::string scheme = secure ? "https://" : "http://";
   char text[64];
+  // Port 80 stands for the scheme's own port.
   if (port == 80) {
-    return "http://" + server_text + "/" + object_path + "/";
+    return scheme + server_text + "/" + object_path + "/";
   }
   std::snprintf(text, sizeof text, ":%u", port);
-  return "http://" + server_text + text + "/" + object_path + "/";
+  return scheme + server_text + text + "/" + object_path + "/";
 }
 
 std::string DownloadAddress(const UpdateFileRecord& record, const std::string& plain_base,
@@ -58,8 +64,10 @@ CheckOutcome RunUpdateCheck(const CheckRequest& request, CheckSink& sink) {
     if (!request.quiet) sink.ShowMessage(Failure(kContactFailedText, request));
     return outcome;
   }
-  // 2. The version list's base address.
-  const std::string base = VersionListBase(lookup.server_text, lookup.port, lookup.object_path);
+  // 2. The version list's base address, over HTTPS when the address list
+  // came that way.
+  const std::string base = VersionListBase(lookup.server_text, lookup.port, lookup.object_path,
+                                           StartsWithNoCase(AddressListPage(), "https://"));
 
   // 3. Progress over the records.
   sink.ProgressStart(static_cast<int>(outcome.records.size()));
@@ -79,7 +87,20 @@ CheckOutcome RunUpdateCheck(const CheckRequest& request, CheckSink& sink) {
     if (!request.quiet) sink.ShowMessage(Failure(kRetrieveFailedText, request));
     return outcome;
   }
-  const VersionList versions(std::string_view(list.buffer, list.bytes_received));
+  // Nothing in a list is believed before its signature is.
+  const std::string_view received(list.buffer, static_cast<size_t>(list.bytes_received));
+  const ListVerification verified = list.truncated == 1
+      ? ListVerification{false, {}, "the update server's version list is longer than an update "
+                                    "list may be"}
+      : VerifyVersionList(received, request.public_key);
+  if (!verified.ok) {
+    outcome.status = CheckOutcome::Status::kListRefused;
+    outcome.refusal = verified.reason;
+    if (!request.quiet) sink.ShowMessage(FormatText(kUpdateRefusedFormat, verified.reason));
+    return outcome;
+  }
+  outcome.signed_list = std::string(received);
+  const VersionList versions(verified.signed_text);
   const auto bases = versions.Bases();
   if (!bases) {
     if (!request.quiet) sink.ShowMessage(Failure(kContactFailedText, request));

@@ -5,7 +5,10 @@
 //
 // Network access is the retrieval library's (LookupServerAddress,
 // RetrieveData), each call bounded by its time-outs. A failed lookup or
-// version list leaves every record unmarked and "LastUpdate" unwritten.
+// version list leaves every record unmarked and "LastUpdate" unwritten. So
+// does a version list that is not signed by the key the updater trusts
+// (update_signature.h): nothing in it is believed, and the user is told
+// why (unless the check is quiet).
 
 #ifndef QUARRY_UPDATER_UPDATE_CHECK_H_
 #define QUARRY_UPDATER_UPDATE_CHECK_H_
@@ -61,12 +64,16 @@ struct CheckRequest {
   std::string update_web_page;      // opened when the updater is outdated
   CUpdaterSettings* settings = nullptr;  // "LastUpdate"; not owned
   int64_t now = 0;                   // seconds since 1970, for "LastUpdate"
+  // The key version lists must be signed with (raw bytes); empty refuses
+  // every list.
+  std::string public_key;
 };
 
 struct CheckOutcome {
   enum class Status {
     kContactFailed,     // no server address, or an answer without bases
     kRetrieveFailed,    // the version list could not be read
+    kListRefused,       // the version list's signature failed (refusal says why)
     kUpdaterOutOfDate,  // the server has a newer updater; nothing marked
     kChecked,
   };
@@ -78,12 +85,18 @@ struct CheckOutcome {
   std::string compressed_base;  // where containers are downloaded from
   std::string notice;
   double server_updater_version = 0.0;
+  // The version list as received, signature line included, once it was
+  // verified: the installation checks the downloads against it again.
+  std::string signed_list;
+  std::string refusal;  // why the list was refused (kListRefused)
 };
 
 // The base address of the version list from a server lookup: with a path,
 // "http://host/path/" (":port" unless 80); without one, the text itself.
+// `secure`: the address list was read over HTTPS, so the site offers it
+// and the version list is read the same way ("https://host/path/").
 std::string VersionListBase(const std::string& server_text, uint32_t port,
-                            const std::string& object_path);
+                            const std::string& object_path, bool secure = false);
 
 // Runs the check. Never throws.
 CheckOutcome RunUpdateCheck(const CheckRequest& request, CheckSink& sink);

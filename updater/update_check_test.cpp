@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "updater/testing/test_signing_key.h"
+#include "updater/version_list.h"
 #include "web/testing/test_http_server.h"
 #include "web/testing/web_test_environment.h"
 #include "web/web_settings.h"
@@ -60,10 +62,13 @@ class UpdateCheckTest : public testing::WebTest {
     request_.update_web_page = "https://www.quarry.example/download";
     request_.settings = settings_.get();
     request_.now = 1700000000;
+    request_.public_key = testing::TestSigningKey().public_key;
   }
   // A server whose address list names itself and whose version list is
-  // `list`.
-  std::unique_ptr<TestHttpServer> Serve(std::string list, int list_status = 200) {
+  // `list`, signed with the test key unless `sign` is false.
+  std::unique_ptr<TestHttpServer> Serve(std::string list, int list_status = 200,
+                                        bool sign = true) {
+    if (sign && !list.empty()) list = testing::TestSigned(list);
     auto server = std::make_unique<TestHttpServer>([this, list, list_status](const ReceivedRequest& r) {
       if (r.target.rfind("/IPAddresses/", 0) == 0) {
         return ScriptedResponse::Make(200, address_answer_);
@@ -174,10 +179,64 @@ TEST_F(UpdateCheckTest, NoAddressListMeansNoContact) {
   EXPECT_EQ(sink_.progress_range, -1);
 }
 
+TEST_F(UpdateCheckTest, AListNotSignedByTheTrustedKeyIsRefusedWhole) {
+  const std::string good =
+      "KsButton.so,3.10,KsButton.lzr\r\n"
+      "http://files.example/plain/,,http://files.example/packed/\r\n";
+  std::string tampered = testing::TestSigned(good);
+  tampered.replace(tampered.find("3.10"), 4, "9.99");
+  const SigningKey stranger = NewSigningKey();
+  struct Case {
+    const char* name;
+    std::string served;
+    const char* reason;
+  } cases[] = {
+      {"unsigned", good, "not signed"},
+      {"changed after signing", tampered, "does not match its signature"},
+      {"signed by another key", SignVersionList(good, stranger.secret_key),
+       "does not match its signature"},
+      {"signature cut short", testing::TestSigned(good).substr(0, 140), "damaged signature"},
+      {"longer than the updater reads",
+       testing::TestSigned(good + std::string(kVersionListBytes, '#') + "\r\n"),
+       "longer than an update list may be"},
+  };
+  for (const auto& c : cases) {
+    for (bool quiet : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (quiet ? " quiet" : ""));
+      sink_ = RecordingSink();
+      request_.quiet = quiet;
+      auto server = Serve(c.served, 200, /*sign=*/false);
+      const CheckOutcome outcome = RunUpdateCheck(request_, sink_);
+      EXPECT_EQ(outcome.status, CheckOutcome::Status::kListRefused);
+      EXPECT_NE(outcome.refusal.find(c.reason), std::string::npos) << outcome.refusal;
+      EXPECT_FALSE(outcome.needs_updating);
+      EXPECT_EQ(outcome.records[0].needs_update, 0u);
+      EXPECT_TRUE(outcome.signed_list.empty());
+      EXPECT_EQ(settings_->LastUpdate(), 0u);
+      if (quiet) {
+        EXPECT_TRUE(sink_.messages.empty());
+      } else {
+        ASSERT_EQ(sink_.messages.size(), 1u);
+        EXPECT_EQ(sink_.messages[0], "Update failed. Caused by\n" + outcome.refusal +
+                                         ".\nContact Zandor Technologies for rurther support");
+      }
+    }
+  }
+  // Without a key of its own the updater believes no list at all.
+  request_.public_key.clear();
+  sink_ = RecordingSink();
+  auto server = Serve(good);
+  EXPECT_EQ(RunUpdateCheck(request_, sink_).refusal, kNoTrustedKeyReason);
+}
+
 TEST(VersionListBaseTest, BuildsTheAddressFromTheLookup) {
   EXPECT_EQ(VersionListBase("files.example", 80, "ksp/list"), "http://files.example/ksp/list/");
   EXPECT_EQ(VersionListBase("files.example", 8080, "ksp"), "http://files.example:8080/ksp/");
   EXPECT_EQ(VersionListBase("https://files.example/ksp/", 80, ""), "https://files.example/ksp/");
+  // An address list read over HTTPS: the site offers it, the list is read so.
+  EXPECT_EQ(VersionListBase("files.example", 80, "ksp", true), "https://files.example/ksp/");
+  EXPECT_EQ(VersionListBase("files.example", 8443, "ksp", true), "https://files.example:8443/ksp/");
+  EXPECT_EQ(VersionListBase("http://files.example/ksp/", 80, "", true), "http://files.example/ksp/");
 }
 
 }  // namespace

@@ -82,7 +82,8 @@ std::optional<VersionEntry> VersionList::Find(std::string_view file_name) const 
   for (size_t i = 0; i < lines_.size(); ++i) {
     if (!ContainsNoCase(lines_[i], file_name)) continue;
     const std::vector<std::string> fields = SplitVersionFields(lines_[i]);
-    return VersionEntry{ParseVersionNumber(Field(fields, 1)), Field(fields, 2), i};
+    return VersionEntry{ParseVersionNumber(Field(fields, 1)), Field(fields, 2), Field(fields, 3),
+                        i};
   }
   return std::nullopt;
 }

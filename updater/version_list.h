@@ -3,7 +3,8 @@
 //   - the first line containing "http://" (or "https://"): field 0 is the base address of
 //     plain downloads, field 2 that of compressed ones;
 //   - for a file, the first line whose lower-cased text contains the
-//     lower-cased file name: field 1 its version, field 2 its download name;
+//     lower-cased file name: field 1 its version, field 2 its download name,
+//     field 3 (lists we publish) the SHA-256 of the file as installed;
 //   - the first line containing "notice": field 1 a notice for the user.
 // The file rule is a substring match on the whole line, so a line naming
 // "libKsButton.so" also answers for "KsButton.so"; lists are written with
@@ -29,6 +30,7 @@ inline constexpr size_t kVersionListBytes = 5000;
 struct VersionEntry {
   double version = 0.0;       // field 1 as a number (0 when it is none)
   std::string download_name;  // field 2, may be empty
+  std::string digest;         // field 3, may be empty
   size_t line = 0;            // index of the line that answered
 };
 

@@ -1,10 +1,12 @@
 // ksp-publish: writes a static update site from a folder of new files.
 //
-//   ksp-publish SOURCE_DIR SITE_DIR --url http://updates.example/quarry
-//               [--notice TEXT]
+//   ksp-publish --new-key KEY_FILE
+//   ksp-publish SOURCE_DIR SITE_DIR --url https://updates.example/quarry
+//               --key KEY_FILE [--notice TEXT]
 //
-// Serve SITE_DIR at the given address with any web server, and point the
-// updater's "UpdateSite" setting at it.
+// Serve SITE_DIR at the given address with any web server, point the
+// updater's "UpdateSite" setting at it, and build the updater with the
+// public key --new-key printed (QUARRY_UPDATE_PUBLIC_KEY).
 
 #include <cstdio>
 #include <cstring>
@@ -16,20 +18,35 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: ksp-publish SOURCE_DIR SITE_DIR --url SITE_ADDRESS [--notice TEXT]\n"
+    "usage: ksp-publish SOURCE_DIR SITE_DIR --url SITE_ADDRESS --key KEY_FILE [--notice TEXT]\n"
+    "       ksp-publish --new-key KEY_FILE\n"
     "Writes an update site for the files in SOURCE_DIR into SITE_DIR, to be served\n"
-    "at SITE_ADDRESS. Versions come from the modules themselves or from\n"
-    "SOURCE_DIR/versions.txt (\"<file name> <version>\" a line).\n";
+    "at SITE_ADDRESS, its version list signed with the key in KEY_FILE. Versions\n"
+    "come from the modules themselves or from SOURCE_DIR/versions.txt\n"
+    "(\"<file name> <version>\" a line). --new-key makes a key file and prints\n"
+    "its public half, which the updater is built with.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
   quarry::publish::PublishOptions options;
   std::vector<std::string> positional;
+  std::string key_file;
+  if (argc == 3 && std::strcmp(argv[1], "--new-key") == 0) {
+    std::string public_key, error;
+    if (!quarry::publish::NewKeyFile(argv[2], &public_key, &error)) {
+      std::fprintf(stderr, "ksp-publish: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("Secret key written to %s (keep it private).\nPublic key: %s\n", argv[2],
+                public_key.c_str());
+    return 0;
+  }
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if ((arg == "--url" || arg == "--notice") && i + 1 < argc) {
-      (arg == "--url" ? options.site_url : options.notice) = argv[++i];
+    if ((arg == "--url" || arg == "--notice" || arg == "--key") && i + 1 < argc) {
+      (arg == "--url" ? options.site_url : arg == "--notice" ? options.notice : key_file) =
+          argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -41,9 +58,14 @@ int main(int argc, char** argv) {
       positional.push_back(arg);
     }
   }
-  if (positional.size() != 2 || options.site_url.empty()) {
+  if (positional.size() != 2 || options.site_url.empty() || key_file.empty()) {
     std::fputs(kUsage, stderr);
     return 2;
+  }
+  std::string error;
+  if (!quarry::publish::ReadKeyFile(key_file, &options.secret_key, &error)) {
+    std::fprintf(stderr, "ksp-publish: %s\n", error.c_str());
+    return 1;
   }
   options.source_dir = positional[0];
   options.site_dir = positional[1];

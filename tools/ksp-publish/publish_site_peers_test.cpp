@@ -11,6 +11,7 @@
 
 #include "tools/ksp-publish/publisher.h"
 #include "updater/lzrw1/lzrw1_codec.h"
+#include "updater/testing/test_signing_key.h"
 #include "updater/update_check.h"
 #include "web/peers/peer_harness.h"
 #include "web/peers/peer_test_support.h"
@@ -54,6 +55,7 @@ TEST_F(PublishedSiteTest, TheCheckReadsAPublishedSiteFromNginx) {
   options.site_dir = nginx.document_root().string();
   options.site_url = nginx.HttpUrl("");
   options.notice = "Welcome to 1.10";
+  options.secret_key = testing::TestSigningKey().secret_key;
   const publish::PublishResult published = publish::PublishSite(options);
   ASSERT_TRUE(published.ok) << published.error;
   store().SetString(kServicesKey, kUpdateSiteValue, nginx.HttpUrl(""));
@@ -68,6 +70,7 @@ TEST_F(PublishedSiteTest, TheCheckReadsAPublishedSiteFromNginx) {
   request.records = {module, quarry};
   request.settings = &settings;
   request.now = 1234567;
+  request.public_key = testing::TestSigningKey().public_key;
   NullSink sink;
   const CheckOutcome outcome = RunUpdateCheck(request, sink);
   ASSERT_EQ(outcome.status, CheckOutcome::Status::kChecked)

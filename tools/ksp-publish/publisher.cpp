@@ -1,6 +1,11 @@
 #include "tools/ksp-publish/publisher.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,7 +19,9 @@
 #include "updater/lzrw1/lzrw1_container.h"
 #include "updater/module_probe.h"
 #include "updater/update_file_record.h"
+#include "updater/update_signature.h"
 #include "updater/version_list.h"
+#include "platform/ascii_text.h"
 #include "platform/atomic_file.h"
 
 namespace quarry::publish {
@@ -92,14 +99,17 @@ bool BuildVersionList(const std::vector<PublishedFile>& files, const std::string
   std::string out;
   for (const PublishedFile* f : order) {
     out += QuoteVersionField(f->name) + "," + FormatVersion(f->version) + "," +
-           (f->compressed ? QuoteVersionField(f->name + ".lzr") : std::string()) + "\r\n";
+           (f->compressed ? QuoteVersionField(f->name + ".lzr") : std::string()) + "," +
+           f->digest + "\r\n";
   }
   out += url + "/files/,files," + url + "/packed/\r\n";
   if (!notice.empty()) out += "notice," + QuoteVersionField(notice) + "\r\n";
 
-  // Read it back as the updater will.
-  if (out.size() > kVersionListBytes) {
-    *error = "the version list would be " + std::to_string(out.size()) +
+  // Read it back as the updater will, signature line included.
+  const size_t signed_size =
+      out.size() + std::strlen(kSignatureLinePrefix) + 2 * 64 + 2;  // hex of 64 bytes, CR LF
+  if (signed_size > kVersionListBytes) {
+    *error = "the version list would be " + std::to_string(signed_size) +
              " bytes; the updater reads only the first " + std::to_string(kVersionListBytes);
     return false;
   }
@@ -138,6 +148,9 @@ PublishResult PublishSite(const PublishOptions& options) {
   const std::string url = SiteUrl(options.site_url);
   if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
     return fail("the site address must begin with http:// or https://");
+  }
+  if (options.secret_key.size() != kSigningSecretKeyBytes) {
+    return fail("no signing key: give the key file made by ksp-publish --new-key");
   }
   std::error_code ec;
   if (!fs::is_directory(options.source_dir, ec)) {
@@ -194,6 +207,7 @@ PublishResult PublishSite(const PublishOptions& options) {
     std::string bytes;
     if (!ReadFile(source, &bytes)) return fail("cannot read " + source.string());
     file.bytes = bytes.size();
+    file.digest = Sha256Hex(bytes);
     if (!WriteWhole(site / "files" / file.name, bytes, &error)) return fail(error);
 
     const fs::path packed = site / "packed" / (file.name + ".lzr");
@@ -218,9 +232,45 @@ PublishResult PublishSite(const PublishOptions& options) {
   for (const char* page : {"FileIPs.aspx", "FileIPs.asp"}) {
     if (!WriteWhole(site / "IPAddresses" / page, address, &error)) return fail(error);
   }
-  if (!WriteWhole(site / "list" / "index.html", list, &error)) return fail(error);
+  const std::string signed_list = SignVersionList(list, options.secret_key);
+  if (!WriteWhole(site / "list" / "index.html", signed_list, &error)) return fail(error);
   result.ok = true;
   return result;
+}
+
+bool NewKeyFile(const std::string& path, std::string* public_key_hex, std::string* error) {
+  const SigningKey key = NewSigningKey();
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    *error = "cannot create " + path + ": " + std::strerror(errno) +
+             (errno == EEXIST ? " (a key is never overwritten)" : "");
+    return false;
+  }
+  const std::string text = HexOf(key.secret_key) + "\n";
+  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed) {
+    ::unlink(path.c_str());
+    *error = "cannot write " + path;
+    return false;
+  }
+  *public_key_hex = HexOf(key.public_key);
+  return true;
+}
+
+bool ReadKeyFile(const std::string& path, std::string* secret_key, std::string* error) {
+  std::string text;
+  if (!ReadFile(path, &text)) {
+    *error = "cannot read the key file " + path;
+    return false;
+  }
+  const std::optional<std::string> key = BytesOfHex(Trimmed(text));
+  if (!key || key->size() != kSigningSecretKeyBytes) {
+    *error = path + " holds no signing key (expected 128 hex digits)";
+    return false;
+  }
+  *secret_key = *key;
+  return true;
 }
 
 }  // namespace quarry::publish

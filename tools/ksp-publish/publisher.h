@@ -5,7 +5,9 @@
 //   IPAddresses/FileIPs.aspx, IPAddresses/FileIPs.asp
 //                      the address-list answer: "<site>/list/"
 //   list/index.html    the version list (a static server answers it for
-//                      any query the updater adds)
+//                      any query the updater adds), signed with the
+//                      publisher's Ed25519 key, each file's line carrying
+//                      the SHA-256 of the file (updater/update_signature.h)
 //   files/<name>       each file as it is
 //   packed/<name>.lzr  each file in an update container with its stored
 //                      name, when the container holds a compressed stream
@@ -18,6 +20,10 @@
 // The list is written last and replaced whole, so a live site switches
 // from the old list to the new one at once; files of the previous
 // publication that are not republished stay but are no longer listed.
+//
+// The secret key lives in a file of its own (128 hex digits, readable by
+// its owner only), made once with NewKeyFile; the updater is built with
+// its public half.
 
 #ifndef QUARRY_TOOLS_KSP_PUBLISH_PUBLISHER_H_
 #define QUARRY_TOOLS_KSP_PUBLISH_PUBLISHER_H_
@@ -36,6 +42,8 @@ struct PublishOptions {
   std::string site_url;
   // A notice the updater shows its users; empty: none.
   std::string notice;
+  // The Ed25519 secret key the list is signed with (raw bytes). Required.
+  std::string secret_key;
 };
 
 struct PublishedFile {
@@ -44,6 +52,7 @@ struct PublishedFile {
   bool compressed = false;     // offered as a container
   uint64_t bytes = 0;          // the file's size
   uint64_t packed_bytes = 0;   // the container's size when compressed
+  std::string digest;          // SHA-256 of the file, hex
 };
 
 struct PublishResult {
@@ -55,11 +64,19 @@ struct PublishResult {
 PublishResult PublishSite(const PublishOptions& options);
 
 // The version list's text for the files (each file's line first, then the
-// base addresses, then the notice), or an error when the updater would read
-// some line differently from what was meant (a file name contained in an
-// earlier line, a file line taken for the notice).
+// base addresses, then the notice), not yet signed, or an error when the
+// updater would read some line differently from what was meant (a file
+// name contained in an earlier line, a file line taken for the notice) or
+// the list with its signature would be longer than the updater reads.
 bool BuildVersionList(const std::vector<PublishedFile>& files, const std::string& site_url,
                       const std::string& notice, std::string* text, std::string* error);
+
+// Makes a new key pair and writes its secret half to `path`, which must not
+// exist yet (mode 0600). The public half goes to *public_key_hex.
+bool NewKeyFile(const std::string& path, std::string* public_key_hex, std::string* error);
+
+// Reads a key file written by NewKeyFile into *secret_key (raw bytes).
+bool ReadKeyFile(const std::string& path, std::string* secret_key, std::string* error);
 
 }  // namespace quarry::publish
 

@@ -12,6 +12,8 @@
 #include <string>
 
 #include "updater/lzrw1/lzrw1_codec.h"
+#include "updater/testing/test_signing_key.h"
+#include "updater/update_signature.h"
 #include "updater/version_list.h"
 
 namespace quarry::publish {
@@ -19,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class PublisherTest : public testing::Test {
+class PublisherTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string pattern = (fs::temp_directory_path() / "ksp-publish-XXXXXX").string();
@@ -29,6 +31,7 @@ class PublisherTest : public testing::Test {
     options_.source_dir = (dir_ / "new").string();
     options_.site_dir = (dir_ / "site").string();
     options_.site_url = "http://updates.example:8080/quarry/";
+    options_.secret_key = quarry::testing::TestSigningKey().secret_key;
   }
   void TearDown() override { fs::remove_all(dir_); }
   void Write(const std::string& name, const std::string& bytes) {
@@ -64,7 +67,11 @@ TEST_F(PublisherTest, WritesASiteTheUpdaterReads) {
   const fs::path site = options_.site_dir;
   EXPECT_EQ(Read(site / "IPAddresses" / "FileIPs.aspx"), "http://updates.example:8080/quarry/list/");
   EXPECT_EQ(Read(site / "IPAddresses" / "FileIPs.asp"), "http://updates.example:8080/quarry/list/");
-  const VersionList list(Read(site / "list" / "index.html"));
+  // Signed by the key, and read only through its signature.
+  const ListVerification verified =
+      VerifyVersionList(Read(site / "list" / "index.html"), quarry::testing::TestSigningKey().public_key);
+  ASSERT_TRUE(verified.ok) << verified.reason;
+  const VersionList list(verified.signed_text);
   struct Expect {
     const char* name;
     double version;
@@ -79,6 +86,7 @@ TEST_F(PublisherTest, WritesASiteTheUpdaterReads) {
     ASSERT_TRUE(entry.has_value());
     EXPECT_DOUBLE_EQ(entry->version, e.version);
     EXPECT_EQ(entry->download_name, e.download);
+    EXPECT_EQ(entry->digest, Sha256Hex(Read(dir_ / "new" / e.name)));
     EXPECT_EQ(Read(site / "files" / e.name), Read(dir_ / "new" / e.name));
     EXPECT_EQ(fs::exists(site / "packed" / (std::string(e.name) + ".lzr")), *e.download != '\0');
   }
@@ -120,22 +128,52 @@ TEST_F(PublisherTest, RefusesWhatTheUpdaterWouldMisread) {
   }
   options_.site_url = "updates.example";
   EXPECT_NE(PublishSite(options_).error.find("http://"), std::string::npos);
+  options_.site_url = "http://updates.example";
+  options_.secret_key.clear();
+  EXPECT_NE(PublishSite(options_).error.find("no signing key"), std::string::npos);
+}
+
+TEST_F(PublisherTest, KeyFilesArePrivateNeverOverwrittenAndSignWhatTheyPrint) {
+  const std::string path = (dir_ / "publisher.key").string();
+  std::string public_hex, secret, error;
+  ASSERT_TRUE(NewKeyFile(path, &public_hex, &error)) << error;
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  std::string again;
+  EXPECT_FALSE(NewKeyFile(path, &again, &error));
+  EXPECT_NE(error.find("never overwritten"), std::string::npos);
+  ASSERT_TRUE(ReadKeyFile(path, &secret, &error)) << error;
+  const ListVerification v =
+      VerifyVersionList(SignVersionList("a,1.00,\r\n", secret), *BytesOfHex(public_hex));
+  EXPECT_TRUE(v.ok) << v.reason;
+
+  std::ofstream(dir_ / "bad.key") << "0123";
+  EXPECT_FALSE(ReadKeyFile((dir_ / "bad.key").string(), &secret, &error));
+  EXPECT_NE(error.find("128 hex digits"), std::string::npos);
+  EXPECT_FALSE(ReadKeyFile((dir_ / "none.key").string(), &secret, &error));
 }
 
 TEST(BuildVersionListTest, ContainedNamesGetTheirOwnLineFirst) {
-  std::vector<PublishedFile> files = {{"libKsButton.so", 3.1, true, 0, 0},
-                                      {"KsButton.so", 3.05, false, 0, 0}};
+  std::vector<PublishedFile> files = {{"libKsButton.so", 3.1, true, 0, 0, ""},
+                                      {"KsButton.so", 3.05, false, 0, 0, ""}};
   std::string text, error;
   ASSERT_TRUE(BuildVersionList(files, "http://h.example", "", &text, &error)) << error;
   const VersionList list(text);
   EXPECT_DOUBLE_EQ(list.Find("KsButton.so")->version, 3.05);
   EXPECT_DOUBLE_EQ(list.Find("libKsButton.so")->version, 3.10);
 
-  // More files than 5000 bytes can list.
+  // More files than 5000 bytes can list, with the signature that follows.
   std::vector<PublishedFile> many;
-  for (int i = 0; i < 300; ++i) many.push_back({"file" + std::to_string(i) + ".dat", 1.0, true, 0, 0});
+  for (int i = 0; i < 300; ++i) many.push_back({"file" + std::to_string(i) + ".dat", 1.0, true, 0, 0, ""});
   EXPECT_FALSE(BuildVersionList(many, "http://h.example", "", &text, &error));
   EXPECT_NE(error.find("5000"), std::string::npos);
+  std::vector<PublishedFile> just;
+  std::string line;
+  for (int i = 0; i < 200; ++i) {
+    just.push_back({"f" + std::to_string(i), 1.0, false, 0, 0, std::string(64, 'e')});
+    ASSERT_TRUE(BuildVersionList(just, "http://h.example", "", &text, &error)) << i;
+    if (text.size() + 148 > kVersionListBytes - 90) break;  // one more line would not fit
+  }
+  EXPECT_LE(testing::TestSigned(text).size(), kVersionListBytes);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -29,7 +30,12 @@
 #include "updater/app/state_image_delegate.h"
 #include "updater/app/updater_artwork.h"
 #include "updater/app/updater_dialogs.h"
+#include "updater/app/window_install_ui.h"
+#include "updater/record_download.h"
 #include "updater/update_manifest.h"
+#include "updater/update_signature.h"
+#include "updater/update_texts.h"
+#include "platform/atomic_file.h"
 #include "web/web_settings.h"
 
 namespace quarry {
@@ -40,6 +46,13 @@ namespace {
 
 constexpr char kStateCurrentText[] = "Current";
 constexpr char kStateNeedsUpdateText[] = "Needs update";
+constexpr char kStateBusyText[] = "Downloading";
+constexpr char kStateDownloadedText[] = "Downloaded";
+constexpr char kStateDownloadFailedText[] = "Download failed";
+// Closing after a download run started by automation, as timer 2.
+constexpr unsigned kCloseAfterDownloadMs = 300000;
+
+void Log(const std::string& text) { std::fprintf(stderr, "KspAutoUpdater: %s\n", text.c_str()); }
 
 QString SizeText(int64_t bytes) { return QStringLiteral("%1KB").arg(bytes / 1024); }
 
@@ -98,6 +111,18 @@ CKspAutoUpdaterDlg::CKspAutoUpdaterDlg(Options options)
   options_.download_folder = WithSlash(options_.download_folder);
   std::error_code ignored;  // a folder that cannot be made shows as no files
   std::filesystem::create_directories(options_.download_folder, ignored);
+  folders_ = {options_.working_folder, options_.download_folder, options_.working_folder + "Temp/"};
+  public_key_ = options_.public_key.value_or(TrustedPublicKey());
+  if (!options_.processes) options_.processes = std::make_shared<SystemProcessControl>();
+  if (!options_.registrar) {
+    options_.registrar = std::make_shared<ProgramModuleRegistrar>(
+        DefaultRegistrationSearch(*store_, options_.working_folder));
+  }
+  // An installation killed on an earlier run is finished or undone before
+  // anything looks at the files.
+  for (const std::string& note : RecoverInterruptedInstallation(MakeInstallOptions()).notes) {
+    Log(note);
+  }
 
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -156,6 +181,22 @@ CKspAutoUpdaterDlg::CKspAutoUpdaterDlg(Options options)
 CKspAutoUpdaterDlg::~CKspAutoUpdaterDlg() {
   DestroyWindow();  // no message reaches a half-destroyed window
   sizes_pool_.Stop(std::chrono::milliseconds(500));
+  download_pool_.Stop(std::chrono::milliseconds(500));
+}
+
+InstallOptions CKspAutoUpdaterDlg::MakeInstallOptions() const {
+  InstallOptions install;
+  install.folders = folders_;
+  install.store = store_;
+  install.public_key = public_key_;
+  install.processes = options_.processes.get();
+  install.registrar = options_.registrar.get();
+  install.timings = options_.install_timings;
+  return install;
+}
+
+bool CKspAutoUpdaterDlg::Busy() const {
+  return download_run_active_ || install_pending_ || installing_;
 }
 
 void CKspAutoUpdaterDlg::BuildList() {
@@ -207,7 +248,8 @@ void CKspAutoUpdaterDlg::SetRow(size_t row, bool listed) {
   const int r = static_cast<int>(row);
   const int state = row_states_[row];
   list_->SetItemText(r, kColumnState,
-                     state == kStateCurrent       ? QString::fromLatin1(kStateCurrentText)
+                     !row_texts_[row].isEmpty()   ? row_texts_[row]
+                     : state == kStateCurrent     ? QString::fromLatin1(kStateCurrentText)
                      : state == kStateNeedsUpdate ? QString::fromLatin1(kStateNeedsUpdateText)
                                                   : QString());
   list_->SetItemText(r, kColumnName, QString::fromStdString(record.display_name));
@@ -265,12 +307,16 @@ void CKspAutoUpdaterDlg::SetParentWnd(std::function<bool(uint32_t, uintptr_t)> p
 }
 
 int CKspAutoUpdaterDlg::ScanForFiles() {
+  // The list a download run or an installation works through stays as it
+  // is until they end.
+  if (Busy()) return records_.empty() ? 0 : 1;
   ScanOptions scan;
   scan.working_folder = options_.working_folder;
   scan.store = store_;
   scan.ui = options_.scan_ui != nullptr ? options_.scan_ui : question_ui_.get();
   records_ = quarry::ScanForFiles(scan);
   row_states_.assign(records_.size(), kStateNone);
+  row_texts_.assign(records_.size(), QString());
   listed_.assign(records_.size(), false);
   sizes_.assign(records_.size(), -1);
   plain_base_.clear();
@@ -289,7 +335,7 @@ void CKspAutoUpdaterDlg::CheckOnlineFiles(uint16_t pc, uint16_t pv) {
 
 void CKspAutoUpdaterDlg::EndDialog() { TryClose(); }
 
-void CKspAutoUpdaterDlg::UpdateFiles() { UpdateWaiting(); }
+void CKspAutoUpdaterDlg::UpdateFiles() { StartInstallation({}); }
 
 int CKspAutoUpdaterDlg::DownloadFiles(uint32_t show) {
   platform::KillTimer(Handle(), kTimerClose);
@@ -297,7 +343,9 @@ int CKspAutoUpdaterDlg::DownloadFiles(uint32_t show) {
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     ShowWindowCommand(5);
   }
-  return 0;  // no download run was started
+  if (!StartDownloadRun()) return 0;
+  platform::SetTimer(Handle(), kTimerClose, kCloseAfterDownloadMs);
+  return files_updated_;
 }
 
 void CKspAutoUpdaterDlg::SetProductInfo(uint16_t code, int32_t version_x100, uint32_t config) {
@@ -313,6 +361,11 @@ void CKspAutoUpdaterDlg::ClientReleased() {
 // ---- The check
 
 void CKspAutoUpdaterDlg::StartCheck(bool quiet, std::function<void(int)> answer) {
+  if (Busy()) {
+    // A check would replace the marks the download run follows.
+    if (answer) answer(needs_updating_);
+    return;
+  }
   if (answer) answers_.push_back(std::move(answer));
   if (check_running_) return;
   check_running_ = true;
@@ -331,6 +384,7 @@ void CKspAutoUpdaterDlg::StartCheck(bool quiet, std::function<void(int)> answer)
                                                          "support@quarry.example");
   request.update_web_page = update_website_.toStdString();
   request.now = static_cast<int64_t>(std::time(nullptr));
+  request.public_key = public_key_;
   auto relay = std::make_shared<CheckRelay>(mailbox_);
   auto settings = std::make_shared<CUpdaterSettings>(*store_);
   // The worker owns everything it touches; a window closed meanwhile only
@@ -365,6 +419,7 @@ void CKspAutoUpdaterDlg::Apply(RelayEvent& event) {
         row_states_[event.row] = event.listed ? (event.record.needs_update == 1 ? kStateNeedsUpdate
                                                                                 : kStateCurrent)
                                               : kStateNone;
+        row_texts_[event.row].clear();
         SetRow(event.row, event.listed);
       }
       break;
@@ -406,6 +461,7 @@ void CKspAutoUpdaterDlg::CheckFinished(const CheckOutcome& outcome) {
   if (checked && outcome.records.size() == records_.size()) {
     plain_base_ = outcome.plain_base;
     compressed_base_ = outcome.compressed_base;
+    signed_list_ = outcome.signed_list;
     needs_updating_ = outcome.needs_updating ? 1 : 0;
     last_check_->SetCaption(LastCheckText(settings_.LastUpdate()));
     FillList();
@@ -435,6 +491,180 @@ void CKspAutoUpdaterDlg::NotifyCheckDone() {
   platform::PostMessage(Handle(), platform::WM_UPDATER_CHECK_DONE);
 }
 
+// ---- Download runs
+
+void CKspAutoUpdaterDlg::SetRowState(size_t row, int state, QString text) {
+  if (row >= records_.size()) return;
+  row_states_[row] = state;
+  row_texts_[row] = std::move(text);
+  SetRow(row, listed_[row]);
+}
+
+bool CKspAutoUpdaterDlg::StartDownloadRun() {
+  if (download_run_active_ || installing_ || records_.empty()) return false;
+  if (std::none_of(records_.begin(), records_.end(),
+                   [](const UpdateFileRecord& r) { return r.needs_update == 1; })) {
+    return false;  // nothing to fetch
+  }
+  // Whoever cannot replace the files need not fetch them.
+  if (!FolderWithoutWriteAccess(records_, options_.working_folder).empty()) {
+    ShowMessage(kNeedsWriteAccessText);
+    return false;
+  }
+  download_run_active_ = true;
+  files_updated_ = 1;
+  notice_->ShowWindow(false);
+  last_check_->ShowWindow(true);
+  update_->SetEnabled(false);
+  progress_->setRange(0, static_cast<int>(records_.size()));
+  progress_->setValue(0);
+  progress_->show();
+  std::error_code ignored;
+  std::filesystem::create_directories(folders_.download, ignored);
+
+  // What the workers share; each touches only its own record.
+  struct Run {
+    std::vector<UpdateFileRecord> records;
+    DownloadBases bases;
+    std::string folder;
+    std::atomic<int> failed{0};
+  };
+  auto run = std::make_shared<Run>();
+  run->records = records_;
+  run->bases = {plain_base_, compressed_base_};
+  run->folder = folders_.download;
+  const platform::WindowHandle window = Handle();
+  // The calls posted to the window run only while it exists.
+  download_pool_.Start(
+      records_.size(), WorkerCount(records_.size(), OnLanConnection()),
+      [this, run, window](size_t row, const std::atomic<bool>& stop) {
+        const UpdateFileRecord& record = run->records[row];
+        if (record.needs_update == 1) {
+          platform::PostCall(window, [this, row] {
+            SetRowState(row, kStateBusy, QString::fromLatin1(kStateBusyText));
+          });
+        }
+        RecordDownload done = DownloadRecord(record, run->bases, run->folder, &stop);
+        if (record.needs_update == 1 && done.record.download_result != 1) ++run->failed;
+        platform::PostCall(window, [this, row, done = std::move(done)] {
+          RecordDownloaded(row, done.record, done.reason);
+        });
+      },
+      [run, window] {
+        platform::PostMessage(window, platform::WM_UPDATER_DOWNLOADS_DONE,
+                              run->failed.load() == 0 ? 1 : 0);
+      });
+  return true;
+}
+
+void CKspAutoUpdaterDlg::RecordDownloaded(size_t row, const UpdateFileRecord& record,
+                                          const std::string& reason) {
+  progress_->setValue(progress_->value() + 1);
+  // A rescan meanwhile replaced the list.
+  if (row >= records_.size() || records_[row].path != record.path) return;
+  records_[row] = record;
+  if (record.needs_update != 1) return;
+  if (record.download_result == 1) {
+    SetRowState(row, kStateCurrent, QString::fromLatin1(kStateDownloadedText));
+  } else {
+    SetRowState(row, kStateNeedsUpdate, QString::fromLatin1(kStateDownloadFailedText));
+    Log(record.file_name + ": " + reason);
+    ShowMessage(record.display_name + kDownloadFailedSuffix);
+  }
+}
+
+void CKspAutoUpdaterDlg::RunComplete(int result) {
+  download_run_active_ = false;
+  if (result == 1) {
+    // The list first: a manifest is never without the list it is checked
+    // against.
+    std::string reason;
+    if (!platform::WriteFileAtomically(folders_.download + kSignedListFileName, signed_list_,
+                                       &reason) ||
+        !SaveManifest(folders_.download + kManifestFileName, records_, &reason)) {
+      Log(reason);
+      result = 0;
+    }
+  }
+  if (result != 1) ShowMessage(kDownloadRunFailedText);
+  settings_.SetDownloadSuccess(static_cast<uint32_t>(result));
+  progress_->hide();
+  update_->SetEnabled(true);
+  PostToParent(platform::WM_UPDATER_DOWNLOADS_DONE, static_cast<uintptr_t>(files_updated_));
+  emit downloadsDone(result);
+  update_waiting_.reset();
+  if (result == 1) {
+    // One question for a program to be replaced that runs now; the answer
+    // holds for the whole installation.
+    for (const UpdateFileRecord& record : records_) {
+      if (record.needs_update != 1 || record.download_result != 1 ||
+          FileKindOf(record.path) != FileKind::kProgram ||
+          options_.processes->FindRunning(record.path).empty()) {
+        continue;
+      }
+      if (!Ask(FormatText(kRunningProgramQuestion, record.display_name))) {
+        // The update waits in the manifest for the next start.
+        if (close_pending_) CloseNow();
+        return;
+      }
+      consent_ = true;
+      break;
+    }
+    install_pending_ = true;
+    platform::SetTimer(Handle(), kTimerStart, 10);
+    return;
+  }
+  if (close_pending_) CloseNow();
+}
+
+// ---- Installation
+
+void CKspAutoUpdaterDlg::StartInstallation(std::function<void()> then) {
+  if (installing_) return;
+  if (UpdateWaiting() != 1) {
+    if (then) then();
+    return;
+  }
+  installing_ = true;
+  after_install_ = std::move(then);
+  InstallOptions install = MakeInstallOptions();
+  install.consent = std::exchange(consent_, false);
+  auto ui = std::make_shared<WindowInstallUi>(
+      Handle(), [this](const std::string& question) { return Ask(question); });
+  install.ui = ui.get();
+  // The worker keeps alive what it uses; the window may go first, and then
+  // only misses the report (and answers No to any question).
+  std::thread([install, ui, processes = options_.processes, registrar = options_.registrar,
+               manifest = manifest_, window = Handle(), this]() mutable {
+    InstallOutcome outcome = InstallUpdate(manifest, install);
+    platform::PostCall(window, [this, outcome = std::move(outcome)] { InstallFinished(outcome); });
+  }).detach();
+}
+
+void CKspAutoUpdaterDlg::InstallFinished(const InstallOutcome& outcome) {
+  installing_ = false;
+  update_waiting_.reset();
+  manifest_.clear();
+  for (const std::string& note : outcome.notes) Log(note);
+  if (outcome.status == InstallOutcome::Status::kFailed) Log("update failed: " + outcome.failure);
+  if (!outcome.restarted.empty()) platform::SetTimer(Handle(), kTimerTopmost, 1000);
+  last_install_ = outcome;
+  emit installDone();
+  std::function<void()> then = std::exchange(after_install_, {});
+  if (close_pending_) {
+    CloseNow();
+    return;
+  }
+  if (then) then();
+}
+
+bool CKspAutoUpdaterDlg::Ask(const std::string& question) {
+  const QString text = QString::fromStdString(question);
+  if (options_.ask_yes_no) return options_.ask_yes_no(text);
+  return QMessageBox::question(this, UpdaterTitle(), text, QMessageBox::Yes | QMessageBox::No) ==
+         QMessageBox::Yes;
+}
+
 // ---- Messages, timers and closing
 
 bool CKspAutoUpdaterDlg::PostToParent(uint32_t message, uintptr_t wparam) {
@@ -448,6 +678,9 @@ intptr_t CKspAutoUpdaterDlg::WindowProc(uint32_t message, uintptr_t wparam, intp
   switch (message) {
     case WM_UPDATER_RELAY:
       OnRelay();
+      return 0;
+    case platform::WM_UPDATER_DOWNLOADS_DONE:
+      RunComplete(static_cast<int>(wparam));
       return 0;
     case platform::WM_UPDATER_CHECK_DONE:
       progress_->hide();
@@ -477,13 +710,26 @@ intptr_t CKspAutoUpdaterDlg::WindowProc(uint32_t message, uintptr_t wparam, intp
 }
 
 void CKspAutoUpdaterDlg::OnTimerStart() {
+  if (install_pending_) {
+    // After a download run: install, then list and check afresh.
+    install_pending_ = false;
+    ShowWindowCommand(5);
+    StartInstallation([this] {
+      if (ScanForFiles() != 1) return;
+      product_ = settings_.LoadProductInfo();
+      CheckOnlineFiles(pc_, pv_);
+    });
+    return;
+  }
   if (options_.automation) {
     update_->SetEnabled(false);  // the client decides what happens
     return;
   }
   ShowWindowCommand(5);
-  if (UpdateWaiting() == 1) UpdateFiles();
-  if (ScanForFiles() == 1) StartCheck(false, {});
+  // A waiting update is installed first.
+  StartInstallation([this] {
+    if (ScanForFiles() == 1) StartCheck(false, {});
+  });
 }
 
 void CKspAutoUpdaterDlg::TryClose() {
@@ -504,11 +750,19 @@ void CKspAutoUpdaterDlg::TryClose() {
 
 void CKspAutoUpdaterDlg::CloseNow() {
   if (closed_) return;
+  if (Busy()) {
+    // Never in the middle of a download run or an installation: it closes
+    // when they end.
+    close_pending_ = true;
+    hide();
+    return;
+  }
   closed_ = true;
   for (uintptr_t id : {kTimerStart, kTimerClose, kTimerTopmost}) platform::KillTimer(Handle(), id);
   SavePlacement();
   PostToParent(platform::WM_UPDATER_CLOSED, 0);
   sizes_pool_.Stop(std::chrono::milliseconds(500));
+  download_pool_.Stop(std::chrono::milliseconds(500));
   hide();
   emit closed();
 }
@@ -519,7 +773,7 @@ bool CKspAutoUpdaterDlg::OnCommand(int id) {
     return true;
   }
   if (id == kIdUpdate) {
-    // The download run belongs to the download and installation step.
+    StartDownloadRun();
     return true;
   }
   if (id == kIdAboutCommand) {

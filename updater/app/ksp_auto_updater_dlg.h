@@ -11,8 +11,17 @@
 // (WM_UPDATER_MAY_CLOSE), and closes when released or after fifteen
 // one-second tries (timer 2).
 //
+// The Update button (or automation DownloadFiles) starts a download run on
+// a pool of workers; when it succeeds the manifest "Ksp.inf" and the signed
+// version list are saved, and timer 1 starts the installation
+// (update_installer.h), which runs on a worker of its own and asks its
+// questions through this window. While a download run or an installation
+// is under way the updater does not close: a close asked for meanwhile
+// happens when they end. At construction an installation killed on an
+// earlier run is finished or undone.
+//
 // Everything here runs on the window's thread; workers report through a
-// mailbox (check_relay.h).
+// mailbox (check_relay.h) or calls posted to the window.
 
 #ifndef QUARRY_UPDATER_APP_KSP_AUTO_UPDATER_DLG_H_
 #define QUARRY_UPDATER_APP_KSP_AUTO_UPDATER_DLG_H_
@@ -27,7 +36,10 @@
 #include "framework/ks_dialog.h"
 #include "platform/window_message.h"
 #include "updater/file_scan.h"
+#include "updater/module_registration.h"
+#include "updater/process_control.h"
 #include "updater/size_pool.h"
+#include "updater/update_installer.h"
 #include "updater/update_check.h"
 #include "updater/updater_settings.h"
 
@@ -76,6 +88,15 @@ class CKspAutoUpdaterDlg : public CKsDialog, public platform::MessageWindow {
     SizeWorkerPool::SizeQuery size_query;  // default: ask the server
     // Between the tries of the closing handshake.
     unsigned close_retry_ms = 1000;
+    // Asks a Yes/No question; default: a message box.
+    std::function<bool(const QString& question)> ask_yes_no;
+    // The machine's programs and the module registration program; default:
+    // the real ones. Shared with the installation's worker.
+    std::shared_ptr<ProcessControl> processes;
+    std::shared_ptr<ModuleRegistrar> registrar;
+    // The publisher's key (raw bytes); default: TrustedPublicKey().
+    std::optional<std::string> public_key;
+    InstallTimings install_timings;
   };
 
   explicit CKspAutoUpdaterDlg(Options options);
@@ -99,6 +120,8 @@ class CKspAutoUpdaterDlg : public CKsDialog, public platform::MessageWindow {
   // The client's window: `post` delivers a message there and returns false
   // once it is gone, after which the parent is forgotten. Null clears it.
   void SetParentWnd(std::function<bool(uint32_t message, uintptr_t wparam)> post);
+  // Neither rescans nor checks while a download run or an installation is
+  // under way: the list stays what they work through.
   int ScanForFiles();
   void CheckOnlineFiles(uint16_t pc, uint16_t pv);
 
@@ -106,9 +129,11 @@ class CKspAutoUpdaterDlg : public CKsDialog, public platform::MessageWindow {
   void EndDialog();
 
  public:
-  // Installing and downloading are the download run's; without one nothing
-  // is waiting or started.
+  // Installs a waiting update on a worker; nothing when none waits or an
+  // installation runs already.
   void UpdateFiles();
+  // Starts a download run (show 1: the window comes up, on top); the run's
+  // FilesUpdated, 0 when nothing was started.
   int DownloadFiles(uint32_t show);
   double Version() const { return kUpdaterVersion; }
   void SetProductInfo(uint16_t code, int32_t version_x100, uint32_t config);
@@ -119,6 +144,9 @@ class CKspAutoUpdaterDlg : public CKsDialog, public platform::MessageWindow {
   // ---- State, for the program and for tests.
   const std::vector<UpdateFileRecord>& Records() const { return records_; }
   bool CheckRunning() const { return check_running_; }
+  bool DownloadRunActive() const { return download_run_active_; }
+  bool Installing() const { return installing_; }
+  const InstallOutcome& LastInstall() const { return last_install_; }
   bool Closing() const { return closing_; }
   CListCtrlExt* FileList() const { return list_; }
   QProgressBar* Progress() const { return progress_; }
@@ -135,6 +163,10 @@ class CKspAutoUpdaterDlg : public CKsDialog, public platform::MessageWindow {
   void closed();
   // A check ended (WM_UPDATER_CHECK_DONE reached the window).
   void checkDone();
+  // A download run ended (WM_UPDATER_DOWNLOADS_DONE), with its result.
+  void downloadsDone(int result);
+  // An installation ended (LastInstall() tells how).
+  void installDone();
 
  protected:
   bool OnCommand(int id) override;
@@ -149,6 +181,16 @@ class CKspAutoUpdaterDlg : public CKsDialog, public platform::MessageWindow {
   void FillList();
   void SetRow(size_t row, bool listed);
   void StartCheck(bool quiet, std::function<void(int)> answer);
+  bool StartDownloadRun();
+  void RecordDownloaded(size_t row, const UpdateFileRecord& record, const std::string& reason);
+  void RunComplete(int result);
+  void StartInstallation(std::function<void()> then);
+  void InstallFinished(const InstallOutcome& outcome);
+  void AfterInstallation();
+  InstallOptions MakeInstallOptions() const;
+  bool Busy() const;
+  bool Ask(const std::string& question);
+  void SetRowState(size_t row, int state, QString text);
   void OnRelay();
   void Apply(updater::RelayEvent& event);
   void CheckFinished(const CheckOutcome& outcome);
@@ -177,10 +219,12 @@ class CKspAutoUpdaterDlg : public CKsDialog, public platform::MessageWindow {
 
   std::vector<UpdateFileRecord> records_;
   std::vector<int> row_states_;
+  std::vector<QString> row_texts_;  // the state column's words, when not the usual
   std::vector<bool> listed_;
   std::vector<int64_t> sizes_;
   std::string plain_base_;
   std::string compressed_base_;
+  std::string signed_list_;  // the check's verified version list
 
   int needs_updating_ = 0;
   int files_updated_ = 0;
@@ -195,6 +239,17 @@ class CKspAutoUpdaterDlg : public CKsDialog, public platform::MessageWindow {
   bool check_running_ = false;
   std::vector<std::function<void(int)>> answers_;
   SizeWorkerPool sizes_pool_;
+
+  InstallFolders folders_;
+  std::string public_key_;
+  WorkerPool download_pool_;
+  bool download_run_active_ = false;
+  bool install_pending_ = false;  // timer 1 installs
+  bool installing_ = false;
+  bool consent_ = false;          // close and restart without asking, once
+  std::function<void()> after_install_;
+  InstallOutcome last_install_;
+  bool close_pending_ = false;
 
   std::function<bool(uint32_t, uintptr_t)> parent_post_;
   bool closing_ = false;

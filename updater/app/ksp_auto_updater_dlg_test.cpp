@@ -22,6 +22,9 @@
 #include "platform/settings_store.h"
 #include "platform/window_message_ids.h"
 #include "updater/app/updater_dialogs.h"
+#include "updater/testing/test_signing_key.h"
+#include "updater/update_manifest.h"
+#include "updater/update_signature.h"
 #include "web/testing/test_http_server.h"
 #include "web/web_settings.h"
 
@@ -51,6 +54,7 @@ class UpdaterDialogTest : public ::testing::Test {
       return url.find("KsTestModule") != std::string::npos ? 10 * 1024 : 3 * 1024 + 100;
     };
     options_.close_retry_ms = 10;
+    options_.public_key = testing::TestSigningKey().public_key;
   }
   void TearDown() override {
     SetWebSettingsStore(nullptr);
@@ -63,8 +67,9 @@ class UpdaterDialogTest : public ::testing::Test {
     auto server = std::make_unique<TestHttpServer>([this, version](const ReceivedRequest& r) {
       if (r.target.rfind("/IPAddresses/", 0) == 0) return ScriptedResponse::Make(200, answer_);
       return ScriptedResponse::Make(
-          200, "KsTestModule.so," + version + ",KsTestModule.so.lzr\r\nQry.chm,1.02,\r\n"
-               "http://files.example/f/,,http://files.example/p/\r\n");
+          200, testing::TestSigned("KsTestModule.so," + version +
+                                   ",KsTestModule.so.lzr\r\nQry.chm,1.02,\r\n"
+                                   "http://files.example/f/,,http://files.example/p/\r\n"));
     });
     answer_ = server->Url("/list/");
     store_->SetString(kServicesKey, kUpdateSiteValue, server->Url("/"));
@@ -232,6 +237,58 @@ TEST_F(UpdaterDialogTest, TheSystemMenuOffersAbout) {
     if (!action->isSeparator()) texts << action->text();
   }
   EXPECT_EQ(texts, (QStringList{"&Close", "&About AutoUpdater..."}));
+}
+
+TEST_F(UpdaterDialogTest, ADownloadRunKeepsItsListAndEndsWithTheManifest) {
+  const std::string module(3000, 'm');
+  // The download trickles in, so the run is still going when the client
+  // asks for a scan and a check.
+  std::string site;
+  auto server = std::make_unique<TestHttpServer>([&site, &module](const ReceivedRequest& r) {
+    if (r.target.rfind("/IPAddresses/", 0) == 0) return ScriptedResponse::Make(200, site + "list/");
+    if (r.target.rfind("/list/", 0) == 0) {
+      return ScriptedResponse::Make(
+          200, testing::TestSigned("KsTestModule.so,3.10,," + Sha256Hex(module) + "\r\n" + site +
+                                   "f/,," + site + "p/\r\n"));
+    }
+    ScriptedResponse slow = ScriptedResponse::Raw(
+        "HTTP/1.1 200 OK\r\nContent-Length: 3000\r\nConnection: close\r\n\r\n");
+    return slow.Then(module, 400);
+  });
+  site = server->Url("/");
+  store_->SetString(kServicesKey, kUpdateSiteValue, site);
+  options_.automation = true;
+  CKspAutoUpdaterDlg dialog(options_);
+  std::vector<int> answers;
+  dialog.UpdateAvailable([&](int v) { answers.push_back(v); });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 1; }, 15000));
+  ASSERT_EQ(answers[0], 1);
+
+  QSignalSpy done(&dialog, &CKspAutoUpdaterDlg::downloadsDone);
+  EXPECT_EQ(dialog.DownloadFiles(0), 1);
+  EXPECT_TRUE(dialog.DownloadRunActive());
+  EXPECT_EQ(dialog.DownloadFiles(0), 0);  // one run at a time
+  EXPECT_EQ(dialog.ScanForFiles(), 1);
+  dialog.UpdateAvailable([&](int v) { answers.push_back(v); });
+  EXPECT_EQ(answers, (std::vector<int>{1, 1}));  // answered at once, nothing checked
+  ASSERT_EQ(dialog.Records().size(), 1u);
+  EXPECT_EQ(dialog.Records()[0].needs_update, 1u);
+
+  ASSERT_TRUE(done.wait(15000));
+  EXPECT_EQ(done.at(0).at(0).toInt(), 1);
+  const auto manifest = LoadManifest((dir_ / "common" / "Update" / "Ksp.inf").string());
+  ASSERT_TRUE(manifest.has_value());
+  ASSERT_EQ(manifest->size(), 1u);
+  EXPECT_EQ((*manifest)[0].download_result, 1u);
+  EXPECT_TRUE(fs::exists(dir_ / "common" / "Update" / "Ksp.ver"));
+  EXPECT_EQ(store_->GetDword("Software\\Kestrane\\KspAutoUpdater\\SoftwareUpdate",
+                             "DownloadSuccess", 0),
+            1u);
+  // The installation follows on its own.
+  QSignalSpy installed(&dialog, &CKspAutoUpdaterDlg::installDone);
+  ASSERT_TRUE(installed.wait(15000));
+  EXPECT_EQ(dialog.LastInstall().status, InstallOutcome::Status::kInstalled)
+      << dialog.LastInstall().failure;
 }
 
 TEST(UpdaterTextsTest, TheLastCheckLine) {

@@ -9,8 +9,8 @@ namespace quarry::updater {
 
 namespace {
 
-// A round badge with a white mark: green with a tick, or amber with an
-// arrow pointing down (something to fetch).
+// A round badge with a white mark: green with a tick, amber with an arrow
+// pointing down (something to fetch), or blue with three dots (fetching).
 QPixmap Badge(int state, int size, qreal ratio) {
   QPixmap pixmap(QSize(size, size) * ratio);
   pixmap.setDevicePixelRatio(ratio);
@@ -19,7 +19,9 @@ QPixmap Badge(int state, int size, qreal ratio) {
   p.setRenderHint(QPainter::Antialiasing);
   const QRectF box(0.75, 0.75, size - 1.5, size - 1.5);
   const bool current = state == kStateCurrent;
-  const QColor base = current ? QColor(0x2E, 0x9E, 0x4F) : QColor(0xE8, 0x8A, 0x10);
+  const QColor base = current                ? QColor(0x2E, 0x9E, 0x4F)
+                      : state == kStateBusy ? QColor(0x2B, 0x6C, 0xC4)
+                                            : QColor(0xE8, 0x8A, 0x10);
   QRadialGradient fill(box.center() - QPointF(size * 0.18, size * 0.22), size * 0.75);
   fill.setColorAt(0.0, base.lighter(135));
   fill.setColorAt(1.0, base);
@@ -31,6 +33,12 @@ QPixmap Badge(int state, int size, qreal ratio) {
   p.setBrush(Qt::NoBrush);
   const qreal s = size;
   QPainterPath path;
+  if (state == kStateBusy) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    for (qreal x : {0.28, 0.5, 0.72}) p.drawEllipse(QPointF(s * x, s * 0.5), s / 14.0, s / 14.0);
+    return pixmap;
+  }
   if (current) {
     path.moveTo(s * 0.28, s * 0.52);
     path.lineTo(s * 0.44, s * 0.68);
@@ -82,7 +90,7 @@ QPixmap IconPicture(int size) {
 }  // namespace
 
 QPixmap StateImage(int state, int size) {
-  if (state != kStateCurrent && state != kStateNeedsUpdate) return {};
+  if (state != kStateCurrent && state != kStateNeedsUpdate && state != kStateBusy) return {};
   const qreal ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
   return Badge(state, size, ratio);
 }

@@ -12,6 +12,16 @@ namespace quarry {
 namespace {
 
 QString Service() { return QString::fromLatin1(kUpdaterServiceName); }
+
+// A call to the updater that Connect() reached. It never starts another
+// one: an updater that has closed meanwhile (a call that follows
+// EndDialog, say) must fail the call, not come back with nobody to close it.
+QDBusMessage UpdaterCall(const QString& interface, const QString& member) {
+  QDBusMessage call = QDBusMessage::createMethodCall(Service(), QString::fromLatin1(kUpdaterObjectPath),
+                                                     interface, member);
+  call.setAutoStartService(false);
+  return call;
+}
 QString Path() { return QString::fromLatin1(kUpdaterObjectPath); }
 QString Interface() { return QString::fromLatin1(kUpdaterInterface); }
 
@@ -21,25 +31,44 @@ CUpdaterClient::CUpdaterClient(QDBusConnection bus, QObject* parent)
     : QObject(parent), bus_(std::move(bus)) {}
 
 CUpdaterClient::~CUpdaterClient() {
+  std::lock_guard lock(mu_);
   if (listening_) {
     bus_.disconnect(QString(), Path(), Interface(), QString::fromLatin1(kUpdaterMessageSignal),
                     this, SLOT(OnWindowMessage(qulonglong, uint, qulonglong, QDBusMessage)));
   }
 }
 
+QString CUpdaterClient::LastError() const {
+  std::lock_guard lock(mu_);
+  return error_;
+}
+
+QString CUpdaterClient::LastErrorName() const {
+  std::lock_guard lock(mu_);
+  return error_name_;
+}
+
+void CUpdaterClient::Fail(const QString& name, const QString& message) {
+  std::lock_guard lock(mu_);
+  error_name_ = name;
+  error_ = message;
+}
+
 bool CUpdaterClient::Connect() {
   if (!bus_.isConnected()) {
-    error_ = QStringLiteral("no session bus: %1").arg(bus_.lastError().message());
+    Fail(bus_.lastError().name(),
+         QStringLiteral("no session bus: %1").arg(bus_.lastError().message()));
     return false;
   }
   QDBusConnectionInterface* daemon = bus_.interface();
   if (!daemon->isServiceRegistered(Service()).value()) {
     const QDBusReply<void> started = daemon->startService(Service());
     if (!started.isValid()) {
-      error_ = started.error().message();
+      Fail(started.error().name(), started.error().message());
       return false;
     }
   }
+  std::lock_guard lock(mu_);
   if (!listening_) {
     // Matched by any sender, and the sender checked on arrival: a match on
     // the service name would depend on the bus library having learnt the
@@ -53,44 +82,50 @@ bool CUpdaterClient::Connect() {
 
 std::optional<QVariant> CUpdaterClient::Call(const char* member, const QVariantList& args,
                                              std::chrono::milliseconds timeout) {
-  QDBusMessage call =
-      QDBusMessage::createMethodCall(Service(), Path(), Interface(), QString::fromLatin1(member));
+  QDBusMessage call = UpdaterCall(Interface(), QString::fromLatin1(member));
   call.setArguments(args);
   const QDBusMessage reply = bus_.call(call, QDBus::Block, static_cast<int>(timeout.count()));
   if (reply.type() != QDBusMessage::ReplyMessage) {
-    error_ = reply.errorMessage().isEmpty() ? QStringLiteral("%1 failed").arg(member)
-                                            : reply.errorMessage();
+    Fail(reply.errorName(), reply.errorMessage().isEmpty() ? QStringLiteral("%1 failed").arg(member)
+                                                           : reply.errorMessage());
     return std::nullopt;
   }
-  error_.clear();
+  NoteAnswerFrom(reply);
   return reply.arguments().isEmpty() ? QVariant() : reply.arguments().first();
 }
 
 std::optional<QVariant> CUpdaterClient::GetProperty(const char* name) {
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      Service(), Path(), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+  QDBusMessage call = UpdaterCall(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
   call << Interface() << QString::fromLatin1(name);
   const QDBusMessage reply = bus_.call(call, QDBus::Block, 25000);
   if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-    error_ = reply.errorMessage().isEmpty() ? QStringLiteral("reading %1 failed").arg(name)
-                                            : reply.errorMessage();
+    Fail(reply.errorName(), reply.errorMessage().isEmpty()
+                                ? QStringLiteral("reading %1 failed").arg(name)
+                                : reply.errorMessage());
     return std::nullopt;
   }
-  error_.clear();
+  NoteAnswerFrom(reply);
   return reply.arguments().first().value<QDBusVariant>().variant();
 }
 
 bool CUpdaterClient::SetProperty(const char* name, const QVariant& value) {
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      Service(), Path(), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+  QDBusMessage call = UpdaterCall(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
   call << Interface() << QString::fromLatin1(name) << QVariant::fromValue(QDBusVariant(value));
   const QDBusMessage reply = bus_.call(call, QDBus::Block, 25000);
   if (reply.type() != QDBusMessage::ReplyMessage) {
-    error_ = reply.errorMessage();
+    Fail(reply.errorName(), reply.errorMessage());
     return false;
   }
-  error_.clear();
+  NoteAnswerFrom(reply);
   return true;
+}
+
+void CUpdaterClient::NoteAnswerFrom(const QDBusMessage& reply) {
+  std::lock_guard lock(mu_);
+  error_.clear();
+  error_name_.clear();
+  // The sender of a reply is the unique name of the updater that answered.
+  if (!reply.service().isEmpty()) updater_ = reply.service();
 }
 
 namespace {
@@ -127,7 +162,10 @@ bool CUpdaterClient::ShowWindow(uint32_t command) {
 }
 
 bool CUpdaterClient::SetParentWnd(platform::WindowHandle window) {
-  parent_ = window;
+  {
+    std::lock_guard lock(mu_);
+    parent_ = window;
+  }
   return Call("SetParentWnd", {QVariant::fromValue(qulonglong(window))}).has_value();
 }
 
@@ -161,9 +199,16 @@ bool CUpdaterClient::Release() { return Call("Release", {}).has_value(); }
 
 void CUpdaterClient::OnWindowMessage(qulonglong window, uint message, qulonglong wparam,
                                      const QDBusMessage& signal) {
-  // Only the window this client named, and only from the updater.
-  if (window == 0 || window != parent_) return;
-  if (signal.service() != bus_.interface()->serviceOwner(Service()).value()) return;
+  // Only the window this client named, and only from the updater that took
+  // that window: its unique name came with its answer to SetParentWnd. The
+  // name is not asked of the bus here, since the updater gives up its
+  // well-known name straight after its last message (WM_UPDATER_CLOSED),
+  // and a question asked on arrival would find no owner and drop it.
+  {
+    std::lock_guard lock(mu_);
+    if (window == 0 || window != parent_) return;
+    if (updater_.isEmpty() || signal.service() != updater_) return;
+  }
   platform::PostMessage(static_cast<platform::WindowHandle>(window), message,
                         static_cast<uintptr_t>(wparam));
 }

@@ -1,6 +1,7 @@
 // CUpdaterClient: how a program of the system drives the updater's
-// automation object over the D-Bus session bus (automation_names.h). The
-// first call starts the updater through the bus when it is not running.
+// automation object over the D-Bus session bus (automation_names.h).
+// Connect() starts the updater through the bus when it is not running; the
+// other calls only reach a running one (they fail once it has closed).
 //
 // Every call blocks the calling thread until the updater answers (or its
 // time-out passes: 25 s, and 10 minutes for UpdateAvailable, which runs a
@@ -8,8 +9,10 @@
 // with LastError() saying why. The window messages the updater sends to the
 // window named by SetParentWnd arrive there as posted messages.
 //
-// One object per client; use it from one thread (the one that created it
-// runs the delivery of the updater's messages).
+// One object per client. Calls may come from any thread, one at a time or
+// not (the bus connection is thread-safe and the object's own state is
+// guarded); the thread the object lives in delivers the updater's messages,
+// so it must run an event loop.
 
 #ifndef QUARRY_UPDATER_CLIENT_UPDATER_CLIENT_H_
 #define QUARRY_UPDATER_CLIENT_UPDATER_CLIENT_H_
@@ -20,6 +23,7 @@
 #include <QString>
 #include <QVariant>
 #include <chrono>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -64,7 +68,10 @@ class CUpdaterClient : public QObject {
   // Drops this client's hold on the updater (see automation_names.h).
   bool Release();
 
-  const QString& LastError() const { return error_; }
+  QString LastError() const;
+  // The bus's name for the last failure ("org.freedesktop.DBus.Error.
+  // ServiceUnknown", ...); empty when it had none.
+  QString LastErrorName() const;
 
  private slots:
   void OnWindowMessage(qulonglong window, uint message, qulonglong wparam,
@@ -75,11 +82,17 @@ class CUpdaterClient : public QObject {
                                std::chrono::milliseconds timeout = std::chrono::seconds(25));
   std::optional<QVariant> GetProperty(const char* name);
   bool SetProperty(const char* name, const QVariant& value);
+  // Clears the error and remembers which updater answered.
+  void NoteAnswerFrom(const QDBusMessage& reply);
+  void Fail(const QString& name, const QString& message);
 
   QDBusConnection bus_;
+  mutable std::mutex mu_;  // guards what follows
   QString error_;
+  QString error_name_;
   bool listening_ = false;
   platform::WindowHandle parent_ = platform::kNoWindow;
+  QString updater_;  // unique bus name of the updater that last answered
 };
 
 }  // namespace quarry
