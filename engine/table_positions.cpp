@@ -39,7 +39,44 @@ int32_t MarkAt(const std::string& twin, size_t at) {
   return position > INT32_MAX ? -1 : static_cast<int32_t>(position);
 }
 
+// How much of a table's HTML is read for its key: plenty for the first
+// rows of any ordinary table.
+constexpr size_t kKeySourceBytes = 64 * 1024;
+
+bool IsAsciiLetterOrDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
 }  // namespace
+
+TableTextKey TableKey(std::string_view source_html) {
+  TableTextKey key;
+  const bool cut = source_html.size() > kKeySourceBytes;
+  std::string data;
+  ParseTable(source_html.substr(0, kKeySourceBytes), &data, nullptr, false, true, false);
+  for (size_t i = 0; i < data.size(); ++i) {
+    const char c = data[i];
+    if (c == '&') {
+      // A reference the scanner leaves as it is, a browser decodes to
+      // something else: its name's letters are not the table's.
+      size_t end = i + 1;
+      while (end < data.size() && end - i <= 32 && (IsAsciiLetterOrDigit(data[end]) || data[end] == '#')) {
+        ++end;
+      }
+      if (end < data.size() && end > i + 1 && data[end] == ';') i = end;
+      continue;
+    }
+    if (!IsAsciiLetterOrDigit(c)) continue;
+    if (key.key.size() == kTableKeyLength) {
+      key.complete = false;
+      return key;
+    }
+    key.key += c;
+  }
+  // A cut table may have more after the rows that were read.
+  key.complete = !cut;
+  return key;
+}
 
 void NoteTablePositions(std::string_view page, TableList& tables) {
   for (ExtractedTable& table : tables) table.page_position = -1;

@@ -8,6 +8,8 @@
 #ifndef QUARRY_ENGINE_TABLE_POSITIONS_H_
 #define QUARRY_ENGINE_TABLE_POSITIONS_H_
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "engine/extracted_table.h"
@@ -24,6 +26,24 @@ namespace quarry {
 //
 // Linear in the page; the working memory is about two copies of the page.
 void NoteTablePositions(std::string_view page, TableList& tables);
+
+// What a table's text starts with, for telling its element among a page's
+// tables: the ASCII letters and digits of its cells (as ParseTable reads
+// `source_html`), in order, at most kTableKeyLength of them. Everything
+// else (blanks, punctuation, other scripts, and references such as
+// "&hellip;" that the scanner leaves undecoded) is left out: that is where a
+// browser and the scanner differ.
+// `complete` tells whether the key holds all of the table's letters and
+// digits. Only the start of a very long table is read: the cost is bounded
+// whatever the table's size.
+inline constexpr size_t kTableKeyLength = 200;
+struct TableTextKey {
+  std::string key;
+  bool complete = true;
+
+  bool operator==(const TableTextKey&) const = default;
+};
+TableTextKey TableKey(std::string_view source_html);
 
 }  // namespace quarry
 

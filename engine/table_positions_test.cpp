@@ -146,5 +146,36 @@ TEST(TablePositionsTest, TagsSpeltAcrossALiftedTableNeverNameAnotherTag) {
   }
 }
 
+TEST(TablePositionsTest, KeysHoldTheLettersAndDigitsOfTheCells) {
+  struct Case {
+    const char* name;
+    std::string html;
+    TableTextKey key;
+  };
+  std::string long_table = "<table>";
+  for (int i = 0; i < 100; ++i) long_table += "<tr><td>r" + std::to_string(i) + "</td></tr>";
+  long_table += "</table>";
+  std::string huge = "<table><tr><td>first</td></tr>" + std::string(70000, ' ') +
+                     "<tr><td>last</td></tr></table>";
+  std::string key_of_long;
+  for (int i = 0; i < 100 && key_of_long.size() < kTableKeyLength; ++i) {
+    key_of_long += "r" + std::to_string(i);
+  }
+  key_of_long.resize(kTableKeyLength);
+  const std::vector<Case> cases = {
+      {"cells in order, punctuation and blanks left out",
+       "<table><tr><th>Name</th><th>Born, place</th></tr><tr><td>Ada L.</td><td>1815</td>"
+       "</tr></table>",
+       {"NameBornplaceAdaL1815", true}},
+      {"references decoded or left out, caption and text outside cells left out",
+       "<table><caption>Cap</caption><tr>x<td>a&#65;b&amp;C &hellip; &#x263A;&lt;d</td></tr></table>",
+       {"abCd", true}},
+      {"no letters at all", "<table><tr><td>--</td></tr></table>", {"", true}},
+      {"long tables give their first letters", long_table, {key_of_long, false}},
+      {"only the start of a huge table is read", huge, {"first", false}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TableKey(c.html), c.key) << c.name;
+}
+
 }  // namespace
 }  // namespace quarry
