@@ -50,8 +50,15 @@ constexpr char kPage[] =
 class TableResultsTest : public ::testing::Test {
  protected:
   TableResultsTest()
-      : owner_([this](uint32_t message, uintptr_t wparam, intptr_t) {
-          owner_heard_.emplace_back(message, wparam);
+      : owner_([this](uint32_t message, uintptr_t wparam, intptr_t lparam) {
+          // Requests to mark a table in the page are kept apart, as they
+          // read then: the record is the view's and changes with the next.
+          if (message == platform::WM_SHOW_TABLE_IN_PAGE) {
+            in_page_heard_.push_back(*reinterpret_cast<const TableInPage*>(wparam));
+            in_page_show_.push_back(lparam != 0);
+          } else {
+            owner_heard_.emplace_back(message, wparam);
+          }
           return intptr_t{0};
         }) {
     settings_.SetOwnerWindow(owner_.Handle());
@@ -119,6 +126,8 @@ class TableResultsTest : public ::testing::Test {
   CAppSettings settings_;
   platform::MessageWindow owner_;
   std::vector<std::pair<uint32_t, uintptr_t>> owner_heard_;
+  std::vector<TableInPage> in_page_heard_;
+  std::vector<bool> in_page_show_;
   std::unique_ptr<CViewTableResults> view_;
   QStringList errors_;
   std::vector<std::string> opened_;
