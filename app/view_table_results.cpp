@@ -57,8 +57,8 @@ constexpr QRect kTableListUnits(0, 0, 105, 219);
 constexpr QRect kGridUnits(105, 0, 264, 198);
 constexpr QRect kExportUnits(310, 202, 52, 14);
 constexpr QRect kHeaderUnits(112, 205, 54, 10);
-constexpr QRect kSpansUnits(170, 205, 80, 10);
-constexpr QRect kShowInPageUnits(254, 202, 52, 14);
+constexpr QRect kSpansUnits(168, 205, 88, 10);
+constexpr QRect kShowInPageUnits(258, 202, 48, 14);
 constexpr int kTemplateWidth = 369;
 constexpr int kTemplateHeight = 219;
 
