@@ -70,6 +70,7 @@ struct CAppSettings::Values {
   std::string smtp_user_name;
   std::string smtp_password;  // plain text
   uint32_t email_format = 0;
+  uint32_t parse_page_as_shown = 0;
 };
 
 namespace {
@@ -113,6 +114,7 @@ constexpr DwordSetting kDwordSettings[] = {
     {kSettingsKey, "eMailingCellPhone", &Values::emailing_cell_phone},
     {kSettingsKey, "SMTPRequiresAuth", &Values::smtp_requires_auth},
     {kSettingsKey, "EmailFormat", &Values::email_format},
+    {kSettingsKey, "ParsePageAsShown", &Values::parse_page_as_shown},
 };
 
 // Every text value but the password, which is stored scrambled.
@@ -251,6 +253,9 @@ uint32_t CAppSettings::GetSMTPRequiresAuth() const {
 std::string CAppSettings::GetSMTPUserName() const { return GetText(&Values::smtp_user_name); }
 std::string CAppSettings::GetSMTPPassword() const { return GetText(&Values::smtp_password); }
 uint32_t CAppSettings::GetEmailFormat() const { return GetDword(&Values::email_format); }
+uint32_t CAppSettings::GetParsePageAsShown() const {
+  return GetDword(&Values::parse_page_as_shown);
+}
 uint32_t CAppSettings::GetLastUpdateCheck() const { return GetDword(&Values::last_update_check); }
 uint32_t CAppSettings::GetGradientStart2() const { return GetDword(&Values::gradient_start2); }
 uint32_t CAppSettings::GetGradientEnd2() const { return GetDword(&Values::gradient_end2); }
@@ -269,6 +274,9 @@ void CAppSettings::SetFavoritesFillMode(uint32_t mode) {
 }
 void CAppSettings::SetSortFavorites(uint32_t value) {
   SetDword(kSettingsKey, "SortFavorites", &Values::sort_favorites, value);
+}
+void CAppSettings::SetParsePageAsShown(uint32_t value) {
+  SetDword(kSettingsKey, "ParsePageAsShown", &Values::parse_page_as_shown, value);
 }
 void CAppSettings::SetUseTrayIcon(uint32_t value) {
   SetDword(kSettingsKey, "UseTrayIcon", &Values::use_tray_icon, value);

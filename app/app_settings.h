@@ -126,6 +126,9 @@ class CAppSettings {
   std::string GetSMTPUserName() const;     // default ""
   std::string GetSMTPPassword() const;     // plain text; default ""
   uint32_t GetEmailFormat() const;         // default 0
+  // What Parse reads: 0 the address downloaded afresh, 1 the page as the
+  // browser shows it (after its scripts, with the user's session).
+  uint32_t GetParsePageAsShown() const;    // default 0
 
   // "SoftwareUpdate" section: the time of the last completed update
   // check, low 32 bits of the time in seconds; 0 when never checked.
@@ -147,6 +150,7 @@ class CAppSettings {
   void SetFavoritesFillMode(uint32_t mode);
   void SetSortFavorites(uint32_t value);
   void SetUseTrayIcon(uint32_t value);
+  void SetParsePageAsShown(uint32_t value);
   void SetUseProxy(uint32_t value);
   void SetProxyPort(uint32_t port);
   void SetProxyServer(std::string_view server);

@@ -8,6 +8,9 @@
 #include <QChildEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <memory>
+#include <QTimer>
+#include <QWebEngineScript>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 
@@ -53,6 +56,41 @@ void CExplorer::OnAuthentication(const QUrl& url, QAuthenticator* authenticator,
 
 void CExplorer::Navigate(const QString& address) {
   load(QUrl::fromUserInput(address));
+}
+
+void CExplorer::ReadShownPage(int time_limit_ms, ShownPageReader done) {
+  // Whichever comes first, the document or the time limit, answers.
+  auto answered = std::make_shared<bool>(false);
+  auto* limit = new QTimer(this);
+  limit->setSingleShot(true);
+  connect(limit, &QTimer::timeout, this, [limit, answered, done, time_limit_ms] {
+    limit->deleteLater();
+    if (*answered) return;
+    *answered = true;
+    done(false, QString(),
+         QStringLiteral("The browser did not hand over the page within %1 seconds")
+             .arg(time_limit_ms / 1000.0));
+  });
+  limit->start(time_limit_ms);
+  page()->toHtml([self = QPointer<CExplorer>(this), limit, answered, done](const QString& html) {
+    if (!self || *answered) return;
+    *answered = true;
+    limit->stop();
+    limit->deleteLater();
+    done(true, html, QString());
+  });
+}
+
+void CExplorer::MarkTable(int position, const TableTextKey& key,
+                          std::function<void(const MarkResult&)> done) {
+  page()->runJavaScript(MarkTableScript(position, key), QWebEngineScript::ApplicationWorld,
+                        [self = QPointer<CExplorer>(this), done](const QVariant& result) {
+                          if (self && done) done(ReadMarkResult(result));
+                        });
+}
+
+void CExplorer::ClearTableMark() {
+  page()->runJavaScript(ClearMarkScript(), QWebEngineScript::ApplicationWorld);
 }
 
 QString CExplorer::LocationURL() const {

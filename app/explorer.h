@@ -20,6 +20,8 @@
 #include <functional>
 #include <QWebEngineView>
 
+#include "app/page_marker.h"
+
 class QWebEngineLoadingInfo;
 
 namespace quarry {
@@ -58,6 +60,21 @@ class CExplorer : public QWebEngineView {
   void SetCredentialsProvider(CredentialsProvider provider) {
     credentials_ = std::move(provider);
   }
+
+  // Reads the page shown as its scripts have left it: the serialised
+  // document, with whatever the user's session brought in. `done` is called
+  // once on this thread, with the text or a reason, at the latest after
+  // `time_limit_ms`; not at all when this object is gone by then.
+  using ShownPageReader = std::function<void(bool ok, const QString& html, const QString& reason)>;
+  void ReadShownPage(int time_limit_ms, ShownPageReader done);
+
+  // Marks a table in the page shown (see page_marker.h), replacing any
+  // earlier mark; `done` (may be empty) gets what was found, on this
+  // thread, unless this object is gone by then.
+  void MarkTable(int position, const TableTextKey& key,
+                 std::function<void(const MarkResult&)> done);
+  // Takes the mark off again.
+  void ClearTableMark();
 
   // While set, right-button presses and double-clicks (either button) are
   // swallowed before they reach the page. Off by default.

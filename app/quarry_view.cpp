@@ -32,6 +32,7 @@ namespace {
 using platform::WM_FAVORITES_LOADED;
 using platform::WM_PARSE_DONE;
 using platform::WM_PARSE_PAGE;
+using platform::WM_SHOW_TABLE_IN_PAGE;
 using platform::WM_STARTUP_DONE;
 using platform::WM_TIMER;
 using platform::WM_UPDATER_MAY_CLOSE;
@@ -440,6 +441,10 @@ intptr_t CQuarryView::WindowProc(uint32_t message, uintptr_t wparam,
       return 0;
     case WM_PARSE_DONE:
       settings_->Broadcast(message, wparam, lparam, true);
+      return 0;
+    case WM_SHOW_TABLE_IN_PAGE:
+      settings_->Broadcast(message, wparam, lparam, true);
+      if (lparam != 0) ShowSubView(SubView::kWebBrowser);
       return 0;
     case WM_STARTUP_DONE:
       settings_->Broadcast(message, wparam, lparam, true);

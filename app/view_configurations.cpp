@@ -66,7 +66,7 @@ DialogTemplate CViewConfigurations::Template() {
       369,
       219,
       {
-          {V::kIdGroup, Kind::kGroupBox, QRect(5, 4, 268, 142), QString(),
+          {V::kIdGroup, Kind::kGroupBox, QRect(5, 4, 268, 162), QString(),
            QStringLiteral("Settings")},
           {V::kIdModeLabel, Kind::kLabel, QRect(19, 22, 92, 8),
            QStringLiteral("Favorites Display Mode")},
@@ -79,25 +79,29 @@ DialogTemplate CViewConfigurations::Template() {
            QStringLiteral("Automatically Check for Updates Every")},
           {V::kIdDaysLabel, Kind::kLabel, QRect(216, 81, 21, 8),
            QStringLiteral("Days")},
-          {V::kIdRuleLeft, Kind::kLabel, QRect(13, 108, 12, 6), QString(),
+          {V::kIdParseReadsLabel, Kind::kLabel, QRect(19, 101, 46, 8),
+           QStringLiteral("Parse reads:")},
+          {V::kIdParseReads, Kind::kComboBox, QRect(67, 98, 170, 40), QString(),
+           QStringLiteral("Parse reads")},
+          {V::kIdRuleLeft, Kind::kLabel, QRect(13, 128, 12, 6), QString(),
            QStringLiteral("Proxy section rule")},
-          {V::kIdRuleRight, Kind::kLabel, QRect(132, 109, 131, 6), QString(),
+          {V::kIdRuleRight, Kind::kLabel, QRect(132, 129, 131, 6), QString(),
            QStringLiteral("Proxy section rule")},
-          {V::kIdProxy, Kind::kCheckBox, QRect(28, 103, 103, 10),
+          {V::kIdProxy, Kind::kCheckBox, QRect(28, 123, 103, 10),
            QStringLiteral("Use Proxy Server (LAN)")},
-          {V::kIdAddressLabel, Kind::kLabel, QRect(26, 122, 34, 8),
+          {V::kIdAddressLabel, Kind::kLabel, QRect(26, 142, 34, 8),
            QStringLiteral("Address:")},
-          {V::kIdAddress, Kind::kEdit, QRect(61, 120, 118, 12), QString(),
+          {V::kIdAddress, Kind::kEdit, QRect(61, 140, 118, 12), QString(),
            QStringLiteral("Proxy server address")},
-          {V::kIdPortLabel, Kind::kLabel, QRect(188, 122, 20, 8),
+          {V::kIdPortLabel, Kind::kLabel, QRect(188, 142, 20, 8),
            QStringLiteral("Port:")},
-          {V::kIdPort, Kind::kEdit, QRect(209, 120, 35, 12), QString(),
+          {V::kIdPort, Kind::kEdit, QRect(209, 140, 35, 12), QString(),
            QStringLiteral("Proxy server port")},
-          {V::kIdDefault, Kind::kPushButton, QRect(108, 152, 50, 14),
+          {V::kIdDefault, Kind::kPushButton, QRect(108, 172, 50, 14),
            QStringLiteral("Default")},
-          {V::kIdCancel, Kind::kPushButton, QRect(164, 152, 50, 14),
+          {V::kIdCancel, Kind::kPushButton, QRect(164, 172, 50, 14),
            QStringLiteral("Cancel")},
-          {V::kIdApply, Kind::kPushButton, QRect(220, 152, 50, 14),
+          {V::kIdApply, Kind::kPushButton, QRect(220, 172, 50, 14),
            QStringLiteral("Apply")},
       }};
 }
@@ -118,6 +122,8 @@ CViewConfigurations::CViewConfigurations()
   cancel_ = CKsButtonCtrl::FromTemplate(this, kIdCancel);
   apply_ = CKsButtonCtrl::FromTemplate(this, kIdApply);
   display_mode_ = ControlAs<QComboBox>(kIdDisplayMode);
+  parse_reads_label_ = CKsStaticCtrl::FromTemplate(this, kIdParseReadsLabel);
+  parse_reads_ = ControlAs<QComboBox>(kIdParseReads);
   address_ = ControlAs<QLineEdit>(kIdAddress);
   port_ = ControlAs<QLineEdit>(kIdPort);
 
@@ -136,6 +142,10 @@ CViewConfigurations::CViewConfigurations()
   display_mode_->clear();
   display_mode_->addItems(
       {QStringLiteral("Menu"), QStringLiteral("Tree"), QStringLiteral("Both")});
+
+  parse_reads_->clear();
+  parse_reads_->addItems({QStringLiteral("the address again (as downloaded)"),
+                          QStringLiteral("the page as shown")});
 
   // Digits only: the port is a decimal number.
   port_->setValidator(new QRegularExpressionValidator(
@@ -168,6 +178,10 @@ CViewConfigurations::CViewConfigurations()
   days_label_->SetToolTip(QStringLiteral(
       "Days between update checks, from 5 to 30"));
   interval_->setToolTip(days_label_->GetToolTip());
+  parse_reads_label_->SetToolTip(QStringLiteral(
+      "What Parse reads: the page downloaded afresh from its address, or the page as "
+      "the browser shows it, after its scripts ran and with your sign-in"));
+  parse_reads_->setToolTip(parse_reads_label_->GetToolTip());
   proxy_->SetToolTip(QStringLiteral(
       "Reach web pages through a proxy server on your local network"));
   address_label_->SetToolTip(QStringLiteral(
@@ -191,6 +205,7 @@ CViewConfigurations::CViewConfigurations()
   // activated and textEdited come from the user only, so loading the
   // controls never marks them changed.
   connect(display_mode_, &QComboBox::activated, this, [this] { SetChanged(true); });
+  connect(parse_reads_, &QComboBox::activated, this, [this] { SetChanged(true); });
   connect(address_, &QLineEdit::textEdited, this, [this] {
     if (IsInitialised()) SetChanged(true);
   });
@@ -267,6 +282,9 @@ bool CViewConfigurations::Apply() {
   // unsigned setting all the same.
   const double days = std::max(0.0, std::round(interval_->GetValue()));
   settings_->SetAutoUpdateInterval(static_cast<uint32_t>(days));
+  if (parse_reads_->currentIndex() >= 0) {
+    settings_->SetParsePageAsShown(parse_reads_->currentIndex() == 1 ? 1 : 0);
+  }
   settings_->SetUseProxy(proxy_->GetValue() != 0 ? 1 : 0);
   settings_->SetProxyPort(static_cast<uint32_t>(port));
   settings_->SetProxyServer(address_->text().toStdString());
@@ -302,6 +320,7 @@ void CViewConfigurations::LoadControls() {
   display_mode_->setCurrentIndex(
       mode < static_cast<uint32_t>(display_mode_->count()) ? static_cast<int>(mode) : -1);
   interval_->SetValue(settings_->GetAutoUpdateInterval());
+  parse_reads_->setCurrentIndex(settings_->GetParsePageAsShown() != 0 ? 1 : 0);
   SetChanged(false);
 }
 

@@ -1,6 +1,6 @@
 // The Configurations view: the sub-view in which the user edits the
 // settings the program exposes (how favourites are shown, update checks,
-// hiding in the notification area, the proxy server). The controls hold a
+// hiding in the notification area, what Parse reads, the proxy server). The controls hold a
 // working copy; Apply validates it and writes it through the settings'
 // setters, Cancel reloads the controls from the settings, Default puts
 // default values into some of the controls without writing anything.
@@ -42,6 +42,8 @@ class CViewConfigurations : public CSubViewPage {
   static constexpr int kIdInterval = 1037;      // the spin's edit
   static constexpr int kIdIntervalSpin = 1038;  // its up-down part
   static constexpr int kIdDaysLabel = 6180;
+  static constexpr int kIdParseReadsLabel = 6190;
+  static constexpr int kIdParseReads = 1045;
   static constexpr int kIdRuleLeft = 6207;
   static constexpr int kIdRuleRight = 6208;
   static constexpr int kIdProxy = 1043;
@@ -120,6 +122,8 @@ class CViewConfigurations : public CSubViewPage {
   CKsStaticCtrl* address_label_ = nullptr;
   CKsStaticCtrl* port_label_ = nullptr;
   QComboBox* display_mode_ = nullptr;
+  CKsStaticCtrl* parse_reads_label_ = nullptr;
+  QComboBox* parse_reads_ = nullptr;  // 0 the download, 1 the page as shown
   CKsCheckCtrl* sort_ = nullptr;
   CKsCheckCtrl* hide_ = nullptr;
   CKsCheckCtrl* update_ = nullptr;

@@ -400,5 +400,35 @@ TEST_F(ConfigurationsWithModulesTest, TheModulesControlsWorkAsTheStandardOnes) {
   EXPECT_EQ(Stored(kOnlineKey, "UseProxy"), 0u);
 }
 
+TEST_F(ConfigurationsTest, ParseReadsIsStoredOnApplyAndKeptOnCancel) {
+  V& view = Open();
+  QComboBox* reads = Ctl<QComboBox>(V::kIdParseReads);
+  ASSERT_NE(reads, nullptr);
+  EXPECT_EQ(reads->currentText(), QStringLiteral("the address again (as downloaded)"));
+  EXPECT_FALSE(reads->toolTip().isEmpty());
+
+  // Chosen and cancelled: nothing stored, the control back as it was.
+  QTest::keyClick(reads, Qt::Key_Down);
+  EXPECT_EQ(reads->currentText(), QStringLiteral("the page as shown"));
+  EXPECT_TRUE(view.IsChanged());
+  view.Cancel();
+  EXPECT_EQ(reads->currentIndex(), 0);
+  EXPECT_EQ(Stored("Software\\Zandor Tech\\Quarry\\Settings", "ParsePageAsShown"), 0xDEADBEEFu);
+
+  QTest::keyClick(reads, Qt::Key_Down);
+  ASSERT_TRUE(view.Apply());
+  EXPECT_EQ(Stored("Software\\Zandor Tech\\Quarry\\Settings", "ParsePageAsShown"), 1u);
+  EXPECT_EQ(settings_.GetParsePageAsShown(), 1u);
+
+  // Any non-zero stored value reads as "the page as shown".
+  store_.SetDword("Software\\Zandor Tech\\Quarry\\Settings", "ParsePageAsShown", 7);
+  settings_.Load();
+  view.Cancel();
+  EXPECT_EQ(reads->currentIndex(), 1);
+  QTest::keyClick(reads, Qt::Key_Up);
+  ASSERT_TRUE(view.Apply());
+  EXPECT_EQ(Stored("Software\\Zandor Tech\\Quarry\\Settings", "ParsePageAsShown"), 0u);
+}
+
 }  // namespace
 }  // namespace quarry

@@ -31,8 +31,11 @@
 #include "engine/delimited_export.h"
 #include "engine/export_grid.h"
 #include "engine/grid_commands.h"
+#include "engine/merged_cells.h"
 #include "engine/page_parser.h"
 #include "engine/table_grid.h"
+#include "engine/table_positions.h"
+#include "engine/table_scanner.h"
 #include "framework/byte_text.h"
 #include "framework/command_ids.h"
 #include "framework/edit_label_dlg.h"
@@ -40,6 +43,7 @@
 #include "framework/msgbox/app_message_box.h"
 #include "platform/window_message_ids.h"
 #include "web/web_address.h"
+#include "web/web_settings.h"
 
 namespace quarry {
 
@@ -54,6 +58,8 @@ constexpr QRect kTableListUnits(0, 0, 105, 219);
 constexpr QRect kGridUnits(105, 0, 264, 198);
 constexpr QRect kExportUnits(310, 202, 52, 14);
 constexpr QRect kHeaderUnits(112, 205, 54, 10);
+constexpr QRect kSpansUnits(168, 205, 88, 10);
+constexpr QRect kShowInPageUnits(258, 202, 48, 14);
 constexpr int kTemplateWidth = 369;
 constexpr int kTemplateHeight = 219;
 
@@ -68,6 +74,10 @@ DialogTemplate ResultsTemplate() {
            kExportUnits, QStringLiteral("Export")},
           {CViewTableResults::kIdHasHeader, DialogItemKind::kCheckBox,
            kHeaderUnits, QStringLiteral("Has Header")},
+          {CViewTableResults::kIdExpandSpans, DialogItemKind::kCheckBox,
+           kSpansUnits, QStringLiteral("Expand merged cells")},
+          {CViewTableResults::kIdShowInPage, DialogItemKind::kPushButton,
+           kShowInPageUnits, QStringLiteral("Show in Page")},
       }};
 }
 
@@ -94,31 +104,65 @@ void OpenExportedFile(const std::string& path) {
 
 // ---- Free helpers ----
 
-ParseOutcome ParsePage(const std::string& url, const PageFetchOptions& options) {
+namespace {
+
+// The tables of a page's bytes, read the same way whichever road brought
+// them: named, each with its place in the page, spans laid out when asked.
+ParseOutcome ReadTables(const std::string& bytes, const std::atomic<bool>* cancel,
+                        bool expand_merged_cells) {
   ParseOutcome outcome;
-  PageFetch page = FetchPage(url, options);
-  outcome.limit = page.limit;
-  if (!page.ok) {
-    outcome.cancelled = page.cancelled;
-    outcome.error = std::move(page.reason);
-    return outcome;
-  }
-  outcome.ok = true;
-  outcome.truncated = page.truncated;
+  const auto stopped = [&] { return cancel != nullptr && cancel->load(); };
   PageTextNotes notes;
-  outcome.tables = ParsePageText(page.bytes, &notes, options.cancel);
-  if (options.cancel != nullptr && options.cancel->load()) {
+  outcome.tables = ParsePageText(bytes, &notes, cancel);
+  if (!stopped()) NoteTablePositions(bytes, outcome.tables);
+  if (!stopped() && expand_merged_cells) {
+    outcome.too_large_to_expand = ExpandMergedCells(outcome.tables, cancel).too_large;
+  }
+  if (stopped()) {
     outcome = ParseOutcome();
     outcome.cancelled = true;
     outcome.error = "Stopped";
     return outcome;
   }
+  outcome.ok = true;
   outcome.note = ZeroByteWarning(notes);
   NameUnnamedTables(outcome.tables);
   outcome.summaries.reserve(outcome.tables.size());
   for (const ExtractedTable& table : outcome.tables) {
     outcome.summaries.push_back(SummarizeTable(table.data));
   }
+  return outcome;
+}
+
+}  // namespace
+
+ParseOutcome ParsePage(const std::string& url, const PageFetchOptions& options,
+                       bool expand_merged_cells) {
+  PageFetch page = FetchPage(url, options);
+  if (!page.ok) {
+    ParseOutcome outcome;
+    outcome.limit = page.limit;
+    outcome.cancelled = page.cancelled;
+    outcome.error = std::move(page.reason);
+    return outcome;
+  }
+  ParseOutcome outcome = ReadTables(page.bytes, options.cancel, expand_merged_cells);
+  outcome.limit = page.limit;
+  outcome.truncated = outcome.ok && page.truncated;
+  return outcome;
+}
+
+ParseOutcome ParseShownPage(const QString& document, const std::atomic<bool>* cancel,
+                            bool expand_merged_cells) {
+  // As much of the page as a download would take.
+  const int64_t limit = MaxPageSize();
+  const QByteArray utf8 = document.toUtf8();
+  const bool truncated = utf8.size() > limit;
+  const std::string bytes(utf8.constData(), static_cast<size_t>(truncated ? limit : utf8.size()));
+  ParseOutcome outcome = ReadTables(bytes, cancel, expand_merged_cells);
+  outcome.as_shown = true;
+  outcome.limit = limit;
+  outcome.truncated = outcome.ok && truncated;
   return outcome;
 }
 
@@ -224,12 +268,29 @@ CViewTableResults::CViewTableResults()
 
   export_button_ = CKsButtonCtrl::FromTemplate(this, kIdExport);
   header_check_ = CKsCheckCtrl::FromTemplate(this, kIdHasHeader);
+  spans_check_ = CKsCheckCtrl::FromTemplate(this, kIdExpandSpans);
+  show_in_page_ = CKsButtonCtrl::FromTemplate(this, kIdShowInPage);
   export_button_->SetEnabled(false);
-  // Tab order: the tables, their details, then the check box and the button.
+  show_in_page_->SetEnabled(false);
+  spans_check_->SetToolTip(QStringLiteral(
+      "Lay out merged cells as the page shows them, repeating a merged cell's text in "
+      "every cell it covers"));
+  show_in_page_->SetToolTip(QStringLiteral(
+      "Click to see the selected table marked in the Web Page (Ctrl+Shift+L)"));
+  // Tab order: the tables, their details, then the check boxes and the
+  // buttons.
   setTabOrder(table_list_, grid_);
   setTabOrder(grid_, header_check_->Widget());
-  setTabOrder(header_check_->Widget(), export_button_->Widget());
+  setTabOrder(header_check_->Widget(), spans_check_->Widget());
+  setTabOrder(spans_check_->Widget(), show_in_page_->Widget());
+  setTabOrder(show_in_page_->Widget(), export_button_->Widget());
   LayOut();
+  auto* show_in_page = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L), this,
+                                     nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+  connect(show_in_page, &QShortcut::activated, this, [this] {
+    const int row = table_list_->GetSelectedRow();
+    ShowInPage(row >= 0 ? row : selected_, true);
+  });
 
   connect(table_list_, &CListCtrlExt::clicked, this,
           [this](int row, int) { ShowTable(row); });
@@ -297,6 +358,8 @@ CViewTableResults::~CViewTableResults() {
   }
   if (export_worker_.joinable()) export_worker_.join();
   if (grid_worker_.joinable()) grid_worker_.join();
+  if (spans_cancel_) *spans_cancel_ = true;
+  if (spans_worker_.joinable()) spans_worker_.join();
 }
 
 QString CViewTableResults::Caption() const {
@@ -309,39 +372,64 @@ std::vector<QWidget*> CViewTableResults::Panes() { return {table_list_, grid_}; 
 
 // ---- The parse ----
 
-void CViewTableResults::OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t) {
+void CViewTableResults::OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
   if (message != platform::WM_PARSE_PAGE || wparam == 0) return;
-  // The sender's string may change once we return: copy it now.
+  // The sender's strings may change once we return: copy them now.
   const auto* address = reinterpret_cast<const std::string*>(wparam);
-  StartParse(QString::fromStdString(*address));
+  if (lparam != 0) {
+    StartParseShown(QString::fromStdString(*address), *reinterpret_cast<const QString*>(lparam));
+  } else {
+    StartParse(QString::fromStdString(*address));
+  }
 }
 
 bool CViewTableResults::StartParse(const QString& url) {
   if (busy_ || url.isEmpty()) return false;
+  const std::string address = url.toStdString();
+  const bool expand = ExpandsMergedCells();
+  // The worker reaches this view only through its window handle, so that
+  // it may outlive the view (see the destructor).
+  const platform::WindowHandle self = Handle();
+  return StartWorker(
+      url, QStringLiteral("Reading %1\u2026").arg(TextFromBytes(DisplayAddress(address))),
+      [this, self, address, expand](const std::atomic<bool>* cancel) {
+        PageFetchOptions options;
+        options.cancel = cancel;
+        options.progress = [this, self](double fraction) {
+          platform::PostCall(self, [this, fraction] {
+            if (busy_ && progress_) progress_->SetFraction(fraction);
+          });
+        };
+        return ParsePage(address, options, expand);
+      });
+}
+
+bool CViewTableResults::StartParseShown(const QString& url, const QString& document) {
+  if (busy_ || url.isEmpty()) return false;
+  const bool expand = ExpandsMergedCells();
+  // A copy that shares the text: converting it is the worker's job.
+  return StartWorker(url, QStringLiteral("Reading the page as shown\u2026"),
+                     [document, expand](const std::atomic<bool>* cancel) {
+                       return ParseShownPage(document, cancel, expand);
+                     });
+}
+
+bool CViewTableResults::StartWorker(const QString& url, const QString& reading,
+                                    std::function<ParseOutcome(const std::atomic<bool>*)> parse) {
   setCursor(Qt::WaitCursor);
   busy_ = true;
   url_ = url;
-  const std::string address = url.toStdString();
   // The bar first: adding it to the status bar must not bring back what
   // the message hides.
   EnsureProgress();
   if (progress_ != nullptr) progress_->Start();
-  ShowStatus(QStringLiteral("Reading %1\u2026").arg(TextFromBytes(DisplayAddress(address))));
+  ShowStatus(reading);
 
   job_ = std::make_shared<ParseJob>();
   if (worker_.joinable()) worker_.join();  // the last one has finished
-  // The worker reaches this view only through its window handle, so that
-  // it may outlive the view (see the destructor).
   const platform::WindowHandle self = Handle();
-  worker_ = std::thread([this, self, address, job = job_] {
-    PageFetchOptions options;
-    options.cancel = &job->cancel;
-    options.progress = [this, self](double fraction) {
-      platform::PostCall(self, [this, fraction] {
-        if (busy_ && progress_) progress_->SetFraction(fraction);
-      });
-    };
-    auto outcome = std::make_shared<ParseOutcome>(ParsePage(address, options));
+  worker_ = std::thread([this, self, parse = std::move(parse), job = job_] {
+    auto outcome = std::make_shared<ParseOutcome>(parse(&job->cancel));
     platform::PostCall(self, [this, outcome] { FinishParse(outcome); });
     job->done = true;
   });
@@ -365,18 +453,37 @@ void CViewTableResults::FinishParse(const std::shared_ptr<ParseOutcome>& outcome
     // Only a page that was read replaces what the list held.
     tables_ = std::move(outcome->tables);
     summaries_ = std::move(outcome->summaries);
+    edited_.assign(tables_.size(), 0);
+    ++list_generation_;
     ++grid_request_;
     selected_ = -1;
+    parsed_url_ = url_;
+    parsed_as_shown_ = outcome->as_shown;
     ForgetPositions();
     ClearGrid();
     export_button_->SetEnabled(false);
+    show_in_page_->SetEnabled(false);
     ListTables();
+    // The mark of a table of the page before goes.
+    table_in_page_ = TableInPage();
+    table_in_page_.clear = true;
+    if (settings_ != nullptr) {
+      settings_->PostToOwner(platform::WM_SHOW_TABLE_IN_PAGE,
+                             reinterpret_cast<uintptr_t>(&table_in_page_), 0);
+    }
+    const QString source = outcome->as_shown ? QStringLiteral("the page as shown")
+                                             : QStringLiteral("the downloaded page");
     if (outcome->truncated) {
-      ShowStatus(QStringLiteral("Only the first %1 of the page were read; "
+      ShowStatus(QStringLiteral("Only the first %1 of %2 were read; "
                                 "later tables may be missing")
-                     .arg(PageSizeText(outcome->limit)));
+                     .arg(PageSizeText(outcome->limit), source));
     } else {
-      ShowStatus(QStringLiteral("%1 table(s) found").arg(tables_.size()));
+      ShowStatus(QStringLiteral("%1 table(s) found in %2").arg(tables_.size()).arg(source));
+    }
+    if (outcome->too_large_to_expand > 0) {
+      ShowStatus(status_text_ +
+                 QStringLiteral("; %1 table(s) too large to expand their merged cells")
+                     .arg(outcome->too_large_to_expand));
     }
     if (!outcome->note.empty()) {
       ShowStatus(status_text_ + QStringLiteral("; ") + QString::fromStdString(outcome->note));
@@ -399,6 +506,7 @@ void CViewTableResults::FinishParse(const std::shared_ptr<ParseOutcome>& outcome
 void CViewTableResults::ListTables() {
   NameUnnamedTables(tables_);
   summaries_.resize(tables_.size());
+  edited_.resize(tables_.size(), 0);
   table_list_->DeleteAllItems();
   table_list_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   for (size_t i = 0; i < tables_.size(); ++i) {
@@ -458,14 +566,18 @@ void CViewTableResults::SortTables(int column, Qt::SortOrder order) {
   });
   TableList tables;
   std::vector<TableSummary> summaries;
+  std::vector<char> edited;
   int selected = -1;
   for (size_t i = 0; i < count; ++i) {
     if (static_cast<int>(order_of[i]) == selected_) selected = static_cast<int>(i);
     tables.push_back(std::move(tables_[order_of[i]]));
     summaries.push_back(std::move(summaries_[order_of[i]]));
+    edited.push_back(edited_[order_of[i]]);
   }
   tables_ = std::move(tables);
   summaries_ = std::move(summaries);
+  edited_ = std::move(edited);
+  ++list_generation_;
   ListTables();
   table_list_->horizontalHeader()->setSortIndicator(column, order);
   selected_ = selected;
@@ -532,6 +644,9 @@ void CViewTableResults::ShowTable(int row) {
     return;
   }
   selected_ = row;
+  show_in_page_->SetEnabled(true);
+  // The browser marks it quietly; "Show in Page" goes there.
+  PostTableInPage(false);
   const bool header = header_check_->GetValue() != 0;
   const std::string& data = tables_[row].data;
   if (data.size() < kLayOutOnWorkerBytes) {
@@ -594,6 +709,8 @@ void CViewTableResults::DeleteSelectedTables() {
   if (row < 0 || row >= static_cast<int>(tables_.size())) return;
   DeleteTables(tables_, {row});
   summaries_.erase(summaries_.begin() + row);
+  edited_.erase(edited_.begin() + row);
+  ++list_generation_;
   table_list_->DeleteItem(row);
   if (selected_ == row) {
     ++grid_request_;  // a layout still on its way is for a table now gone
@@ -601,7 +718,14 @@ void CViewTableResults::DeleteSelectedTables() {
     ForgetPositions();
     ClearGrid();
     export_button_->SetEnabled(false);
+    show_in_page_->SetEnabled(false);
     table_list_->SetSelectedRow(-1);
+    table_in_page_ = TableInPage();
+    table_in_page_.clear = true;
+    if (settings_ != nullptr) {
+      settings_->PostToOwner(platform::WM_SHOW_TABLE_IN_PAGE,
+                             reinterpret_cast<uintptr_t>(&table_in_page_), 0);
+    }
   } else if (selected_ > row) {
     --selected_;  // the shown table moved up with the list
   }
@@ -636,6 +760,11 @@ bool CViewTableResults::RunCommand(int id) {
     CopyTable(row >= 0 ? row : selected_);
     return true;
   }
+  if (id == kCmdShowInPage) {
+    const int row = table_list_->GetSelectedRow();
+    ShowInPage(row >= 0 ? row : selected_, true);
+    return true;
+  }
   if (selected_ < 0 || selected_ >= static_cast<int>(tables_.size())) return false;
   std::string& data = tables_[selected_].data;
   bool done = false;
@@ -656,6 +785,8 @@ bool CViewTableResults::RunCommand(int id) {
       return false;
   }
   if (!done) return false;
+  edited_[selected_] = 1;
+  ++list_generation_;
   summaries_[selected_] = SummarizeTable(data);
   ListTable(selected_);
   // The remembered cell named a line that may now be gone or moved.
@@ -689,8 +820,117 @@ void CViewTableResults::ShowContextMenu(CListCtrlExt* list, const QPoint& global
     QAction* copy = menu.addAction(QStringLiteral("Copy Table"));
     copy->setData(kCmdCopyTable);
     copy->setShortcut(QKeySequence::Copy);
+    QAction* show = menu.addAction(QStringLiteral("Show in Page"));
+    show->setData(kCmdShowInPage);
+    show->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
   }
   if (QAction* chosen = menu.exec(global_pos)) RunCommand(chosen->data().toInt());
+}
+
+// ---- Merged cells ----
+
+bool CViewTableResults::ExpandsMergedCells() const { return spans_check_->GetValue() != 0; }
+
+void CViewTableResults::SetExpandMergedCells(bool expand) {
+  if (ExpandsMergedCells() == expand) return;
+  spans_check_->SetValue(expand ? 1 : 0);
+  ApplyMergedCells();
+}
+
+void CViewTableResults::ApplyMergedCells() {
+  const bool expand = ExpandsMergedCells();
+  // A re-reading still running reads what is no longer wanted.
+  if (spans_cancel_) *spans_cancel_ = true;
+  if (spans_worker_.joinable()) spans_worker_.join();  // it stops at its next table
+  std::vector<std::pair<size_t, std::string>> sources;
+  int kept = 0;
+  for (size_t i = 0; i < tables_.size(); ++i) {
+    if (edited_[i]) {
+      ++kept;
+    } else {
+      sources.emplace_back(i, tables_[i].source_html);
+    }
+  }
+  if (sources.empty()) {
+    emit mergedCellsApplied();
+    return;
+  }
+  struct Reread {
+    size_t row;
+    std::string data;
+    TableSummary summary;
+  };
+  auto cancel = std::make_shared<std::atomic<bool>>(false);
+  spans_cancel_ = cancel;
+  const uint64_t generation = list_generation_;
+  spans_worker_ = std::thread([this, expand, kept, generation, cancel,
+                               sources = std::move(sources)] {
+    auto reread = std::make_shared<std::vector<Reread>>();
+    int expanded = 0, too_large = 0;
+    for (const auto& [row, source] : sources) {
+      if (*cancel) return;
+      std::string data;
+      const MergedCells spans = expand ? ExpandMergedCells(source, &data) : MergedCells::kNone;
+      if (spans == MergedCells::kExpanded) {
+        ++expanded;
+      } else {
+        if (spans == MergedCells::kTooLarge) ++too_large;
+        ParseTable(source, &data, nullptr, false, true, false);
+      }
+      reread->push_back({row, data, SummarizeTable(data)});
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, reread, expand, expanded, too_large, kept, generation] {
+          if (generation != list_generation_) {
+            ApplyMergedCells();  // the list changed meanwhile: read it again
+            return;
+          }
+          for (Reread& table : *reread) {
+            tables_[table.row].data = std::move(table.data);
+            summaries_[table.row] = std::move(table.summary);
+            ListTable(static_cast<int>(table.row));
+          }
+          QString text = expand ? QStringLiteral("Merged cells expanded in %1 table(s)").arg(expanded)
+                                : QStringLiteral("Merged cells shown as in the page source");
+          if (too_large > 0) {
+            text += QStringLiteral("; %1 table(s) too large to expand").arg(too_large);
+          }
+          if (kept > 0) {
+            text += QStringLiteral("; %1 edited table(s) kept as they are").arg(kept);
+          }
+          ShowStatus(text);
+          if (selected_ >= 0 && !edited_[selected_]) ShowTable(selected_);
+          emit mergedCellsApplied();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+// ---- The table in the page ----
+
+void CViewTableResults::ShowInPage(int row, bool show) {
+  if (row < 0 || row >= static_cast<int>(tables_.size())) return;
+  if (row != selected_) {
+    table_list_->SetSelectedRow(row);
+    ShowTable(row);  // marks it quietly
+  }
+  if (show) PostTableInPage(true);
+}
+
+void CViewTableResults::PostTableInPage(bool show) {
+  if (settings_ == nullptr || selected_ < 0 || selected_ >= static_cast<int>(tables_.size())) {
+    return;
+  }
+  const ExtractedTable& table = tables_[selected_];
+  table_in_page_ = TableInPage();
+  table_in_page_.address = parsed_url_.toStdString();
+  table_in_page_.parsed_as_shown = parsed_as_shown_;
+  table_in_page_.name = TextFromBytes(TableName(table));
+  table_in_page_.position = table.page_position;
+  table_in_page_.key = TableKey(table.source_html);
+  settings_->PostToOwner(platform::WM_SHOW_TABLE_IN_PAGE,
+                         reinterpret_cast<uintptr_t>(&table_in_page_), show ? 1 : 0);
 }
 
 // ---- Export ----
@@ -777,6 +1017,12 @@ bool CViewTableResults::OnCommand(int id) {
     case kIdHasHeader:
       if (selected_ >= 0) ShowTable(selected_);
       return true;
+    case kIdExpandSpans:
+      ApplyMergedCells();
+      return true;
+    case kIdShowInPage:
+      ShowInPage(selected_, true);
+      return true;
     default:
       return RunCommand(id);
   }
@@ -805,17 +1051,24 @@ void CViewTableResults::LayOut() {
     split_placed_ = true;
   }
   export_button_->MoveWindow(MapDialogRect(kExportUnits).translated(dx, dy));
+  show_in_page_->MoveWindow(MapDialogRect(kShowInPageUnits).translated(dx, dy));
   PlaceBelowGrid();
 }
 
 void CViewTableResults::PlaceBelowGrid() {
-  // The check box stays as far right of the grid's left edge as the
-  // template puts it, wherever that edge is.
-  const QRect units = MapDialogRect(kHeaderUnits);
-  const int offset = units.left() - MapDialogRect(kGridUnits).left();
+  // The check boxes stay as far right of the grid's left edge as the
+  // template puts them, wherever that edge is, but never run into the
+  // buttons on the right nor further left than the template has them.
+  const QRect header = MapDialogRect(kHeaderUnits);
+  const QRect spans = MapDialogRect(kSpansUnits);
   const int dy = height() - MapDialogRect(QRect(0, 0, kTemplateWidth, kTemplateHeight)).height();
-  header_check_->MoveWindow(
-      QRect(QPoint(grid_->mapTo(this, QPoint(0, 0)).x() + offset, units.top() + dy), units.size()));
+  const int wanted = grid_->mapTo(this, QPoint(0, 0)).x() + header.left() -
+                     MapDialogRect(kGridUnits).left();
+  const int gap = header.left() - MapDialogRect(kGridUnits).left();
+  const int room = show_in_page_->GetGeometry().left() - gap - (spans.right() - header.left());
+  const int dx = std::max(0, std::min(wanted, room) - header.left());
+  header_check_->MoveWindow(header.translated(dx, dy));
+  spans_check_->MoveWindow(spans.translated(dx, dy));
 }
 
 }  // namespace quarry

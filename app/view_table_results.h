@@ -1,8 +1,9 @@
 // CViewTableResults: the Table Results sub-view. It owns the list of tables
-// found on the last parsed page, runs the parse (download and scan) on a
-// worker thread when the hub relays WM_PARSE_PAGE, lists the tables, shows
-// the clicked one as a grid, and lets the user rename and delete tables,
-// edit the grid's lines and columns and export the grid to a file.
+// found on the last parsed page, runs the parse (download, or the page as
+// the browser shows it, and scan) on a worker thread when the hub relays
+// WM_PARSE_PAGE, lists the tables, shows the clicked one as a grid, and lets
+// the user rename and delete tables, edit the grid's lines and columns,
+// export the grid to a file and point at the table in the page shown.
 //
 // Texts of tables are the page's bytes; the lists show them through
 // TextFromBytes (UTF-8 when they are, else Latin-1) and keep the bytes, so
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "app/sub_view_pages.h"
+#include "app/table_in_page.h"
 #include "engine/extracted_table.h"
 #include "engine/table_grid.h"
 #include "engine/table_summary.h"
@@ -42,6 +44,8 @@ class CParseProgress;
 // What one parse brought back from its worker.
 struct ParseOutcome {
   bool ok = false;         // the page was read; `tables` holds what it had
+  bool as_shown = false;   // the page was the browser's, not a download
+  int too_large_to_expand = 0;  // tables whose merged cells stayed merged
   bool cancelled = false;  // the user stopped it
   TableList tables;        // named, in page order
   std::vector<TableSummary> summaries;  // one per table, same order
@@ -56,7 +60,15 @@ struct ParseOutcome {
 // stored proxy settings apply) and scans it into named tables. Blocks;
 // meant for a worker thread; touches no window. The options' cancel flag
 // also stops the scan between tables.
-ParseOutcome ParsePage(const std::string& url, const PageFetchOptions& options);
+// With `expand_merged_cells`, spans are laid out (ExpandMergedCells).
+ParseOutcome ParsePage(const std::string& url, const PageFetchOptions& options,
+                       bool expand_merged_cells = false);
+
+// Scans the page as the browser shows it (its serialised document), cut at
+// MaxPageSize bytes of UTF-8 like a download, into named tables. Blocks;
+// meant for a worker thread; touches no window.
+ParseOutcome ParseShownPage(const QString& document, const std::atomic<bool>* cancel,
+                            bool expand_merged_cells = false);
 
 // Orders names as people read them: case ignored, and runs of digits by
 // their value, so "Table 2" comes before "Table 10".
@@ -79,6 +91,8 @@ class CViewTableResults : public CSubViewPage {
   static constexpr int kIdGrid = 1040;
   static constexpr int kIdExport = 1013;
   static constexpr int kIdHasHeader = 1017;
+  static constexpr int kIdExpandSpans = 1018;
+  static constexpr int kIdShowInPage = 1019;
   static constexpr int kMenuTableList = 201;
   static constexpr int kMenuGrid = 202;
   static constexpr int kCmdDeleteTable = 32768;
@@ -87,6 +101,7 @@ class CViewTableResults : public CSubViewPage {
   static constexpr int kCmdShiftLeft = 32773;
   static constexpr int kCmdShiftRight = 32774;
   static constexpr int kCmdCopyTable = 32780;
+  static constexpr int kCmdShowInPage = 32781;
   // The table list's columns.
   static constexpr int kColumnId = 0;
   static constexpr int kColumnSize = 1;
@@ -125,6 +140,11 @@ class CViewTableResults : public CSubViewPage {
   // found) is posted to the hub's owner. Returns false, changing nothing,
   // while a parse runs or for an empty address.
   bool StartParse(const QString& url);
+  // The same for the page as the browser shows it: `document` is its
+  // serialised text, `url` its address.
+  bool StartParseShown(const QString& url, const QString& document);
+  // Whether the last page parsed was the browser's page as shown.
+  bool ParsedAsShown() const { return parsed_as_shown_; }
   // Stops the running parse; it ends with "Stopped" in the status bar.
   void StopParse();
   bool IsBusy() const { return busy_; }
@@ -155,6 +175,20 @@ class CViewTableResults : public CSubViewPage {
   // as people read them ("Table 2" before "Table 10"), sizes by rows then
   // columns, previews by their text. The shown table stays shown.
   void SortTables(int column, Qt::SortOrder order);
+
+  // ---- Merged cells.
+  // "Expand merged cells": lays out colspan and rowspan as a browser does
+  // (ExpandMergedCells) in the tables parsed from now on and, on a worker,
+  // in the tables listed that the grid commands have not changed (those
+  // keep their cells); unticked, reads them plainly again.
+  void SetExpandMergedCells(bool expand);
+  bool ExpandsMergedCells() const;
+
+  // ---- The table in the page.
+  // Asks the Web Browser view to mark table `row` in the page it shows
+  // (WM_SHOW_TABLE_IN_PAGE); with `show`, also to come to the front and
+  // say what it found. Selecting a table marks it quietly.
+  void ShowInPage(int row, bool show);
 
   // ---- Copying, for pasting into a spreadsheet or a document.
   // Puts table `row` (as the grid would show it, "Has Header" included)
@@ -204,6 +238,8 @@ class CViewTableResults : public CSubViewPage {
   CListCtrlExt* Grid() const { return grid_; }
   CKsButtonCtrl* ExportButton() const { return export_button_; }
   CKsCheckCtrl* HeaderCheck() const { return header_check_; }
+  CKsCheckCtrl* ExpandSpansCheck() const { return spans_check_; }
+  CKsButtonCtrl* ShowInPageButton() const { return show_in_page_; }
 
   bool OnCommand(int id) override;
 
@@ -214,13 +250,26 @@ class CViewTableResults : public CSubViewPage {
   void tableShown(int row);
   // An export started by ExportTo has ended.
   void exportFinished(bool written, const QString& path);
+  // The listed tables were read again after "Expand merged cells" changed.
+  void mergedCellsApplied();
 
  protected:
   void OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // What a parse's worker shares with this view: a stop flag, and whether
+  // it has finished. Each parse has its own.
+  struct ParseJob {
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> done{false};
+  };
+
+  bool StartWorker(const QString& url, const QString& reading,
+                   std::function<ParseOutcome(const std::atomic<bool>* cancel)> parse);
   void FinishParse(const std::shared_ptr<ParseOutcome>& outcome);
+  void ApplyMergedCells();
+  void PostTableInPage(bool show);
   void FinishExport(bool written, const QString& path, const QString& reason);
   void ApplyGrid(int row, TableGrid grid);
   void ListTable(int row);
@@ -242,9 +291,23 @@ class CViewTableResults : public CSubViewPage {
   CListCtrlExt* grid_ = nullptr;
   CKsButtonCtrl* export_button_ = nullptr;
   CKsCheckCtrl* header_check_ = nullptr;
+  CKsCheckCtrl* spans_check_ = nullptr;
+  CKsButtonCtrl* show_in_page_ = nullptr;
 
   TableList tables_;
   std::vector<TableSummary> summaries_;  // one per table, same order
+  // One per table, same order: the grid commands changed its cells, so
+  // reading it again from its source would lose that.
+  std::vector<char> edited_;
+  // Counts changes to the list (parse, sort, deletion, edit), so that a
+  // re-reading made on a worker is applied only to the list it read.
+  uint64_t list_generation_ = 0;
+  std::thread spans_worker_;
+  std::shared_ptr<std::atomic<bool>> spans_cancel_;
+  // What WM_SHOW_TABLE_IN_PAGE points at; overwritten by the next one.
+  TableInPage table_in_page_;
+  bool parsed_as_shown_ = false;
+  QString parsed_url_;  // the page the listed tables came from
   int selected_ = -1;
   int shown_header_ = 0;  // 1 when the grid's titles come from line 0
   int line_ = -1;
@@ -253,12 +316,7 @@ class CViewTableResults : public CSubViewPage {
 
   QString url_;
   bool busy_ = false;
-  // The running parse: its worker, and what the worker shares with this
-  // view (a stop flag, and whether it has finished). Each parse has its own.
-  struct ParseJob {
-    std::atomic<bool> cancel{false};
-    std::atomic<bool> done{false};
-  };
+  // The running parse: its worker, and its job (below).
   std::thread worker_;
   std::shared_ptr<ParseJob> job_;
   CParseProgress* progress_ = nullptr;  // owned by the window

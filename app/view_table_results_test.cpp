@@ -18,6 +18,7 @@
 #include "app/app_settings.h"
 #include "app/app_test_support.h"
 #include "app/main_frame.h"
+#include "app/table_in_page.h"
 #include "app/quarry_view.h"
 #include "engine/export_grid.h"
 #include "framework/ks_controls.h"
@@ -50,8 +51,15 @@ constexpr char kPage[] =
 class TableResultsTest : public ::testing::Test {
  protected:
   TableResultsTest()
-      : owner_([this](uint32_t message, uintptr_t wparam, intptr_t) {
-          owner_heard_.emplace_back(message, wparam);
+      : owner_([this](uint32_t message, uintptr_t wparam, intptr_t lparam) {
+          // Requests to mark a table in the page are kept apart, as they
+          // read then: the record is the view's and changes with the next.
+          if (message == platform::WM_SHOW_TABLE_IN_PAGE) {
+            in_page_heard_.push_back(*reinterpret_cast<const TableInPage*>(wparam));
+            in_page_show_.push_back(lparam != 0);
+          } else {
+            owner_heard_.emplace_back(message, wparam);
+          }
           return intptr_t{0};
         }) {
     settings_.SetOwnerWindow(owner_.Handle());
@@ -119,6 +127,8 @@ class TableResultsTest : public ::testing::Test {
   CAppSettings settings_;
   platform::MessageWindow owner_;
   std::vector<std::pair<uint32_t, uintptr_t>> owner_heard_;
+  std::vector<TableInPage> in_page_heard_;
+  std::vector<bool> in_page_show_;
   std::unique_ptr<CViewTableResults> view_;
   QStringList errors_;
   std::vector<std::string> opened_;
@@ -623,6 +633,136 @@ TEST(TableResultsHelpers, NamesSortAsPeopleReadThem) {
                         Case{"a", "a1", true}, Case{"a1", "a1", false}, Case{"b", "A", false}}) {
     EXPECT_EQ(NaturalLess(c.a, c.b), c.less) << c.a << " < " << c.b;
   }
+}
+
+TEST_F(TableResultsTest, SelectingATableAsksTheBrowserToMarkIt) {
+  const std::string page =
+      "<table id=outer><tr><td>o<table id=inner><tr><td>in side</td></tr></table></td></tr>"
+      "</table><table id=last><tr><td>L</td></tr></table>";
+  const QString address = PageFile(page);
+  ASSERT_TRUE(Parse(address));
+  ASSERT_EQ(ListedNames(), QStringList({"inner", "outer", "last"}));
+  EXPECT_FALSE(view_->ShowInPageButton()->IsEnabled());
+  ASSERT_TRUE(WaitFor([&] { return !in_page_heard_.empty(); }));
+  EXPECT_TRUE(in_page_heard_.back().clear);  // the marks of the page before go
+  in_page_heard_.clear();
+  in_page_show_.clear();
+
+  // A click marks quietly; the table's own start tag and text key go along.
+  view_->ShowTable(0);
+  EXPECT_TRUE(view_->ShowInPageButton()->IsEnabled());
+  ASSERT_TRUE(WaitFor([&] { return in_page_heard_.size() == 1; }));
+  EXPECT_FALSE(in_page_heard_[0].clear);
+  EXPECT_FALSE(in_page_show_[0]);
+  EXPECT_EQ(in_page_heard_[0].address, address.toStdString());
+  EXPECT_FALSE(in_page_heard_[0].parsed_as_shown);
+  EXPECT_EQ(in_page_heard_[0].name, QStringLiteral("inner"));
+  EXPECT_EQ(in_page_heard_[0].position, 1);
+  EXPECT_EQ(in_page_heard_[0].key, (TableTextKey{"inside", true}));
+
+  // "Show in Page" on another row selects it and asks to be shown.
+  view_->ShowInPage(1, true);
+  ASSERT_TRUE(WaitFor([&] { return in_page_heard_.size() == 3; }));
+  EXPECT_EQ(view_->SelectedTable(), 1);
+  EXPECT_EQ(in_page_heard_[2].position, 0);
+  EXPECT_EQ(in_page_heard_[2].key, (TableTextKey{"o", true}));
+  EXPECT_EQ(in_page_show_, (std::vector<bool>{false, false, true}));
+  // The button and the menu command do the same for the shown table.
+  view_->ShowInPageButton()->Button()->click();
+  EXPECT_TRUE(view_->RunCommand(CViewTableResults::kCmdShowInPage));
+  ASSERT_TRUE(WaitFor([&] { return in_page_heard_.size() == 5; }));
+  EXPECT_EQ(in_page_show_[3], true);
+  EXPECT_EQ(in_page_heard_[4].position, 0);
+
+  // Deleting the shown table takes its mark away.
+  view_->TableListCtrl()->SetSelectedRow(1);
+  view_->DeleteSelectedTables();
+  ASSERT_TRUE(WaitFor([&] { return in_page_heard_.size() == 6; }));
+  EXPECT_TRUE(in_page_heard_[5].clear);
+  EXPECT_FALSE(view_->ShowInPageButton()->IsEnabled());
+  view_->ShowInPage(7, true);  // no such row: nothing asked
+  QTest::qWait(50);
+  EXPECT_EQ(in_page_heard_.size(), 6u);
+}
+
+TEST_F(TableResultsTest, ExpandMergedCellsRereadsTheTablesButNotEditedOnes) {
+  const std::string page =
+      "<table id=merged><tr><td colspan=2>Name</td><td rowspan=2>Age</td></tr>"
+      "<tr><td>First</td><td>Last</td></tr><tr><td>Ada</td><td>L</td><td>36</td></tr></table>"
+      "<table id=edited><tr><td rowspan=2>a</td><td>b</td></tr><tr><td>c</td></tr></table>"
+      "<table id=plain><tr><td>x</td></tr></table>";
+  ASSERT_TRUE(Parse(PageFile(page)));
+  ASSERT_EQ(view_->Tables().size(), 3u);
+  EXPECT_EQ(view_->Tables()[0].data, "Name,Age,\r\nFirst,Last,\r\nAda,L,36\r\n");
+  // An edit to the second table: its line "c" goes.
+  view_->ShowTable(1);
+  ASSERT_TRUE(view_->RememberGridPoint({1, 0, false}));
+  ASSERT_TRUE(view_->RunCommand(CViewTableResults::kCmdRemoveLine));
+  ASSERT_EQ(view_->Tables()[1].data, "a,b\r\n");
+  view_->ShowTable(0);
+
+  bool applied = false;
+  auto connection = QObject::connect(view_.get(), &CViewTableResults::mergedCellsApplied,
+                                     [&] { applied = true; });
+  view_->ExpandSpansCheck()->CheckBox()->click();
+  ASSERT_TRUE(WaitFor([&] { return applied; }));
+  EXPECT_EQ(view_->Tables()[0].data, "Name,Name,Age\r\nFirst,Last,Age\r\nAda,L,36\r\n");
+  EXPECT_EQ(view_->Tables()[1].data, "a,b\r\n");  // edited: kept
+  EXPECT_EQ(view_->Tables()[2].data, "x\r\n");
+  EXPECT_EQ(GridRows(), QStringList({"Name|Name|Age", "First|Last|Age", "Ada|L|36"}));
+  EXPECT_EQ(view_->TableListCtrl()->GetItemText(0, CViewTableResults::kColumnSize),
+            QStringLiteral("3 \u00d7 3"));
+  EXPECT_TRUE(view_->StatusText().contains("expanded in 1 table(s)")) << view_->StatusText().toStdString();
+  EXPECT_TRUE(view_->StatusText().contains("1 edited table(s) kept")) << view_->StatusText().toStdString();
+
+  // A parse while ticked lays the spans out from the start.
+  ASSERT_TRUE(Parse(PageFile(page)));
+  EXPECT_EQ(view_->Tables()[1].data, "a,b\r\na,c\r\n");
+
+  // Unticked, the plain reading comes back.
+  applied = false;
+  view_->SetExpandMergedCells(false);
+  ASSERT_TRUE(WaitFor([&] { return applied; }));
+  QObject::disconnect(connection);
+  EXPECT_EQ(view_->Tables()[0].data, "Name,Age,\r\nFirst,Last,\r\nAda,L,36\r\n");
+  EXPECT_EQ(view_->Tables()[1].data, "a,b\r\nc,\r\n");
+}
+
+TEST_F(TableResultsTest, ThePageAsShownIsParsedAndTheStatusBarSaysSo) {
+  ASSERT_TRUE(Parse(PageFile(kPage)));
+  EXPECT_TRUE(view_->StatusText().contains("in the downloaded page")) << view_->StatusText().toStdString();
+  EXPECT_FALSE(view_->ParsedAsShown());
+
+  // The browser's document: text that is not Latin-1 arrives as UTF-8.
+  const QString document = QStringLiteral(
+      "<html><body><table id=\"built\"><tr><td>\u00e9t\u00e9</td><td>\u2603</td></tr>"
+      "</table></body></html>");
+  bool finished = false;
+  auto connection = QObject::connect(view_.get(), &CViewTableResults::parseFinished,
+                                     [&](bool) { finished = true; });
+  ASSERT_TRUE(view_->StartParseShown(QStringLiteral("http://shown.example/"), document));
+  ASSERT_TRUE(WaitFor([&] { return finished; }, 10000));
+  EXPECT_EQ(ListedNames(), QStringList({"built"}));
+  EXPECT_EQ(view_->Tables()[0].data, "\xC3\xA9t\xC3\xA9,\xE2\x98\x83\r\n");
+  EXPECT_EQ(view_->Tables()[0].page_position, 0);
+  EXPECT_TRUE(view_->ParsedAsShown());
+  EXPECT_EQ(view_->StatusText(), QStringLiteral("1 table(s) found in the page as shown"));
+  ASSERT_TRUE(WaitFor([&] { return owner_heard_.size() >= 2; }));
+  EXPECT_EQ(owner_heard_[1], std::make_pair(platform::WM_PARSE_DONE, uintptr_t{1}));
+
+  // A document larger than a download may be is cut where a download is.
+  auto& store = platform::SettingsStore::User();
+  ASSERT_TRUE(store.SetDword(kQuarrySettingsKey, kMaxPageSizeValue, 100));
+  finished = false;
+  ASSERT_TRUE(view_->StartParseShown(QStringLiteral("http://shown.example/"),
+                                     document + QString(200, QLatin1Char(' ')) + document));
+  const bool done = WaitFor([&] { return finished; }, 10000);
+  store.SetDword(kQuarrySettingsKey, kMaxPageSizeValue, 0);
+  QObject::disconnect(connection);
+  ASSERT_TRUE(done);
+  EXPECT_EQ(view_->Tables().size(), 1u);
+  EXPECT_TRUE(view_->StatusText().startsWith("Only the first")) << view_->StatusText().toStdString();
+  EXPECT_TRUE(view_->StatusText().contains("of the page as shown"));
 }
 
 TEST(TableResultsHelpers, FilterPathAndAddressRules) {

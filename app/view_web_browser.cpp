@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -22,10 +23,12 @@
 #include "app/main_frame.h"
 #include "app/retrieval_prompts.h"
 #include "app/favorites/favorites_builder.h"
+#include "framework/byte_text.h"
 #include "framework/command_ids.h"
 #include "framework/ks_controls.h"
 #include "framework/tree_ctrl_ext.h"
 #include "platform/window_message.h"
+#include "web/web_address.h"
 
 namespace quarry {
 
@@ -38,9 +41,10 @@ constexpr QRect kTreeUnits(0, 0, 114, 191);
 constexpr QRect kBrowserUnits(114, 1, 255, 190);
 constexpr QRect kProgressUnits(0, 191, 369, 7);
 constexpr QRect kLabelUnits(4, 205, 54, 8);
-constexpr QRect kAddressUnits(59, 203, 191, 13);
-constexpr QRect kGoUnits(256, 202, 50, 14);
-constexpr QRect kParseUnits(312, 202, 50, 14);
+constexpr QRect kAddressUnits(59, 203, 127, 13);
+constexpr QRect kGoUnits(190, 202, 44, 14);
+constexpr QRect kParseUnits(238, 202, 44, 14);
+constexpr QRect kParseShownUnits(286, 202, 76, 14);
 
 constexpr int kHttpNotFound = 404;
 
@@ -98,6 +102,8 @@ DialogTemplate CViewWebBrowser::Template() {
            QStringLiteral("Web Address")},
           {kIdGo, DialogItemKind::kPushButton, kGoUnits, QStringLiteral("Go")},
           {kIdParse, DialogItemKind::kPushButton, kParseUnits, QStringLiteral("Parse")},
+          {kIdParseShown, DialogItemKind::kPushButton, kParseShownUnits,
+           QStringLiteral("Parse as shown")},
       }};
 }
 
@@ -130,14 +136,23 @@ CViewWebBrowser::CViewWebBrowser()
   address_box_ = ControlAs<QLineEdit>(kIdAddress);
   go_ = CKsButtonCtrl::FromTemplate(this, kIdGo);
   parse_ = CKsButtonCtrl::FromTemplate(this, kIdParse);
+  parse_shown_ = CKsButtonCtrl::FromTemplate(this, kIdParseShown);
   go_->SetToolTip(QStringLiteral("Click to Go to the Web Address"));
   parse_->SetToolTip(QStringLiteral("Click to Parse the Web Page"));
+  parse_shown_->SetToolTip(QStringLiteral(
+      "Click to Parse the Web Page as shown here, after its scripts ran and with your "
+      "sign-in (Ctrl+Shift+P)"));
   address_label_->SetToolTip(QStringLiteral("The address of the Web Page to show"));
   // Nothing to parse before a page has loaded.
   parse_->SetEnabled(false);
+  parse_shown_->SetEnabled(false);
   // Enter presses the button in focus, as Space does.
   go_->Button()->setAutoDefault(true);
   parse_->Button()->setAutoDefault(true);
+  parse_shown_->Button()->setAutoDefault(true);
+  auto* parse_shown_key = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this,
+                                        nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+  connect(parse_shown_key, &QShortcut::activated, this, &CViewWebBrowser::ParseAsShown);
 
   notice_ = new CBrowserNotice(this);
   connect(notice_, &CBrowserNotice::actionTriggered, this, [this] {
@@ -156,6 +171,7 @@ CViewWebBrowser::CViewWebBrowser()
   setTabOrder(explorer_, address_box_);
   setTabOrder(address_box_, go_->Widget());
   setTabOrder(go_->Widget(), parse_->Widget());
+  setTabOrder(parse_->Widget(), parse_shown_->Widget());
   laid_out_size_ = MapDialogRect(QRect(0, 0, kTemplateWidth, kTemplateHeight)).size();
   resize(laid_out_size_);
 
@@ -165,6 +181,7 @@ CViewWebBrowser::CViewWebBrowser()
   tree_->installEventFilter(this);
   connect(go_, &CKsControlHost::clicked, this, [this](int) { Go(); });
   connect(parse_, &CKsControlHost::clicked, this, [this](int) { Parse(); });
+  connect(parse_shown_, &CKsControlHost::clicked, this, [this](int) { ParseAsShown(); });
 
   // A page behind a password asks over the window, and what the user gives
   // serves the parse of that page too.
@@ -194,10 +211,14 @@ CViewWebBrowser::CViewWebBrowser()
   connect(explorer_, &QWebEngineView::urlChanged, this, [this](const QUrl& url) {
     if (loading_ && !url.isEmpty()) committed_address_ = url.toString();
   });
-  // Whatever a notice said is about the page before.
+  // Whatever a notice said is about the page before; the page being
+  // loaded is not shown until it has loaded.
   connect(explorer_, &QWebEngineView::loadStarted, this, [this] {
     notice_->hide();
+    mark_notice_ = false;
     ClearStatus();
+    page_shown_ = false;
+    SyncParseShown();
   });
   connect(explorer_, &CExplorer::newWindowRequested, this, [this](bool* cancel) {
     const bool shift =
@@ -251,7 +272,9 @@ void CViewWebBrowser::Open(const QString& address, bool any_size) {
   // An empty address would leave Parse disabled with no page to wait for.
   if (address.isEmpty()) return;
   navigation_ok_ = true;
+  page_shown_ = false;
   parse_->SetEnabled(false);
+  SyncParseShown();
   if (usage_feedback_) usage_feedback_();
   current_address_ = address.toStdString();
   notice_->hide();
@@ -287,18 +310,121 @@ void CViewWebBrowser::SetLoadPatience(int ms) { patience_->setInterval(ms); }
 
 void CViewWebBrowser::Parse() {
   if (!parse_->IsEnabled() || current_address_.empty()) return;
+  // Parse reads the page as shown when the user chose so; a page that the
+  // browser does not show is downloaded all the same.
+  if (settings_ != nullptr && settings_->GetParsePageAsShown() != 0 && page_shown_) {
+    ParseAsShown();
+    return;
+  }
   parse_address_ = current_address_;
+  PostParse(nullptr);
+}
+
+bool CViewWebBrowser::PostParse(const QString* shown) {
   if (settings_ == nullptr ||
       !settings_->PostToOwner(platform::WM_PARSE_PAGE,
-                              reinterpret_cast<uintptr_t>(&parse_address_), 0)) {
+                              reinterpret_cast<uintptr_t>(&parse_address_),
+                              reinterpret_cast<intptr_t>(shown))) {
     // Nobody will answer with WM_PARSE_DONE: keep the buttons usable.
-    return;
+    return false;
   }
   parsing_ = true;
   go_->SetEnabled(false);
   parse_->SetEnabled(false);
+  parse_shown_->SetEnabled(false);
   notice_->SetActionEnabled(false);
   emit parseRequested(QString::fromStdString(parse_address_));
+  return true;
+}
+
+void CViewWebBrowser::ParseAsShown() {
+  if (!parse_shown_->IsEnabled() || current_address_.empty()) return;
+  // The buttons stay off while the browser hands the page over.
+  parsing_ = true;
+  go_->SetEnabled(false);
+  parse_->SetEnabled(false);
+  parse_shown_->SetEnabled(false);
+  notice_->SetActionEnabled(false);
+  ShowStatus(QStringLiteral("Reading the page as shown\u2026"));
+  const int read = ++shown_read_;
+  const std::string address = current_address_;
+  explorer_->ReadShownPage(
+      shown_page_time_limit_,
+      [this, read, address](bool ok, const QString& document, const QString& reason) {
+        if (read != shown_read_) return;
+        if (ok) {
+          parse_address_ = address;
+          parse_document_ = document;
+          if (PostParse(&parse_document_)) return;
+          parse_document_.clear();
+        }
+        parsing_ = false;
+        go_->SetEnabled(true);
+        notice_->SetActionEnabled(true);
+        parse_->SetEnabled(navigation_ok_ && !current_address_.empty());
+        SyncParseShown();
+        if (!ok) ShowStatus(reason);
+      });
+}
+
+void CViewWebBrowser::SyncParseShown() {
+  parse_shown_->SetEnabled(parse_->IsEnabled() && page_shown_);
+}
+
+void CViewWebBrowser::ShowTableInPage(const TableInPage& table, bool report) {
+  if (table.clear) {
+    explorer_->ClearTableMark();
+    if (mark_notice_) notice_->hide();
+    mark_notice_ = false;
+    return;
+  }
+  const auto tell = [this](const QString& text) {
+    Explain(text);
+    mark_notice_ = true;
+  };
+  const QString parsed = QString::fromStdString(table.address);
+  if (!page_shown_ || !SamePage(parsed, explorer_->LocationURL())) {
+    // Whatever the browser shows now, it is not that page: a table there
+    // would be the wrong one.
+    explorer_->ClearTableMark();
+    QString said;
+    if (report) {
+      said = page_shown_ || !SamePage(parsed, QString::fromStdString(current_address_))
+                 ? QStringLiteral("The page shown is not the page %1 comes from (%2). Go back "
+                                  "to that page to see the table marked.")
+                       .arg(table.name, TextFromBytes(DisplayAddress(table.address)))
+                 : QStringLiteral("The browser does not show the page %1 comes from, so the "
+                                  "table cannot be marked in it.")
+                       .arg(table.name);
+      tell(said);
+    }
+    emit tableMarkAnswered(false, said);
+    return;
+  }
+  explorer_->MarkTable(
+      table.position, table.key,
+      [this, report, tell, name = table.name, as_shown = table.parsed_as_shown](
+          const MarkResult& result) {
+        QString said;
+        if (result.marked) {
+          if (mark_notice_) notice_->hide();
+          mark_notice_ = false;
+          if (report) {
+            said = QStringLiteral("%1 is marked in the page").arg(name);
+            ShowStatus(said);
+          }
+        } else if (report) {
+          said = QStringLiteral("%1 is not in the page as it is shown now: the page has "
+                                "changed since its tables were read.")
+                     .arg(name);
+          if (!as_shown) {
+            said += QStringLiteral(" They were read from the downloaded page; \"Parse as "
+                                   "shown\" reads the page as the browser shows it.");
+          }
+          tell(said);
+        }
+        emit tableMarkAnswered(result.marked, said);
+      });
 }
 
 // ---- Browser events ----
@@ -318,6 +444,7 @@ void CViewWebBrowser::OfferParse(const QString& address) {
     address_box_->setText(address);
   }
   if (navigation_ok_ && !parsing_) parse_->SetEnabled(true);
+  SyncParseShown();
 }
 
 void CViewWebBrowser::PressPendingParse() {
@@ -332,12 +459,15 @@ QString CViewWebBrowser::LoadingAddress() const {
 
 void CViewWebBrowser::OnDocumentComplete(const QString& location) {
   ClearStatus();  // "still loading" is over
+  // A failed navigation shows the browser's error page, not the page.
+  page_shown_ = navigation_ok_;
   EndNavigation(location.isEmpty() ? explorer_->LocationURL() : location);
 }
 
 void CViewWebBrowser::OnAddressNotShown(const QUrl& url) {
   // Typed or a link in a page: either way it is now the page to parse.
   navigation_ok_ = true;
+  page_shown_ = false;
   Explain(QStringLiteral("The browser cannot show %1:// pages. Parse can still read the "
                          "page's tables.")
               .arg(url.scheme().toLower()));
@@ -348,6 +478,7 @@ void CViewWebBrowser::OnRendererTerminated() {
   // The page was not at fault as far as anyone knows; the parse downloads
   // it afresh and may well read it.
   navigation_ok_ = true;
+  page_shown_ = false;
   const QString shown = loading_ ? LoadingAddress() : explorer_->LocationURL();
   Explain(QStringLiteral("The browser stopped showing this page: its page process ended "
                          "unexpectedly (it may have run out of memory). Parse can still "
@@ -409,14 +540,21 @@ void CViewWebBrowser::OnTreeEnter() {
   }
 }
 
-void CViewWebBrowser::OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t) {
+void CViewWebBrowser::OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) {
   switch (message) {
     case platform::WM_PARSE_DONE:
       parsing_ = false;
+      parse_document_.clear();  // read by now
       go_->SetEnabled(true);
       notice_->SetActionEnabled(true);
       // A page whose navigation failed meanwhile stays unparseable.
       parse_->SetEnabled(navigation_ok_ && !current_address_.empty());
+      SyncParseShown();
+      break;
+    case platform::WM_SHOW_TABLE_IN_PAGE:
+      if (wparam != 0) {
+        ShowTableInPage(*reinterpret_cast<const TableInPage*>(wparam), lparam != 0);
+      }
       break;
     case platform::WM_FAVORITES_LOADED:
       favorites_loaded_ = true;
@@ -479,6 +617,7 @@ void CViewWebBrowser::ApplyGrowth(int dx, int dy) {
   if (dx == 0 && dy == 0) return;
   Move(go_->Widget(), dx, dy);
   Move(parse_->Widget(), dx, dy);
+  Move(parse_shown_->Widget(), dx, dy);
   Move(progress_, 0, dy);
   Move(address_label_->Widget(), 0, dy);
   Move(address_box_, 0, dy);

@@ -1,8 +1,12 @@
 // CViewWebBrowser: the Web Browser sub-view, in which the user finds the
 // page whose tables are wanted. It hosts the embedded browser, an address
-// box with Go and Parse, a progress bar and, on its left, the favourites
-// tree. Parse hands the address of the page shown to the Table Results view
-// through the main view; the results view fetches and parses it itself.
+// box with Go, Parse and "Parse as shown", a progress bar and, on its left,
+// the favourites tree. Parse hands the address of the page shown to the
+// Table Results view through the main view; the results view fetches and
+// parses it itself. "Parse as shown" (and Parse, when the Configurations
+// view says "Parse reads: the page as shown") hands over the page as the
+// browser shows it instead: after its scripts ran, with the user's session.
+// It also marks the table the results view points at (page_marker.h).
 //
 // Because the parse reads the page itself, Parse does not depend on the
 // browser managing to show it. Parse stays usable, and a strip over the
@@ -25,6 +29,7 @@
 #include <string>
 
 #include "app/sub_view_pages.h"
+#include "app/table_in_page.h"
 #include "framework/dialog_template.h"
 
 class QLineEdit;
@@ -62,6 +67,9 @@ class CViewWebBrowser : public CSubViewPage {
   static constexpr int kIdAddress = 1044;
   static constexpr int kIdGo = 1016;
   static constexpr int kIdParse = 1022;
+  static constexpr int kIdParseShown = 1023;
+  // How long the browser may take to hand over the page it shows.
+  static constexpr int kShownPageTimeLimitMs = 15000;
   // Timer 12 ends the window in which pop-ups are allowed after a right
   // click in the browser.
   static constexpr uintptr_t kPopupTimer = 12;
@@ -114,6 +122,20 @@ class CViewWebBrowser : public CSubViewPage {
   // nothing while Parse is disabled.
   void Parse();
 
+  // "Parse as shown": reads the page as the browser shows it (within the
+  // time limit) and posts WM_PARSE_PAGE with it, disabling Go and both
+  // Parse buttons until WM_PARSE_DONE. Does nothing while "Parse as shown"
+  // is disabled: it needs a page that the browser shows and has loaded.
+  void ParseAsShown();
+  // Whether the browser shows the page at the current address, loaded.
+  bool IsPageShown() const { return page_shown_; }
+
+  // Marks the table `table` names in the page shown, or takes the mark
+  // off; with `report`, says in the status bar (and over the page when it
+  // could not) what it found. A page other than the one the table came
+  // from is never marked.
+  void ShowTableInPage(const TableInPage& table, bool report);
+
   // Presses Parse once the page being opened can be parsed: when it has
   // loaded, failed in a way the parse can still read, lost its renderer or
   // outlasted the load patience; at once when no page is loading and Parse
@@ -145,6 +167,7 @@ class CViewWebBrowser : public CSubViewPage {
   // way waits the new patience from now.
   void SetLoadPatience(int ms);
   void SetLargestShownPage(int64_t bytes) { largest_shown_page_ = bytes; }
+  void SetShownPageTimeLimit(int ms) { shown_page_time_limit_ = ms; }
 
   // The step that would send the usage record before a navigation, when
   // the program has one. Empty by default.
@@ -158,6 +181,7 @@ class CViewWebBrowser : public CSubViewPage {
   QLineEdit* AddressBox() const { return address_box_; }
   CKsButtonCtrl* GoButton() const { return go_; }
   CKsButtonCtrl* ParseButton() const { return parse_; }
+  CKsButtonCtrl* ParseShownButton() const { return parse_shown_; }
   CBrowserNotice* Notice() const { return notice_; }
   // The last sentence this view put in the frame's status bar; empty once
   // a new navigation has cleared it.
@@ -168,6 +192,9 @@ class CViewWebBrowser : public CSubViewPage {
   void parseRequested(const QString& address);
   // A page finished loading (after the view updated its controls).
   void pageLoaded(const QString& address);
+  // A table mark was asked for and has been answered: whether it was
+  // marked, and what the view said (empty when it was not to report).
+  void tableMarkAnswered(bool marked, const QString& said);
 
  protected:
   void OnHubMessage(uint32_t message, uintptr_t wparam, intptr_t lparam) override;
@@ -186,6 +213,11 @@ class CViewWebBrowser : public CSubViewPage {
   void OfferParse(const QString& address);
   // Presses Parse when ParseWhenLoaded() asked for it.
   void PressPendingParse();
+  // Posts WM_PARSE_PAGE for the current address, with the page as shown
+  // when `shown` is not null; false when nobody will answer.
+  bool PostParse(const QString* shown);
+  // "Parse as shown" is usable exactly when Parse is and the page is shown.
+  void SyncParseShown();
   // The address the navigation under way has reached, else asked for.
   QString LoadingAddress() const;
   void OnDocumentComplete(const QString& location);
@@ -209,6 +241,7 @@ class CViewWebBrowser : public CSubViewPage {
   CKsStaticCtrl* address_label_ = nullptr;
   CKsButtonCtrl* go_ = nullptr;
   CKsButtonCtrl* parse_ = nullptr;
+  CKsButtonCtrl* parse_shown_ = nullptr;
   CBrowserNotice* notice_ = nullptr;
   QTimer* patience_ = nullptr;
   CFavoritesBuilder* favorites_ = nullptr;
@@ -218,6 +251,12 @@ class CViewWebBrowser : public CSubViewPage {
   // pressed, so that pages loading meanwhile cannot change it under the
   // reader.
   std::string parse_address_;
+  // The page as shown that WM_PARSE_PAGE points at, kept likewise.
+  QString parse_document_;
+  int shown_page_time_limit_ = kShownPageTimeLimitMs;
+  int shown_read_ = 0;  // counts reads of the page shown; the newest counts
+  bool page_shown_ = false;
+  bool mark_notice_ = false;  // the notice over the page is about a mark
   // The address the navigation under way asked for (as the browser reads
   // it), and the one it reached once the browser committed to it.
   QString requested_address_;

@@ -26,6 +26,11 @@ struct ExtractedTable {
   int32_t width_is_percent = 0;  // 1 when the width attribute's text holds "%"
   std::string data;         // the cells as data text
   std::string source_html;  // "<table" through "/table>" as cut from the page
+  // Which "<table" start tag of the page (0-based, in page order, nested
+  // tables counted where they stand) this table began with; -1 when not
+  // known. Set by NoteTablePositions (table_positions.h), so that a page
+  // shown in a browser can point at the table's element.
+  int32_t page_position = -1;
 
   bool operator==(const ExtractedTable&) const = default;
 };

@@ -422,4 +422,42 @@ bool ParseTable(std::string_view html, std::string* data, ExtractedTable* attrib
   return !out.empty();
 }
 
+namespace internal {
+
+void ForEachTableRow(
+    std::string_view html,
+    const std::function<void(std::string_view row, const std::vector<TableCell>& cells)>& visit) {
+  // The row steps of ParseTable's second walk, with pad_rows set.
+  static const TagPattern kRowOpen("<tr"), kRowClose("/tr>"), kClose("/table>");
+  int64_t rs = kRowOpen.Find(html, 0);
+  if (rs == -1) return;
+  int64_t re = kRowClose.Find(html, rs);
+  if (re == -1) return;
+  int64_t end = kClose.Find(html, re);
+  if (end == -1) end = static_cast<int64_t>(html.size()) - 1;
+
+  RowTags tags;
+  std::vector<TableCell> cells;
+  size_t used = 0;
+  while (rs != -1 && re != -1 && re < end) {
+    const std::string_view row = Sub(html, rs, re - rs + 4);
+    const bool join_lines = FindByte(row, '\n', 0) != kNpos;
+    used = 0;
+    WalkRow(row, join_lines, tags, [&](std::string_view cell_html) {
+      if (used == cells.size()) cells.emplace_back();
+      TableCell& cell = cells[used++];
+      cell.html = cell_html;
+      CellTextFrom(cell_html, join_lines, cell.text);
+      TrimWhiteSpace(cell.text);
+    });
+    cells.resize(used);
+    visit(row, cells);
+    rs = kRowOpen.Find(html, re);
+    if (rs == -1) break;
+    re = kRowClose.Find(html, rs);
+  }
+}
+
+}  // namespace internal
+
 }  // namespace quarry

@@ -19,6 +19,9 @@ inline constexpr uint32_t WM_APP = 0x8000;
 // Web Browser view to the main view, relayed to the sub-views: wParam is the
 // address of the sender's string naming the page to parse.
 inline constexpr uint32_t WM_PARSE_PAGE = WM_APP + 0x01;
+// (lParam, when not 0, is the address of the sender's QString holding the
+// page as the browser shows it, to be parsed instead of a download; it
+// stays unchanged until WM_PARSE_DONE.)
 // Table Results view to the main view, relayed: wParam non-zero when tables
 // were found.
 inline constexpr uint32_t WM_PARSE_DONE = WM_APP + 0x02;
@@ -43,6 +46,12 @@ inline constexpr uint32_t WM_FAVORITES_LOADED = WM_APP + 0x2C6;
 inline constexpr uint32_t WM_TRAY_NOTIFY = WM_APP + 0x2D2;
 // Bring the main frame back from the notification area.
 inline constexpr uint32_t WM_RESTORE_FRAME = WM_APP + 0x2D4;
+// Table Results view to the main view, relayed: point at a table in the
+// page shown; wParam is the address of the sender's TableInPage
+// (app/table_in_page.h), which stays valid until the sender's next such
+// message; lParam 1 also brings the Web Browser view to the front and has
+// it say what it found.
+inline constexpr uint32_t WM_SHOW_TABLE_IN_PAGE = WM_APP + 0x2E0;
 // A label in link mode was clicked: wParam names the control, lParam points
 // to its address string, which the control keeps owning.
 inline constexpr uint32_t WM_LINK_CLICKED = 0x82D0;

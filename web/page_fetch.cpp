@@ -29,24 +29,22 @@ void ApplyProxy(const PageFetchOptions& options, WebRetrievalRequest* request) {
 
 }  // namespace
 
+std::string FetchRefusal(std::string_view address) {
+  CWebDataRetrievalImp fresh;  // reloads the offline switch
+  const std::string_view trimmed = Trimmed(address);
+  if (!IsWebAddress(trimmed)) return kUnsupportedAddressReason;
+  if (OfflineFlag() == 1 && !StartsWithNoCase(trimmed, "file://")) return kOfflineReason;
+  // A machine without a network can still read its own files and servers.
+  if (!IsLocalAddress(trimmed) && InternetAttemptConnect() != 0) return kNoNetworkReason;
+  return {};
+}
+
 PageFetch FetchPage(const std::string& address, const PageFetchOptions& options) {
   PageFetch page;
   page.limit = MaxPageSize();
-  CWebDataRetrievalImp fresh;  // reloads the offline switch
   const std::string_view trimmed = Trimmed(address);
-  if (!IsWebAddress(trimmed)) {
-    page.reason = kUnsupportedAddressReason;
-    return page;
-  }
-  if (OfflineFlag() == 1 && !StartsWithNoCase(trimmed, "file://")) {
-    page.reason = kOfflineReason;
-    return page;
-  }
-  // A machine without a network can still read its own files and servers.
-  if (!IsLocalAddress(trimmed) && InternetAttemptConnect() != 0) {
-    page.reason = kNoNetworkReason;
-    return page;
-  }
+  page.reason = FetchRefusal(trimmed);
+  if (!page.reason.empty()) return page;
 
   WebRetrievalRequest request;
   request.url = std::string(trimmed);

@@ -72,6 +72,12 @@ inline constexpr char kUnsupportedAddressReason[] =
 // retrieval bound it, and the cancel flag ends it early.
 PageFetch FetchPage(const std::string& address, const PageFetchOptions& options);
 
+// Why FetchPage would refuse `address` before reaching for it (an address
+// it cannot read, the offline switch, no network for a remote address),
+// with the reason FetchPage gives; "" when it would go ahead. Re-reads the
+// offline switch. For other roads to a page that must keep the same rules.
+std::string FetchRefusal(std::string_view address);
+
 // A retrieval's multi-line reason as one line that keeps every word: a line
 // ending in ':' or followed by one starting in lower case (a sentence
 // broken for a message box) joins with a blank, other lines with "; ";

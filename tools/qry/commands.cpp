@@ -10,11 +10,13 @@
 #include "engine/delimited_export.h"
 #include "engine/export_grid.h"
 #include "engine/html_writer.h"
+#include "engine/merged_cells.h"
 #include "engine/page_parser.h"
 #include "engine/table_data_reader.h"
 #include "tools/qry/json_writer.h"
 #include "platform/ascii_text.h"
 #include "tools/qry/progress_line.h"
+#include "tools/qry/render_client.h"
 #include "tools/qry/source.h"
 #include "tools/qry/version.h"
 
@@ -37,12 +39,36 @@ bool LoadTables(const Invocation& inv, const RunContext& context,
   }
   SourceText page;
   std::string error;
-  const bool read = ReadSource(inv.source, access, &page, &error);
+  bool settled = true;
+  bool read = false;
+  if (inv.render) {
+    // The page as a browser shows it, loaded by the helper program.
+    RenderRequest render;
+    render.source = inv.source;
+    render.time_limit_seconds = inv.render_seconds;
+    render.proxy = inv.proxy;
+    render.user_name = inv.user_name;
+    render.password = inv.password;
+    render.limit = PageSizeLimit();
+    RenderedPage rendered = RenderPage(render);
+    read = rendered.ok;
+    settled = rendered.settled;
+    error = std::move(rendered.reason);
+    page.bytes = std::move(rendered.html);
+    page.truncated = rendered.truncated;
+    page.limit = render.limit;
+  } else {
+    read = ReadSource(inv.source, access, &page, &error);
+  }
   // Whatever follows starts on a clean line.
   progress.reset();
   if (!read) {
     err << "qry: " << error << '\n';
     return false;
+  }
+  if (!settled) {
+    err << "qry: warning: '" << DisplaySource(inv.source) << "' was still changing after "
+        << inv.render_seconds << " s; its tables were read as they stood then\n";
   }
   if (page.truncated) {
     const std::string limit = DescribeSize(page.limit);
@@ -54,6 +80,15 @@ bool LoadTables(const Invocation& inv, const RunContext& context,
   *tables = ParsePageText(page.bytes, &notes);
   // The rest of the page was not read: say so, as for a cut download.
   if (notes.zero_byte_offset) err << "qry: warning: " << ZeroByteWarning(notes) << '\n';
+  if (inv.spans) {
+    const MergedCellsCount spans = ExpandMergedCells(*tables);
+    if (spans.too_large > 0) {
+      err << "qry: warning: " << spans.too_large
+          << (spans.too_large == 1 ? " table keeps its" : " tables keep their")
+          << " merged cells unexpanded: laid out, they would grow past "
+          << kExpansionFactor << " times their size\n";
+    }
+  }
   return true;
 }
 

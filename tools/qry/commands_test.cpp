@@ -234,6 +234,33 @@ TEST_F(QryCommandTest, OutputThatCannotBeWrittenIsAFailure) {
             kExitFailure);
 }
 
+TEST_F(QryCommandTest, SpansLayMergedCellsOutOnlyWhenAsked) {
+  const std::string page = Write(
+      "merged.html",
+      "<table><tr><th colspan=2>Name</th><th rowspan=2>Age</th></tr>"
+      "<tr><td>First</td><td>Last</td></tr><tr><td>Ada</td><td>L</td><td>36</td></tr></table>");
+  ASSERT_EQ(Run({"export", page, "--table", "1", "-o", "-"}), kExitOk);
+  EXPECT_EQ(out_.str(), "\r\nName,Age\r\nFirst,Last\r\nAda,L,36\r\n");
+  ASSERT_EQ(Run({"export", page, "--table", "1", "-o", "-", "--spans"}), kExitOk);
+  EXPECT_EQ(out_.str(), "\r\nName,Name,Age\r\nFirst,Last,Age\r\nAda,L,36\r\n");
+  EXPECT_EQ(err_.str(), "");
+
+  // A merged cell that would repeat a long text into a thousand columns is
+  // left merged, with a word on standard error.
+  const std::string wide = Write(
+      "wide.html", "<table><tr><td colspan=1000 rowspan=2>" + std::string(200000, 'x') +
+                       "</td></tr><tr>" + std::string(20, ' ') + "</tr><tr>" +
+                       [] {
+                         std::string cells;
+                         for (int i = 0; i < 1000; ++i) cells += "<td>" + std::to_string(i) + "</td>";
+                         return cells;
+                       }() + "</tr></table>");
+  ASSERT_EQ(Run({"tables", wide, "--spans"}), kExitOk);
+  EXPECT_NE(err_.str().find("1 table keeps its merged cells unexpanded"), std::string::npos)
+      << err_.str();
+  EXPECT_NE(out_.str().find("2 x 1000"), std::string::npos) << out_.str();
+}
+
 TEST(FindTable, PositionsAndIds) {
   TableList tables(3);
   tables[0].id = "a";

@@ -161,6 +161,7 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
   bool have_table = false;
   bool have_output = false;
   bool have_user = false;
+  bool have_render_timeout = false;
   bool options_done = false;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -201,6 +202,28 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
     } else if (word.name == "--header") {
       if (!applies(is_export) || !takes_no_value()) return false;
       out->header = true;
+    } else if (word.name == "--render") {
+      if (!takes_no_value()) return false;
+      out->render = true;
+    } else if (word.name == "--render-timeout") {
+      if (have_render_timeout) {
+        *error = "option --render-timeout given twice";
+        return false;
+      }
+      std::string value;
+      if (!take_value(&value)) return false;
+      int seconds = 0;
+      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+      if (!AllDigits(value) || ec != std::errc() || end != value.data() + value.size() ||
+          seconds < 1 || seconds > kMostRenderSeconds) {
+        *error = "--render-timeout needs seconds from 1 to " + std::to_string(kMostRenderSeconds);
+        return false;
+      }
+      out->render_seconds = seconds;
+      have_render_timeout = true;
+    } else if (word.name == "--spans") {
+      if (!takes_no_value()) return false;
+      out->spans = true;
     } else if (word.name == "--table") {
       if (!applies(is_export)) return false;
       if (have_table) {
@@ -276,6 +299,10 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
     return false;
   }
   out->source = positional[0];
+  if (have_render_timeout && !out->render) {
+    *error = "option --render-timeout needs --render";
+    return false;
+  }
   if (is_export && !have_table) {
     *error = "export: missing --table N|ID";
     return false;
@@ -289,8 +316,9 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
 
 std::string UsageText() {
   return
-      "Usage: qry tables SOURCE [--json] [WEB OPTIONS]\n"
-      "       qry export SOURCE --table N|ID [--header] -o OUT [WEB OPTIONS]\n"
+      "Usage: qry tables SOURCE [--json] [--render] [--spans] [WEB OPTIONS]\n"
+      "       qry export SOURCE --table N|ID [--header] -o OUT [--render] [--spans]\n"
+      "                  [WEB OPTIONS]\n"
       "       qry --help | --version\n"
       "\n"
       "Lists the tables of a web page and exports one of them. SOURCE is a\n"
@@ -313,6 +341,17 @@ std::string UsageText() {
       "                     NAME is all digits\n"
       "  --header           (export) the table's first line gives the column\n"
       "                     titles\n"
+      "  --render           read the page as a browser shows it, after its\n"
+      "                     scripts have run (tables built by scripts are\n"
+      "                     found): it is loaded by the helper quarry-render,\n"
+      "                     which waits until the page stops changing\n"
+      "  --render-timeout SECONDS\n"
+      "                     (with --render) give up on a page that has not\n"
+      "                     loaded after this long (default " + std::to_string(kDefaultRenderSeconds) + ", at most " + std::to_string(kMostRenderSeconds) + ");\n"
+      "                     a page still changing then is read as it stands\n"
+      "  --spans            lay out merged cells (colspan, rowspan) as a\n"
+      "                     browser does, repeating a merged cell's text in\n"
+      "                     every cell it covers\n"
       "  -o, --output OUT   (export) the file to write; its extension picks\n"
       "                     the format: .htm/.html HTML, .txt tab-separated,\n"
       "                     anything else comma-separated; - writes\n"

@@ -25,12 +25,22 @@ struct TableSelector {
   std::string id;    // meaningful when !by_position
 };
 
+// The time limit of `--render`, in seconds: the default and the most.
+inline constexpr int kDefaultRenderSeconds = 30;
+inline constexpr int kMostRenderSeconds = 600;
+
 struct Invocation {
   Action action = Action::kHelp;
   std::string source;  // the page to read: a file path or a web address
   bool json = false;   // tables: records as JSON instead of a listing
   TableSelector table;
   bool header = false;  // export: line 0 gives the column titles
+  // --render: the page as a browser shows it once its scripts have run,
+  // loaded within `render_seconds`.
+  bool render = false;
+  int render_seconds = kDefaultRenderSeconds;
+  // --spans: merged cells laid out as a browser lays them out.
+  bool spans = false;
   std::string output;   // export: the file to write, "-" for standard output
 
   // --proxy HOST[:PORT]; nullopt: the stored proxy settings apply.

@@ -183,5 +183,45 @@ TEST(ParseTableSelector, RejectsValuesThatNameNoTable) {
   EXPECT_FALSE(ParseTableSelector("id:", &sel, &error));
 }
 
+TEST(ParseArguments, ReadingOptions) {
+  struct Case {
+    std::vector<std::string> args;
+    bool render;
+    int seconds;
+    bool spans;
+  };
+  const std::vector<Case> good = {
+      {{"tables", "p.html"}, false, kDefaultRenderSeconds, false},
+      {{"tables", "--render", "p.html"}, true, kDefaultRenderSeconds, false},
+      {{"tables", "p.html", "--render", "--render-timeout", "5"}, true, 5, false},
+      {{"export", "--render-timeout=600", "--render", "p", "--table", "1", "-o", "-", "--spans"},
+       true, 600, true},
+      {{"tables", "--spans", "p.html"}, false, kDefaultRenderSeconds, true},
+  };
+  for (const Case& c : good) {
+    const Invocation inv = MustParse(c.args);
+    EXPECT_EQ(inv.render, c.render) << c.args.back();
+    EXPECT_EQ(inv.render_seconds, c.seconds);
+    EXPECT_EQ(inv.spans, c.spans);
+  }
+  struct Bad {
+    std::vector<std::string> args;
+    const char* reason;
+  };
+  const std::vector<Bad> bad = {
+      {{"tables", "p", "--render-timeout", "5"}, "needs --render"},
+      {{"tables", "p", "--render", "--render-timeout", "0"}, "from 1 to 600"},
+      {{"tables", "p", "--render", "--render-timeout", "601"}, "from 1 to 600"},
+      {{"tables", "p", "--render", "--render-timeout", "1e3"}, "from 1 to 600"},
+      {{"tables", "p", "--render", "--render-timeout", "99999999999"}, "from 1 to 600"},
+      {{"tables", "p", "--render", "--render-timeout", "5", "--render-timeout", "6"}, "twice"},
+      {{"tables", "p", "--render=yes"}, "takes no value"},
+      {{"tables", "p", "--spans=1"}, "takes no value"},
+  };
+  for (const Bad& b : bad) {
+    EXPECT_NE(ParseError(b.args).find(b.reason), std::string::npos) << b.args.back();
+  }
+}
+
 }  // namespace
 }  // namespace quarry::qry
