@@ -55,6 +55,7 @@ namespace {
 
 // Template 409 in dialog units.
 constexpr QRect kTableListUnits(0, 0, 105, 219);
+constexpr int kIdColumnWidth = 154;  // pixels, the widest a name column starts
 constexpr QRect kGridUnits(105, 0, 264, 198);
 constexpr QRect kExportUnits(310, 202, 52, 14);
 constexpr QRect kHeaderUnits(112, 205, 54, 10);
@@ -233,7 +234,7 @@ CViewTableResults::CViewTableResults()
   table_list_->setObjectName(ControlObjectName(kIdTableList));
   table_list_->setProperty(kControlIdProperty, kIdTableList);
   table_list_->setAccessibleName(QStringLiteral("Tables"));
-  table_list_->InsertColumn(kColumnId, QStringLiteral("Table ID"), 154);
+  table_list_->InsertColumn(kColumnId, QStringLiteral("Table ID"), kIdColumnWidth);
   table_list_->InsertColumn(kColumnSize, QStringLiteral("Size"), 90);
   table_list_->InsertColumn(kColumnPreview, QStringLiteral("Preview"), 260);
   // A click on a column's title orders the list by it.
@@ -512,6 +513,14 @@ void CViewTableResults::ListTables() {
   for (size_t i = 0; i < tables_.size(); ++i) {
     table_list_->InsertItemBytes(static_cast<int>(i), TableName(tables_[i]));
     ListTable(static_cast<int>(i));
+  }
+  // Names and sizes are short: they take what they need (names no more
+  // than the template gives them), and the preview gets the rest.
+  if (!tables_.empty()) {
+    table_list_->resizeColumnToContents(kColumnId);
+    table_list_->SetColumnWidth(kColumnId,
+                                std::min(kIdColumnWidth, table_list_->GetColumnWidth(kColumnId)));
+    table_list_->resizeColumnToContents(kColumnSize);
   }
 }
 
