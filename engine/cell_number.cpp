@@ -41,6 +41,30 @@ std::string_view TrimSpaces(std::string_view text) {
   return text;
 }
 
+// The currency signs a number may start with, as UTF-8 and as Latin-1
+// bytes, and the sign's UTF-8 form.
+struct CurrencySign {
+  std::string_view bytes;
+  std::string_view utf8;
+};
+constexpr CurrencySign kCurrencySigns[] = {
+    {"$", "$"},
+    {"\xC2\xA3", "\xC2\xA3"}, {"\xA3", "\xC2\xA3"},  // pound
+    {"\xE2\x82\xAC", "\xE2\x82\xAC"},                // euro
+    {"\xC2\xA5", "\xC2\xA5"}, {"\xA5", "\xC2\xA5"},  // yen
+};
+
+// Takes a currency sign off the front of `text` into `*currency`.
+void TakeCurrencySign(std::string_view& text, std::string* currency) {
+  for (const CurrencySign& sign : kCurrencySigns) {
+    if (text.substr(0, sign.bytes.size()) == sign.bytes) {
+      text.remove_prefix(sign.bytes.size());
+      *currency = sign.utf8;
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 std::optional<CellNumber> ReadCellNumber(std::string_view text) {
@@ -51,6 +75,8 @@ std::optional<CellNumber> ReadCellNumber(std::string_view text) {
     number.percent = true;
     text.remove_suffix(1);
   }
+  // "$-5" and "-$5" alike; a percentage has no currency.
+  if (!number.percent) TakeCurrencySign(text, &number.currency);
   // The digits alone, with the sign and the point, for from_chars.
   char plain[kMaxNumberText + 1];
   size_t length = 0;
@@ -58,6 +84,11 @@ std::optional<CellNumber> ReadCellNumber(std::string_view text) {
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
     if (text[i] == '-') plain[length++] = '-';
     ++i;
+    if (!number.percent && number.currency.empty()) {
+      text.remove_prefix(i);
+      i = 0;
+      TakeCurrencySign(text, &number.currency);
+    }
   }
 
   // The integer part: plain digits, or groups of three after a first group
@@ -112,8 +143,12 @@ std::optional<CellNumber> ReadCellNumber(std::string_view text) {
 }
 
 std::string CellNumberFormat(const CellNumber& number) {
-  if (!number.thousands && number.decimals == 0 && !number.percent) return std::string();
-  std::string format = number.thousands ? "#,##0" : "0";
+  if (!number.thousands && number.decimals == 0 && !number.percent && number.currency.empty()) {
+    return std::string();
+  }
+  // The sign is quoted: a format shows quoted text as it is.
+  std::string format = number.currency.empty() ? "" : "\"" + number.currency + "\"";
+  format += number.thousands ? "#,##0" : "0";
   if (number.decimals > 0) format += "." + std::string(static_cast<size_t>(number.decimals), '0');
   if (number.percent) format += '%';
   return format;

@@ -2,12 +2,14 @@
 //
 // Only forms that cannot mean anything else are numbers: an optional sign,
 // digits with an optional decimal point, thousands grouped by commas in
-// threes ("1,234.5"), and an optional trailing percent sign ("12.5%"). The
-// rest stays text, because turning it into a number would change it:
+// threes ("1,234.5"), and either a trailing percent sign ("12.5%") or a
+// leading currency sign ($, £, € or ¥, before or after the minus: "£12.50",
+// "-$5"). The rest stays text, because turning it into a number would
+// change it:
 // - a leading zero ("007", a postal code "01234") would be lost;
 // - "1.234,5" and "1,5" read differently by locale, so neither is guessed;
-// - exponents ("1e5"), "NaN", "inf" and currency signs are usually codes or
-//   words in web tables;
+// - exponents ("1e5"), "NaN", "inf" and units ("5 kg") are usually codes
+//   or words in web tables;
 // - more than 15 significant digits ("4111111111111111") cannot be kept
 //   exactly: a spreadsheet shows 15 digits and a double holds no more.
 
@@ -25,6 +27,7 @@ struct CellNumber {
   int decimals = 0;        // digits after the decimal point, as written
   bool thousands = false;  // written with thousands separators
   bool percent = false;
+  std::string currency;    // the currency sign in UTF-8; empty: none
 
   bool operator==(const CellNumber&) const = default;
 };
@@ -38,8 +41,9 @@ inline constexpr int kMaxCellNumberDecimals = 20;
 std::optional<CellNumber> ReadCellNumber(std::string_view text);
 
 // The spreadsheet number format that shows the number as written: "0.00"
-// for "8.00", "#,##0.0" for "1,234.5", "0.0%" for "12.5%"; empty for a plain
-// integer, which the default format shows as it is.
+// for "8.00", "#,##0.0" for "1,234.5", "0.0%" for "12.5%", "\"£\"0.00" for
+// "£12.50"; empty for a plain integer, which the default format shows as it
+// is.
 std::string CellNumberFormat(const CellNumber& number);
 
 }  // namespace quarry

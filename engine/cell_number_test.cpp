@@ -34,6 +34,11 @@ TEST(CellNumberTest, NumbersAndTheFormatThatShowsThemAsWritten) {
       {"1,250.75%", 12.5075, "#,##0.00%"},
       {"999999999999999", 999999999999999, ""},  // 15 digits, held exactly
       {"0.000000000000001", 1e-15, "0.000000000000000"},
+      {"$5", 5, "\"$\"0"},
+      {"\xC2\xA3" "12.50", 12.5, "\"\xC2\xA3\"0.00"},
+      {"\xA3" "1,200", 1200, "\"\xC2\xA3\"#,##0"},  // a Latin-1 pound sign
+      {"-\xE2\x82\xAC" "3.5", -3.5, "\"\xE2\x82\xAC\"0.0"},
+      {"$-7", -7, "\"$\"0"},
   };
   for (const Case& c : cases) {
     const std::optional<CellNumber> number = ReadCellNumber(c.text);
@@ -52,7 +57,8 @@ TEST(CellNumberTest, WhatWouldChangeIfStoredAsANumberStaysText) {
       "007",        "01234",       "00",        "0,123",      "-007",      "1.234,5",
       "1,5",        "12,34",       "1,2345",    ",123",       "123,",      "1,,234",
       "1e5",        "2E-3",        "NaN",       "nan",        "inf",       "-Infinity",
-      "$5",         "5 EUR",       "12 %",      "1.2.3",      "--5",       "5-",
+      "$",          "$007",        "$$5",       "$5%",        "5$",        "-$-5",
+      "5 EUR",      "12 %",      "1.2.3",      "--5",       "5-",
       "0x1F",       "1 234",       "\xE2\x88\x92" "5",  // U+2212 minus sign
       "4111111111111111",          // 16 digits: a card number would lose its last digit
       "1234567890123456789",       "0.1234567890123456",
