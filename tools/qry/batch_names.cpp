@@ -35,9 +35,16 @@ std::string PercentDecoded(std::string_view text) {
   return decoded;
 }
 
+// `name` without an extension of one to five ASCII letters and digits.
 std::string_view WithoutExtension(std::string_view name) {
   const size_t dot = name.find_last_of('.');
-  return dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
+  if (dot == std::string_view::npos || dot == 0) return name;
+  const std::string_view extension = name.substr(dot + 1);
+  if (extension.empty() || extension.size() > 5) return name;
+  for (char c : extension) {
+    if (!IsAsciiAlnum(c)) return name;
+  }
+  return name.substr(0, dot);
 }
 
 }  // namespace
@@ -80,7 +87,8 @@ std::string PageNameOf(std::string_view source) {
   // No path: the host, without credentials or port.
   const size_t at = host.find_last_of('@');
   if (at != std::string_view::npos) host.remove_prefix(at + 1);
-  if (!host.empty() && host.front() != '[') host = host.substr(0, host.find(':'));
+  if (host.empty()) return std::string();
+  host = host.front() == '[' ? host.substr(0, host.find(']') + 1) : host.substr(0, host.find(':'));
   return std::string(host);
 }
 
