@@ -48,8 +48,8 @@
 namespace quarry {
 
 const char CViewTableResults::kExportFilter[] =
-    "HTML Files (*.htm;*.html)|*.htm; *.html|Data Files (*.csv)|*.csv|"
-    "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+    "HTML Files (*.htm;*.html)|*.htm; *.html|Workbooks (*.xlsx)|*.xlsx|"
+    "Data Files (*.csv)|*.csv|Text Files (*.txt;*.tsv)|*.txt; *.tsv|All Files (*.*)|*.*||";
 
 namespace {
 
@@ -978,6 +978,9 @@ bool CViewTableResults::ExportTo(const QString& path) {
   options.data_font_size = 2;
   options.file_type = FileTypeFromExtension(file);
   options.open_after_export = true;
+  // A workbook's sheet is named after the table, its header row bold.
+  options.sheet_name = TableName(tables_[selected_]);
+  options.has_header = shown_header_ != 0;
   // The writers read a copy, so the grid may change while they work.
   std::shared_ptr<MemoryGrid> snapshot = grid_->ExportSnapshot();
   exporting_ = true;

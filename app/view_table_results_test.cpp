@@ -21,6 +21,7 @@
 #include "app/table_in_page.h"
 #include "app/quarry_view.h"
 #include "engine/export_grid.h"
+#include "engine/testing/workbook_reader.h"
 #include "framework/ks_controls.h"
 #include "platform/settings_store.h"
 #include "platform/testing/subprocess.h"
@@ -462,7 +463,25 @@ TEST_F(TableResultsTest, ExportWritesFormatOfExtensionAndRemembersPath) {
   const std::string html = quarry::testing::ReadFileBytes(htm);
   EXPECT_NE(html.find("<table"), std::string::npos);
   EXPECT_NE(html.find("a,b"), std::string::npos);
+
+  // A workbook: the sheet named after the table, the header bold and kept
+  // in view, the prices numbers.
+  const std::string xlsx = dir_.File("out.xlsx");
+  ASSERT_TRUE(Export(xlsx));
+  const quarry::testing::WorkbookSeen book = quarry::testing::ReadWorkbook(xlsx);
+  ASSERT_TRUE(book.read) << book.error;
+  EXPECT_EQ(book.sheet, "prices");
+  EXPECT_EQ(book.freeze, "A2");
+  EXPECT_TRUE(book.cells.at("B1").bold);
+  EXPECT_EQ(book.cells.at("A2").value, "\"a,b\"");
+  EXPECT_EQ(book.cells.at("B3").type, "n");
   EXPECT_TRUE(errors_.isEmpty());
+
+  // Comma-separated text under a spreadsheet's name is refused, and said so.
+  EXPECT_FALSE(Export(dir_.File("out.xls")));
+  ASSERT_EQ(errors_.size(), 1);
+  EXPECT_TRUE(errors_[0].contains(".xlsx")) << errors_[0].toStdString();
+  errors_.clear();
 
   // Later suggestions start from the last chosen path.
   Export(csv);
@@ -767,8 +786,8 @@ TEST_F(TableResultsTest, ThePageAsShownIsParsedAndTheStatusBarSaysSo) {
 
 TEST(TableResultsHelpers, FilterPathAndAddressRules) {
   EXPECT_EQ(ConvertFileFilter(QString::fromLatin1(CViewTableResults::kExportFilter)),
-            "HTML Files (*.htm *.html);;Data Files (*.csv);;Text Files (*.txt);;"
-            "All Files (*)");
+            "HTML Files (*.htm *.html);;Workbooks (*.xlsx);;Data Files (*.csv);;"
+            "Text Files (*.txt *.tsv);;All Files (*)");
   EXPECT_EQ(ReplaceExtension("/d/t.csv", ".htm"), "/d/t.htm");
   EXPECT_EQ(ReplaceExtension("/d/t", ".htm"), "/d/t.htm");
   EXPECT_EQ(ReplaceExtension("/d.x/t", ".htm"), "/d.x/t.htm");

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "engine/html_writer.h"
+#include "engine/workbook_writer.h"
 #include "engine/work_meter.h"
+#include "platform/ascii_text.h"
 
 namespace quarry {
 
@@ -19,8 +21,9 @@ struct KnownExtension {
 constexpr KnownExtension kKnownExtensions[] = {
     {"csv", kFileTypeCsv},         {"htm", kFileTypeHtml},
     {"html", kFileTypeHtml},       {"txt", kFileTypeText},
+    {"tsv", kFileTypeText},        {"xlsx", kFileTypeWorkbook},
     {"xml", kFileTypeXml},         {"xls", kFileTypeSpreadsheet},
-    {"xlsx", kFileTypeSpreadsheet}, {"ods", kFileTypeSpreadsheet},
+    {"ods", kFileTypeSpreadsheet},
 };
 
 constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
@@ -108,6 +111,16 @@ int FileTypeFromExtension(std::string_view path) {
   return kFileTypeUnknown;
 }
 
+std::string UnwrittenFormatReason(std::string_view path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.find_last_of('.');
+  const std::string extension =
+      dot == std::string_view::npos ? std::string() : EscapeControlBytes(name.substr(dot));
+  return "'" + extension + "' files are not written; the formats are .xlsx (a workbook), "
+         ".csv, .tsv or .txt (tab-separated) and .htm or .html";
+}
+
 void WriteDelimitedText(const ExportGrid& grid, const ExportOptions* options, int file_type,
                         ExportSink& sink) {
   const bool csv = file_type != kFileTypeText;
@@ -160,6 +173,11 @@ bool ExportListToFile(const ExportGrid& grid, const std::string& path,
                       const ExportOptions* options, const OpenAfterExportHook& open_after,
                       std::string* reason) {
   int32_t type = options ? options->file_type : kFileTypeCsv;
+  if (type == kFileTypeSpreadsheet) {
+    if (reason != nullptr) *reason = UnwrittenFormatReason(path);
+    return false;
+  }
+  if (type == kFileTypeWorkbook) return ExportListToWorkbook(grid, path, options, open_after, reason);
   if (type < kFileTypeCsv || type > kFileTypeText) type = kFileTypeCsv;
   if (type == kFileTypeHtml) return ExportListToHtml(grid, path, options, open_after, reason);
 

@@ -34,6 +34,10 @@ TEST(FileTypeFromExtensionTest, KnownAndUnknownExtensions) {
   EXPECT_EQ(FileTypeFromExtension("a.Html"), kFileTypeHtml);
   EXPECT_EQ(FileTypeFromExtension("a.txt"), kFileTypeText);
   EXPECT_EQ(FileTypeFromExtension("archive.txt.csv"), kFileTypeCsv);
+  EXPECT_EQ(FileTypeFromExtension("a.TSV"), kFileTypeText);
+  EXPECT_EQ(FileTypeFromExtension("a.xlsx"), kFileTypeWorkbook);
+  EXPECT_EQ(FileTypeFromExtension("a.xls"), kFileTypeSpreadsheet);
+  EXPECT_EQ(FileTypeFromExtension("a.ods"), kFileTypeSpreadsheet);
   EXPECT_EQ(FileTypeFromExtension("a.xml"), kFileTypeXml);
   EXPECT_EQ(FileTypeFromExtension("a.dat"), kFileTypeUnknown);
   EXPECT_EQ(FileTypeFromExtension("noextension"), kFileTypeUnknown);
@@ -169,9 +173,10 @@ TEST_F(ExportFileTest, FileTypeComesFromTheOptions) {
   options.file_type = FileTypeFromExtension("x.dat");
   ASSERT_TRUE(ExportListToFile(grid, Path("x.dat"), &options));
   EXPECT_EQ(Read(Path("x.dat")), "Name,Price\r\n\"a,b\",3\r\n");
+  // Comma-separated text under a spreadsheet's name is never written.
   options.file_type = kFileTypeSpreadsheet;
-  ASSERT_TRUE(ExportListToFile(grid, Path("x.xls"), &options));
-  EXPECT_EQ(Read(Path("x.xls")), Read(Path("x.dat")));
+  ASSERT_FALSE(ExportListToFile(grid, Path("x.xls"), &options));
+  EXPECT_FALSE(fs::exists(Path("x.xls")));
   ASSERT_TRUE(ExportListToFile(grid, Path("n.csv"), nullptr));
   EXPECT_EQ(Read(Path("n.csv")), Read(Path("x.dat")));
 }

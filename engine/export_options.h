@@ -1,5 +1,5 @@
 // How a grid is exported: the file type codes and the options the export
-// writers (HTML, comma- and tab-separated text) read.
+// writers (HTML, comma- and tab-separated text, workbooks) read.
 
 #ifndef QUARRY_ENGINE_EXPORT_OPTIONS_H_
 #define QUARRY_ENGINE_EXPORT_OPTIONS_H_
@@ -14,6 +14,7 @@ namespace quarry {
 inline constexpr int32_t kFileTypeCsv = 0;
 inline constexpr int32_t kFileTypeHtml = 1;
 inline constexpr int32_t kFileTypeText = 2;
+inline constexpr int32_t kFileTypeWorkbook = 5;  // Office Open XML (.xlsx)
 
 // How a grid is exported; owned by the caller, which may pass none.
 struct ExportOptions {
@@ -28,7 +29,14 @@ struct ExportOptions {
   int32_t heading_font_size = 4;
   int32_t header_font_size = 3;  // none when equal to heading_font_size
   int32_t data_font_size = 2;    // none when equal to header_font_size
-  int32_t file_type = kFileTypeCsv;  // kFileTypeCsv, kFileTypeHtml or kFileTypeText
+  int32_t file_type = kFileTypeCsv;  // kFileTypeCsv, kFileTypeHtml, kFileTypeText
+                                     // or kFileTypeWorkbook
+  // Workbooks: the sheet's name, before it is fitted to the rules of sheet
+  // names (WorkbookSheetName); the table's name.
+  std::string sheet_name;
+  // Workbooks: the header texts title the columns (the results view's "Has
+  // Header"), so they form a bold first row that stays in view.
+  bool has_header = false;
   bool open_after_export = true;     // hand the written file to the open hook
 };
 

@@ -23,13 +23,6 @@ bool DecodeUtf8(std::string_view bytes, QString* text) {
 
 }  // namespace
 
-bool IsUtf8(std::string_view bytes) {
-  for (unsigned char c : bytes) {
-    if (c >= 0x80) return DecodeUtf8(bytes, nullptr);
-  }
-  return true;  // plain ASCII, the common case, without a decoder
-}
-
 QString TextFromBytes(std::string_view bytes) {
   QString text;
   if (DecodeUtf8(bytes, &text)) return text;

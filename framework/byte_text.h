@@ -15,11 +15,9 @@
 #include <string>
 #include <string_view>
 
-namespace quarry {
+#include "platform/utf8_text.h"  // IsUtf8
 
-// True when `bytes` is well-formed UTF-8 (no overlong forms, surrogates or
-// values above U+10FFFF). The empty text is.
-bool IsUtf8(std::string_view bytes);
+namespace quarry {
 
 // The text to show for `bytes`: decoded as UTF-8 when IsUtf8, else each byte
 // as the character of the same value. Never fails; a leading byte-order mark

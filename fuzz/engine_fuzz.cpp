@@ -25,6 +25,7 @@
 #include "engine/table_data_reader.h"
 #include "engine/table_grid.h"
 #include "engine/table_scanner.h"
+#include "platform/utf8_text.h"
 
 namespace {
 
@@ -140,25 +141,6 @@ void EditAndExport(std::string data, const uint8_t* control, bool header) {
   (void)quarry::BuildHtmlDocument(memory, &options);
 }
 
-// Whether `text` is well-formed UTF-8 without encoded surrogates.
-bool IsUtf8(std::string_view text) {
-  for (size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-    if (length == 0 || lead > 0xF4 || i + length > text.size()) return false;
-    uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = code << 6 | (next & 0x3F);
-    }
-    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += length;
-  }
-  return true;
-}
-
 void Prepare(const std::string& page) {
   const quarry::PreparedPage prepared = quarry::PreparePageText(page);
   const quarry::PageTextNotes& notes = prepared.notes();
@@ -172,7 +154,7 @@ void Prepare(const std::string& page) {
       Broken("the zero byte's offset is wrong");
     }
   } else {
-    if (!IsUtf8(text)) Broken("a converted page is not well-formed UTF-8");
+    if (!quarry::IsUtf8(text)) Broken("a converted page is not well-formed UTF-8");
     if (text.size() > page.size() / 2 * 3 + 3) Broken("a converted page grew too much");
     if (notes.zero_byte_offset && (*notes.zero_byte_offset % 2 != 0 ||
                                    *notes.zero_byte_offset >= page.size())) {

@@ -8,9 +8,13 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   # libraries
   libsqlite3-dev libcurl4-openssl-dev libssl-dev
+  # workbook (.xlsx) export
+  libxlsxwriter-dev
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  # exported workbooks read back as another program reads them
+  python3-openpyxl
   # the update codec's benchmark compares it with LZ4
   liblz4-dev
   # signed version lists and file digests of the updater and its publishing tool

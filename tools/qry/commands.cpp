@@ -1,9 +1,13 @@
 #include "tools/qry/commands.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <optional>
 
 #include "engine/data_text_grid.h"
@@ -13,8 +17,10 @@
 #include "engine/merged_cells.h"
 #include "engine/page_parser.h"
 #include "engine/table_data_reader.h"
-#include "tools/qry/json_writer.h"
 #include "platform/ascii_text.h"
+#include "tools/qry/batch_names.h"
+#include "tools/qry/batch_reader.h"
+#include "tools/qry/json_writer.h"
 #include "tools/qry/progress_line.h"
 #include "tools/qry/render_client.h"
 #include "tools/qry/source.h"
@@ -24,72 +30,121 @@ namespace quarry::qry {
 
 namespace {
 
-// Reads and parses the page as the results view parses a download.
-// Returns false after writing the reason to `err`.
-bool LoadTables(const Invocation& inv, const RunContext& context,
-                TableList* tables, std::ostream& err) {
-  WebAccess access;
-  access.proxy = inv.proxy;
-  access.user_name = inv.user_name;
-  access.password = inv.password;
-  std::optional<ProgressLine> progress;
-  if (context.show_progress) {
-    progress.emplace(err);
-    access.progress = [&progress](double fraction) { progress->Show(fraction); };
-  }
+// Reads and parses the page as the results view parses a download,
+// gathering what goes wrong and what to warn about as lines to print.
+LoadedSource LoadSource(const Invocation& inv, const std::string& source,
+                        const WebAccess& access) {
+  LoadedSource loaded;
   SourceText page;
-  std::string error;
   bool settled = true;
-  bool read = false;
   if (inv.render) {
     // The page as a browser shows it, loaded by the helper program.
     RenderRequest render;
-    render.source = inv.source;
+    render.source = source;
     render.time_limit_seconds = inv.render_seconds;
     render.proxy = inv.proxy;
     render.user_name = inv.user_name;
     render.password = inv.password;
     render.limit = PageSizeLimit();
     RenderedPage rendered = RenderPage(render);
-    read = rendered.ok;
+    loaded.ok = rendered.ok;
     settled = rendered.settled;
-    error = std::move(rendered.reason);
+    loaded.error = std::move(rendered.reason);
     page.bytes = std::move(rendered.html);
     page.truncated = rendered.truncated;
     page.limit = render.limit;
   } else {
-    read = ReadSource(inv.source, access, &page, &error);
+    loaded.ok = ReadSource(source, access, &page, &loaded.error);
   }
-  // Whatever follows starts on a clean line.
-  progress.reset();
-  if (!read) {
-    err << "qry: " << error << '\n';
-    return false;
-  }
+  if (!loaded.ok) return loaded;
   if (!settled) {
-    err << "qry: warning: '" << DisplaySource(inv.source) << "' was still changing after "
-        << inv.render_seconds << " s; its tables were read as they stood then\n";
+    loaded.warnings.push_back("'" + DisplaySource(source) + "' was still changing after " +
+                              std::to_string(inv.render_seconds) +
+                              " s; its tables were read as they stood then");
   }
   if (page.truncated) {
     const std::string limit = DescribeSize(page.limit);
-    err << "qry: warning: '" << DisplaySource(inv.source) << "' is larger than "
-        << limit << " (MaxPageSize); only the first " << limit
-        << " were read, later tables may be missing\n";
+    loaded.warnings.push_back("'" + DisplaySource(source) + "' is larger than " + limit +
+                              " (MaxPageSize); only the first " + limit +
+                              " were read, later tables may be missing");
   }
   PageTextNotes notes;
-  *tables = ParsePageText(page.bytes, &notes);
+  loaded.tables = ParsePageText(page.bytes, &notes);
   // The rest of the page was not read: say so, as for a cut download.
-  if (notes.zero_byte_offset) err << "qry: warning: " << ZeroByteWarning(notes) << '\n';
+  if (notes.zero_byte_offset) loaded.warnings.push_back(ZeroByteWarning(notes));
   if (inv.spans) {
-    const MergedCellsCount spans = ExpandMergedCells(*tables);
+    const MergedCellsCount spans = ExpandMergedCells(loaded.tables);
     if (spans.too_large > 0) {
-      err << "qry: warning: " << spans.too_large
-          << (spans.too_large == 1 ? " table keeps its" : " tables keep their")
-          << " merged cells unexpanded: laid out, they would grow past "
-          << kExpansionFactor << " times their size\n";
+      loaded.warnings.push_back(
+          std::to_string(spans.too_large) +
+          (spans.too_large == 1 ? " table keeps its" : " tables keep their") +
+          " merged cells unexpanded: laid out, they would grow past " +
+          std::to_string(kExpansionFactor) + " times their size");
     }
   }
-  return true;
+  return loaded;
+}
+
+// Takes the tables of one source that loaded; returns false when something
+// it was to do failed (it said why on standard error).
+using SourceHandler = std::function<bool(const std::string& source, TableList& tables)>;
+
+// Loads every source of the invocation, several at once when there are
+// several, and hands the tables of each that loaded to `handle` in the
+// sources' order. A source that fails is one line on `err` and does not
+// stop the others. Returns whether every source loaded and was handled.
+bool ForEachSource(const Invocation& inv, const RunContext& context, std::ostream& out,
+                   std::ostream& err, const SourceHandler& handle) {
+  WebAccess access;
+  access.proxy = inv.proxy;
+  access.user_name = inv.user_name;
+  access.password = inv.password;
+  std::optional<ProgressLine> progress;
+  if (context.show_progress) progress.emplace(err);
+  const bool several = inv.sources.size() > 1;
+  bool all_ok = true;
+
+  auto deliver = [&](const std::string& source, LoadedSource& loaded) {
+    // Whatever follows starts on a clean line.
+    if (progress) progress->Clear();
+    if (!loaded.ok) {
+      // A download's reason does not name its address; among several
+      // sources it must.
+      const bool named = !several || !IsWebAddress(source);
+      err << "qry: " << (named ? "" : "cannot read '" + DisplaySource(source) + "': ")
+          << loaded.error << '\n';
+      all_ok = false;
+      return;
+    }
+    for (const std::string& warning : loaded.warnings) err << "qry: warning: " << warning << '\n';
+    if (!handle(source, loaded.tables)) all_ok = false;
+    // Results appear as each source is done, not all at the end.
+    out.flush();
+  };
+
+  if (!several) {
+    // One download shows its own percentage.
+    if (progress) access.progress = [&progress](double fraction) { progress->Show(fraction); };
+    LoadedSource loaded = LoadSource(inv, inv.source, access);
+    deliver(inv.source, loaded);
+    return all_ok;
+  }
+  const size_t total = inv.sources.size();
+  size_t read = 0;
+  // A rendered page runs a browser of its own: one at a time.
+  LoadInOrder(
+      inv.sources, inv.render ? 1 : inv.jobs,
+      [&inv, &access](const std::string& source) { return LoadSource(inv, source, access); },
+      [&](size_t index, LoadedSource& loaded) {
+        deliver(inv.sources[index], loaded);
+        // The line was cleared for what was printed: show it again.
+        if (progress && index + 1 < total) progress->ShowCount(read, total);
+      },
+      [&](size_t done) {
+        read = done;
+        if (progress) progress->ShowCount(read, total);
+      });
+  return all_ok;
 }
 
 // Standard output can fail late (a full disk, a closed pipe): a result that
@@ -105,17 +160,36 @@ int FlushResult(std::ostream& out, std::ostream& err) {
 
 int RunTables(const Invocation& inv, const RunContext& context,
               std::ostream& out, std::ostream& err) {
-  TableList tables;
-  if (!LoadTables(inv, context, &tables, err)) return kExitFailure;
-  if (inv.json) {
-    WriteTablesJson(tables, out);
-  } else if (tables.empty()) {
-    // Not a failure: the page was read; it simply holds no table with data.
-    err << "qry: no tables found in '" << DisplaySource(inv.source) << "'\n";
-  } else {
+  const bool several = inv.sources.size() > 1;
+  bool first = true;
+  const bool all_ok = ForEachSource(inv, context, out, err, [&](const std::string& source,
+                                                                TableList& tables) {
+    switch (inv.list_format) {
+      case ListFormat::kJson:
+        WriteTablesJson(tables, out);
+        return true;
+      case ListFormat::kJsonLines:
+        for (size_t i = 0; i < tables.size(); ++i) {
+          WriteTableJsonLine(DisplaySource(source), i + 1, tables[i], out);
+        }
+        return true;
+      case ListFormat::kText:
+        break;
+    }
+    if (tables.empty()) {
+      // Not a failure: the page was read; it simply holds no table with data.
+      err << "qry: no tables found in '" << DisplaySource(source) << "'\n";
+      return true;
+    }
+    if (several) {
+      out << (first ? "" : "\n") << "==> " << DisplaySource(source) << " <==\n";
+      first = false;
+    }
     WriteTableListing(tables, out);
-  }
-  return FlushResult(out, err);
+    return true;
+  });
+  const int flushed = FlushResult(out, err);
+  return all_ok ? flushed : kExitFailure;
 }
 
 std::string DescribeSelector(const TableSelector& selector) {
@@ -123,44 +197,130 @@ std::string DescribeSelector(const TableSelector& selector) {
   return "with id '" + EscapeControlBytes(selector.id) + "'";
 }
 
-int RunExport(const Invocation& inv, const RunContext& context,
-              std::ostream& out, std::ostream& err) {
-  TableList tables;
-  if (!LoadTables(inv, context, &tables, err)) return kExitFailure;
-  const int index = FindTable(tables, inv.table);
-  if (index < 0) {
-    err << "qry: no table " << DescribeSelector(inv.table) << " in '"
-        << DisplaySource(inv.source) << "' (it has " << tables.size()
-        << (tables.size() == 1 ? " table)\n" : " tables)\n");
-    return kExitFailure;
-  }
-
-  // The grid the results view shows for this table, header check box and
-  // all, read straight from the data text: the export streams from it.
-  const DataTextGrid grid(std::move(tables[index].data), inv.header);
-
-  // The options the results view's Export builds, except that nothing is
-  // opened afterwards: qry runs headless.
+// The options the results view's Export builds, except that nothing is
+// opened afterwards: qry runs headless.
+ExportOptions HeadlessExportOptions(const Invocation& inv, const ExtractedTable& table) {
   ExportOptions options;
   options.heading_font_size = 4;
   options.header_font_size = 3;
   options.data_font_size = 2;
   options.open_after_export = false;
+  options.sheet_name = table.id;
+  options.has_header = inv.header;
+  return options;
+}
 
-  if (inv.output == "-") {
-    options.file_type = kFileTypeCsv;
-    StreamSink sink(&out);
-    WriteDelimitedText(grid, &options, kFileTypeCsv, sink);
-    return FlushResult(out, err);
+int RunExportOne(const Invocation& inv, const RunContext& context,
+                 std::ostream& out, std::ostream& err) {
+  int status = kExitOk;
+  const bool all_ok = ForEachSource(inv, context, out, err, [&](const std::string& source,
+                                                                TableList& tables) {
+    const int index = FindTable(tables, inv.table);
+    if (index < 0) {
+      err << "qry: no table " << DescribeSelector(inv.table) << " in '"
+          << DisplaySource(source) << "' (it has " << tables.size()
+          << (tables.size() == 1 ? " table)\n" : " tables)\n");
+      status = kExitFailure;
+      return false;
+    }
+    ExportOptions options = HeadlessExportOptions(inv, tables[index]);
+    // The grid the results view shows for this table, header check box and
+    // all, read straight from the data text: the export streams from it.
+    const DataTextGrid grid(std::move(tables[index].data), inv.header);
+    if (inv.output == "-") {
+      options.file_type = kFileTypeCsv;
+      StreamSink sink(&out);
+      WriteDelimitedText(grid, &options, kFileTypeCsv, sink);
+      status = FlushResult(out, err);
+      return status == kExitOk;
+    }
+    options.file_type = FileTypeFromExtension(inv.output);
+    std::string reason;
+    if (!ExportListToFile(grid, inv.output, &options, {}, &reason)) {
+      // The writer's reason names the file (escaped) and the cause.
+      err << "qry: cannot write the table: " << reason << "\n";
+      status = kExitFailure;
+      return false;
+    }
+    return true;
+  });
+  return all_ok ? status : kExitFailure;
+}
+
+struct BatchFileType {
+  int32_t type;
+  const char* extension;
+};
+
+BatchFileType FileTypeOf(BatchFormat format) {
+  switch (format) {
+    case BatchFormat::kCsv: return {kFileTypeCsv, ".csv"};
+    case BatchFormat::kTsv: return {kFileTypeText, ".tsv"};
+    case BatchFormat::kHtml: return {kFileTypeHtml, ".htm"};
+    case BatchFormat::kWorkbook: return {kFileTypeWorkbook, ".xlsx"};
   }
-  options.file_type = FileTypeFromExtension(inv.output);
-  std::string reason;
-  if (!ExportListToFile(grid, inv.output, &options, {}, &reason)) {
-    // The writer's reason names the file (escaped) and the cause.
-    err << "qry: cannot write the table: " << reason << "\n";
-    return kExitFailure;
+  return {kFileTypeCsv, ".csv"};
+}
+
+// Makes the folder `export --all` writes into when it is missing (its
+// parent must exist: a mistyped path is not created). Returns false after
+// saying why.
+bool PrepareFolder(const std::string& folder, std::ostream& err) {
+  struct stat info;
+  if (::stat(folder.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return true;
+    err << "qry: '" << EscapeControlBytes(folder) << "' is not a folder\n";
+    return false;
   }
-  return kExitOk;
+  if (errno == ENOENT && ::mkdir(folder.c_str(), 0777) == 0) return true;
+  err << "qry: cannot make the folder '" << EscapeControlBytes(folder)
+      << "': " << std::strerror(errno) << '\n';
+  return false;
+}
+
+int RunExportAll(const Invocation& inv, const RunContext& context,
+                 std::ostream& out, std::ostream& err) {
+  std::string folder = inv.output;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (!PrepareFolder(folder, err)) return kExitFailure;
+  const std::string prefix = folder == "/" ? folder : folder + "/";
+  const BatchFileType file_type = FileTypeOf(inv.batch_format);
+  BatchNames names(file_type.extension);
+
+  const bool all_ok = ForEachSource(inv, context, out, err, [&](const std::string& source,
+                                                                TableList& tables) {
+    if (tables.empty()) {
+      err << "qry: no tables found in '" << DisplaySource(source) << "'\n";
+      return true;
+    }
+    const std::string page = PageNameOf(source);
+    bool written_all = true;
+    for (ExtractedTable& table : tables) {
+      const std::string path = prefix + names.Take(page, table.id);
+      struct stat info;
+      // A file that was there before the run is the user's, not ours.
+      if (!inv.overwrite && ::lstat(path.c_str(), &info) == 0) {
+        err << "qry: '" << EscapeControlBytes(path)
+            << "' exists; give --overwrite to replace it\n";
+        written_all = false;
+        continue;
+      }
+      ExportOptions options = HeadlessExportOptions(inv, table);
+      options.file_type = file_type.type;
+      const DataTextGrid grid(std::move(table.data), inv.header);
+      std::string reason;
+      if (!ExportListToFile(grid, path, &options, {}, &reason)) {
+        err << "qry: cannot write the table '" << EscapeControlBytes(table.id) << "' of '"
+            << DisplaySource(source) << "': " << reason << '\n';
+        written_all = false;
+        continue;
+      }
+      out << path << '\n';
+    }
+    return written_all;
+  });
+  const int flushed = FlushResult(out, err);
+  return all_ok ? flushed : kExitFailure;
 }
 
 size_t DigitCount(size_t n) {
@@ -260,7 +420,7 @@ int RunQry(const std::vector<std::string>& args, std::ostream& out,
     case Action::kTables:
       return RunTables(inv, context, out, err);
     case Action::kExport:
-      return RunExport(inv, context, out, err);
+      return inv.all ? RunExportAll(inv, context, out, err) : RunExportOne(inv, context, out, err);
   }
   return kExitFailure;
 }

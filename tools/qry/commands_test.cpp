@@ -261,6 +261,72 @@ TEST_F(QryCommandTest, SpansLayMergedCellsOutOnlyWhenAsked) {
   EXPECT_NE(out_.str().find("2 x 1000"), std::string::npos) << out_.str();
 }
 
+TEST_F(QryCommandTest, TablesOfSeveralSourcesGoOnPastOneThatFails) {
+  fs::create_directory(dir_ / "copy");
+  const std::string copy = Write("copy/page.html", kPage);
+  const std::string missing = (dir_ / "missing.html").string();
+  EXPECT_EQ(Run({"tables", page_, missing, copy, "--jobs", "2"}), kExitFailure);
+  const std::string listing =
+      "#  ID       ROWS x COLUMNS\n"
+      "1  prices      3 x 2\n"
+      "2  Table 2     1 x 1\n";
+  EXPECT_EQ(out_.str(), "==> " + page_ + " <==\n" + listing + "\n==> " + copy + " <==\n" + listing);
+  EXPECT_EQ(err_.str(), "qry: cannot read '" + missing + "': No such file or directory\n");
+}
+
+TEST_F(QryCommandTest, ExportAllNamesFilesSafelyAndKeepsFilesAlreadyThere) {
+  fs::create_directory(dir_ / "copy");
+  // The same page name twice, ids that clash once made safe, and an id
+  // that tries to leave the folder.
+  const std::string copy = Write("copy/page.html", kPage);
+  const std::string odd = Write("odd.html",
+                                "<table id=\"../../x\"><tr><td>1</td></tr></table>"
+                                "<table id=\"a b\"><tr><td>2</td></tr></table>"
+                                "<table id=\"a_b\"><tr><td>3</td></tr></table>");
+  const std::string none = Write("none.html", "<p>no tables</p>");
+  const std::string missing = (dir_ / "missing.html").string();
+  const std::string out = (dir_ / "out").string();
+  EXPECT_EQ(Run({"export", page_, missing, copy, odd, none, "--all", "-o", out + "/",
+                 "--format", "tsv", "--header"}),
+            kExitFailure);
+  const std::vector<std::string> names = {"page-prices.tsv", "page-Table_2.tsv",
+                                          "page-prices-2.tsv", "page-Table_2-2.tsv",
+                                          "odd-x.tsv", "odd-a_b.tsv", "odd-a_b-2.tsv"};
+  std::string listed;
+  for (const std::string& name : names) listed += out + "/" + name + "\n";
+  EXPECT_EQ(out_.str(), listed);
+  EXPECT_EQ(err_.str(), "qry: cannot read '" + missing + "': No such file or directory\n"
+                        "qry: no tables found in '" + none + "'\n");
+  EXPECT_EQ(Slurp(out + "/page-prices-2.tsv"), "Item\tPrice\r\nBolt, M6\t0.10\r\nNut\t0.05\r\n");
+  size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(out)) files += entry.is_regular_file() ? 1 : 0;
+  EXPECT_EQ(files, names.size());
+
+  // A second run finds its names taken: nothing there is replaced unless
+  // asked, and each kept file is one line.
+  Write("out/page-prices.tsv", "mine");
+  EXPECT_EQ(Run({"export", page_, "--all", "-o", out, "--format", "tsv"}), kExitFailure);
+  EXPECT_EQ(out_.str(), "");
+  EXPECT_EQ(err_.str(), "qry: '" + out + "/page-prices.tsv' exists; give --overwrite to replace it\n"
+                        "qry: '" + out + "/page-Table_2.tsv' exists; give --overwrite to replace it\n");
+  EXPECT_EQ(Slurp(out + "/page-prices.tsv"), "mine");
+  EXPECT_EQ(Run({"export", page_, "--all", "-o", out, "--format", "tsv", "--overwrite"}), kExitOk)
+      << err_.str();
+  EXPECT_EQ(Slurp(out + "/page-prices.tsv"), "\r\nItem\tPrice\r\nBolt, M6\t0.10\r\nNut\t0.05\r\n");
+}
+
+TEST_F(QryCommandTest, ExportAllNeedsAFolderItCanUse) {
+  const std::string file = Write("file.txt", "x");
+  EXPECT_EQ(Run({"export", page_, "--all", "-o", file}), kExitFailure);
+  EXPECT_EQ(err_.str(), "qry: '" + file + "' is not a folder\n");
+  // A missing folder is made, but not a missing parent: a mistyped path
+  // fails instead of growing a tree.
+  const std::string deep = (dir_ / "no" / "such").string();
+  EXPECT_EQ(Run({"export", page_, "--all", "-o", deep}), kExitFailure);
+  EXPECT_EQ(err_.str(), "qry: cannot make the folder '" + deep + "': No such file or directory\n");
+  EXPECT_EQ(out_.str(), "");
+}
+
 TEST(FindTable, PositionsAndIds) {
   TableList tables(3);
   tables[0].id = "a";

@@ -35,6 +35,23 @@ std::string JsonByteString(std::string_view bytes) {
   return out;
 }
 
+namespace {
+
+// Writes the record's keys and values, `separator` between two of them.
+void WriteTableFields(const ExtractedTable& t, std::string_view separator, std::ostream& out) {
+  out << "\"class\": " << JsonByteString(t.class_name) << separator
+      << "\"id\": " << JsonByteString(t.id) << separator
+      << "\"width\": " << t.width << separator
+      << "\"cellpadding\": " << t.cellpadding << separator
+      << "\"cellspacing\": " << t.cellspacing << separator
+      << "\"border\": " << t.border << separator
+      << "\"width_is_percent\": " << (t.width_is_percent != 0 ? "true" : "false") << separator
+      << "\"data\": " << JsonByteString(t.data) << separator
+      << "\"source_html\": " << JsonByteString(t.source_html);
+}
+
+}  // namespace
+
 void WriteTablesJson(const TableList& tables, std::ostream& out) {
   if (tables.empty()) {
     out << "[]\n";
@@ -42,21 +59,18 @@ void WriteTablesJson(const TableList& tables, std::ostream& out) {
   }
   out << "[\n";
   for (size_t i = 0; i < tables.size(); ++i) {
-    const ExtractedTable& t = tables[i];
-    out << "  {\n"
-        << "    \"class\": " << JsonByteString(t.class_name) << ",\n"
-        << "    \"id\": " << JsonByteString(t.id) << ",\n"
-        << "    \"width\": " << t.width << ",\n"
-        << "    \"cellpadding\": " << t.cellpadding << ",\n"
-        << "    \"cellspacing\": " << t.cellspacing << ",\n"
-        << "    \"border\": " << t.border << ",\n"
-        << "    \"width_is_percent\": "
-        << (t.width_is_percent != 0 ? "true" : "false") << ",\n"
-        << "    \"data\": " << JsonByteString(t.data) << ",\n"
-        << "    \"source_html\": " << JsonByteString(t.source_html) << "\n"
-        << (i + 1 < tables.size() ? "  },\n" : "  }\n");
+    out << "  {\n    ";
+    WriteTableFields(tables[i], ",\n    ", out);
+    out << (i + 1 < tables.size() ? "\n  },\n" : "\n  }\n");
   }
   out << "]\n";
+}
+
+void WriteTableJsonLine(std::string_view source, size_t position, const ExtractedTable& table,
+                        std::ostream& out) {
+  out << "{\"source\": " << JsonByteString(source) << ", \"position\": " << position << ", ";
+  WriteTableFields(table, ", ", out);
+  out << "}\n";
 }
 
 }  // namespace quarry::qry

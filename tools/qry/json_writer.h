@@ -11,6 +11,7 @@
 
 #include <ostream>
 #include <string>
+#include <cstddef>
 #include <string_view>
 
 #include "engine/extracted_table.h"
@@ -27,6 +28,12 @@ std::string JsonByteString(std::string_view bytes);
 // data and source_html, in that order, followed by a line feed. An empty
 // list is written as "[]".
 void WriteTablesJson(const TableList& tables, std::ostream& out);
+
+// Writes one record as a JSON object on one line, followed by a line feed:
+// the keys source (`source` as given) and position (from 1), then those of
+// WriteTablesJson in the same order.
+void WriteTableJsonLine(std::string_view source, size_t position, const ExtractedTable& table,
+                        std::ostream& out);
 
 }  // namespace quarry::qry
 

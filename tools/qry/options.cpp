@@ -4,6 +4,7 @@
 #include <charconv>
 #include <optional>
 
+#include "engine/delimited_export.h"
 #include "tools/qry/source.h"
 
 namespace quarry::qry {
@@ -40,6 +41,90 @@ OptionWord SplitOption(const std::string& arg) {
 bool IsBlankOrControl(char c) {
   const auto b = static_cast<unsigned char>(c);
   return b <= 0x20 || b == 0x7F;
+}
+
+// The name of the format chosen for `tables`, for messages.
+std::string FormatName(const Invocation& inv) {
+  switch (inv.list_format) {
+    case ListFormat::kText: return "text";
+    case ListFormat::kJson: return "json";
+    case ListFormat::kJsonLines: return "jsonl";
+  }
+  return "";
+}
+
+// Reads a `--format` value: text, json or jsonl for `tables`; csv, tsv,
+// htm (html) or xlsx for `export --all`.
+bool ParseFormat(const std::string& value, bool is_export, Invocation* out, std::string* error) {
+  if (!is_export) {
+    if (value == "text") {
+      out->list_format = ListFormat::kText;
+    } else if (value == "json") {
+      out->list_format = ListFormat::kJson;
+    } else if (value == "jsonl") {
+      out->list_format = ListFormat::kJsonLines;
+    } else {
+      *error = "tables: --format '" + value + "': give text, json or jsonl";
+      return false;
+    }
+    return true;
+  }
+  if (value == "csv") {
+    out->batch_format = BatchFormat::kCsv;
+  } else if (value == "tsv") {
+    out->batch_format = BatchFormat::kTsv;
+  } else if (value == "htm" || value == "html") {
+    out->batch_format = BatchFormat::kHtml;
+  } else if (value == "xlsx") {
+    out->batch_format = BatchFormat::kWorkbook;
+  } else {
+    *error = "export: --format '" + value + "': give csv, tsv, htm or xlsx";
+    return false;
+  }
+  return true;
+}
+
+// The rules of `export` once every argument is read.
+bool CheckExport(const Invocation& inv, bool have_table, bool have_output, bool have_format,
+                 std::string* error) {
+  if (!have_output) {
+    *error = inv.all ? "export: --all needs -o DIR, the folder to write into"
+                     : "export: missing -o OUT (use -o - for standard output)";
+    return false;
+  }
+  if (inv.all) {
+    if (have_table) {
+      *error = "export: give --table N|ID or --all, not both";
+      return false;
+    }
+    if (inv.output == "-") {
+      *error = "export: --all writes files; -o must name a folder";
+      return false;
+    }
+    return true;
+  }
+  if (inv.sources.size() > 1) {
+    *error = "export: several sources need --all and -o DIR";
+    return false;
+  }
+  if (!have_table) {
+    *error = "export: missing --table N|ID";
+    return false;
+  }
+  if (have_format) {
+    *error = "export: --format applies to --all; otherwise the extension of -o picks the format";
+    return false;
+  }
+  if (inv.overwrite) {
+    *error = "export: --overwrite applies to --all; a single -o file is always replaced";
+    return false;
+  }
+  // Comma-separated text under a spreadsheet's name would not open.
+  if (inv.output != "-" && FileTypeFromExtension(inv.output) == kFileTypeSpreadsheet) {
+    *error = UnwrittenFormatReason(inv.output);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -162,6 +247,8 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
   bool have_output = false;
   bool have_user = false;
   bool have_render_timeout = false;
+  bool have_format = false;
+  bool have_jobs = false;
   bool options_done = false;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -199,6 +286,35 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
     if (word.name == "--json") {
       if (!applies(!is_export) || !takes_no_value()) return false;
       out->json = true;
+    } else if (word.name == "--format") {
+      if (have_format) {
+        *error = "option --format given twice";
+        return false;
+      }
+      std::string value;
+      if (!take_value(&value)) return false;
+      if (!ParseFormat(value, is_export, out, error)) return false;
+      have_format = true;
+    } else if (word.name == "--jobs" || word.name == "-j") {
+      if (have_jobs) {
+        *error = "option --jobs given twice";
+        return false;
+      }
+      std::string value;
+      if (!take_value(&value)) return false;
+      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), out->jobs);
+      if (!AllDigits(value) || ec != std::errc() || end != value.data() + value.size() ||
+          out->jobs < 1 || out->jobs > kMaxJobs) {
+        *error = "--jobs '" + value + "': give a number from 1 to " + std::to_string(kMaxJobs);
+        return false;
+      }
+      have_jobs = true;
+    } else if (word.name == "--all") {
+      if (!applies(is_export) || !takes_no_value()) return false;
+      out->all = true;
+    } else if (word.name == "--overwrite") {
+      if (!applies(is_export) || !takes_no_value()) return false;
+      out->overwrite = true;
     } else if (word.name == "--header") {
       if (!applies(is_export) || !takes_no_value()) return false;
       out->header = true;
@@ -294,47 +410,55 @@ bool ParseArguments(const std::vector<std::string>& args, Invocation* out,
     *error = command + ": missing FILE or URL";
     return false;
   }
-  if (positional.size() > 1) {
-    *error = command + ": unexpected argument '" + positional[1] + "'";
-    return false;
-  }
+  out->sources = positional;
   out->source = positional[0];
   if (have_render_timeout && !out->render) {
     *error = "option --render-timeout needs --render";
     return false;
   }
-  if (is_export && !have_table) {
-    *error = "export: missing --table N|ID";
-    return false;
+  if (!is_export) {
+    if (out->json && have_format && out->list_format != ListFormat::kJson) {
+      *error = "tables: --json and --format " + FormatName(*out) + " disagree";
+      return false;
+    }
+    if (out->json) out->list_format = ListFormat::kJson;
+    if (out->list_format == ListFormat::kJson && positional.size() > 1) {
+      *error = "tables: --json reads one source; use --format jsonl for several";
+      return false;
+    }
+    return true;
   }
-  if (is_export && !have_output) {
-    *error = "export: missing -o OUT (use -o - for standard output)";
-    return false;
-  }
-  return true;
+  return CheckExport(*out, have_table, have_output, have_format, error);
 }
 
 std::string UsageText() {
   return
-      "Usage: qry tables SOURCE [--json] [--render] [--spans] [WEB OPTIONS]\n"
+      "Usage: qry tables SOURCE... [--json | --format text|json|jsonl] [--jobs N]\n"
+      "                  [--render] [--spans]\n"
       "       qry export SOURCE --table N|ID [--header] -o OUT [--render] [--spans]\n"
-      "                  [WEB OPTIONS]\n"
+      "       qry export SOURCE... --all [--header] -o DIR [--format FMT]\n"
+      "                  [--overwrite] [--jobs N] [--render] [--spans]\n"
       "       qry --help | --version\n"
+      "(each command also takes the WEB OPTIONS below)\n"
       "\n"
-      "Lists the tables of a web page and exports one of them. SOURCE is a\n"
-      "saved page (a file path) or an address starting with http://,\n"
-      "https://, ftp:// or file://, which is downloaded afresh.\n"
+      "Lists the tables of web pages and exports them. A SOURCE is a saved\n"
+      "page (a file path) or an address starting with http://, https://,\n"
+      "ftp:// or file://, which is downloaded afresh.\n"
       "\n"
       "Commands:\n"
-      "  tables SOURCE      list the tables found in SOURCE: position (from 1),\n"
-      "                     id, and size as rows x columns\n"
+      "  tables SOURCE...   list the tables found in each SOURCE: position (from\n"
+      "                     1), id, and size as rows x columns\n"
       "  export SOURCE      write one table as the results grid shows it\n"
+      "  export SOURCE... --all\n"
+      "                     write every table of every SOURCE into a folder\n"
       "\n"
       "Options:\n"
       "  --json             (tables) print every table record as a JSON array;\n"
       "                     each byte of a text is written as the character\n"
       "                     U+0000-U+00FF of the same code, and\n"
       "                     width_is_percent is a JSON boolean\n"
+      "  --format jsonl     (tables) one JSON object a line per table, with\n"
+      "                     \"source\" and \"position\" before the record's keys\n"
       "  --table N|ID       (export) the table at position N (digits only,\n"
       "                     from 1), else the first table whose id is ID;\n"
       "                     --table id:NAME always selects by id, also when\n"
@@ -353,9 +477,23 @@ std::string UsageText() {
       "                     browser does, repeating a merged cell's text in\n"
       "                     every cell it covers\n"
       "  -o, --output OUT   (export) the file to write; its extension picks\n"
-      "                     the format: .htm/.html HTML, .txt tab-separated,\n"
-      "                     anything else comma-separated; - writes\n"
-      "                     comma-separated values to standard output\n"
+      "                     the format: .xlsx a workbook, .htm/.html HTML,\n"
+      "                     .txt/.tsv tab-separated, anything else but .xls\n"
+      "                     and .ods comma-separated; - writes comma-separated\n"
+      "                     values to standard output\n"
+      "  --all              (export) every table; -o names the folder to write\n"
+      "                     into (made when missing), the files are named\n"
+      "                     PAGE-TABLE.EXT after the page and the table's id,\n"
+      "                     with -2, -3, ... when names clash, and their paths\n"
+      "                     are printed one a line\n"
+      "  --format csv|tsv|htm|xlsx\n"
+      "                     (export --all) the files' format; csv by default\n"
+      "  --overwrite        (export --all) replace files already in DIR; without\n"
+      "                     it such a table is not written and counts as failed\n"
+      "  -j, --jobs N       read up to N sources at once (1 to " + std::to_string(kMaxJobs) +
+      ", default " + std::to_string(kDefaultJobs) + ");\n"
+      "                     results come in the order of the sources; with\n"
+      "                     --render one page is loaded at a time\n"
       "  -h, --help         show this help\n"
       "  -V, --version      show the version\n"
       "\n"
@@ -377,8 +515,10 @@ std::string UsageText() {
       "also with a\nwarning; a UTF-16 page (byte-order mark, or zero bytes in every other\n"
       "position) is converted to UTF-8 first. While the offline switch "
       "is on, addresses other\nthan file:// fail at once.\n"
-      "Exit status: 0 success, 1 failure (unreadable page, failed download,\n"
-      "no such table, output not written), 2 bad arguments.\n";
+      "A source that fails does not stop the others: its reason is one line on\n"
+      "standard error.\n"
+      "Exit status: 0 success, 1 failure (an unreadable page, failed download,\n"
+      "no such table or output not written, for any source), 2 bad arguments.\n";
 }
 
 }  // namespace quarry::qry

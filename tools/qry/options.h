@@ -12,9 +12,24 @@ namespace quarry::qry {
 enum class Action {
   kHelp,     // qry --help
   kVersion,  // qry --version
-  kTables,   // qry tables SOURCE [--json]
-  kExport,   // qry export SOURCE --table SEL [--header] -o OUT
+  kTables,   // qry tables SOURCE... [--json | --format FMT]
+  kExport,   // qry export SOURCE --table SEL [--header] -o OUT, or
+             // qry export SOURCE... --all [--header] -o DIR [--format FMT]
 };
+
+// How `tables` prints what it found.
+enum class ListFormat {
+  kText,       // aligned columns under a heading line
+  kJson,       // one JSON array of the records (one source only)
+  kJsonLines,  // one JSON object a line, each with its source
+};
+
+// The file format of `export --all`, which names files itself.
+enum class BatchFormat { kCsv, kTsv, kHtml, kWorkbook };
+
+// `--jobs`: how many sources are read at once, at most.
+inline constexpr int kDefaultJobs = 4;
+inline constexpr int kMaxJobs = 16;
 
 // How `--table` picks a table. A value of digits only is a position counted
 // from 1; anything else is an id. "id:NAME" always means the id NAME, so that
@@ -31,8 +46,12 @@ inline constexpr int kMostRenderSeconds = 600;
 
 struct Invocation {
   Action action = Action::kHelp;
-  std::string source;  // the page to read: a file path or a web address
-  bool json = false;   // tables: records as JSON instead of a listing
+  // The pages to read, in order: file paths or web addresses; `source` is
+  // the first.
+  std::vector<std::string> sources;
+  std::string source;
+  bool json = false;  // tables: records as JSON instead of a listing
+  ListFormat list_format = ListFormat::kText;  // tables; kJson when `json`
   TableSelector table;
   bool header = false;  // export: line 0 gives the column titles
   // --render: the page as a browser shows it once its scripts have run,
@@ -41,7 +60,13 @@ struct Invocation {
   int render_seconds = kDefaultRenderSeconds;
   // --spans: merged cells laid out as a browser lays them out.
   bool spans = false;
-  std::string output;   // export: the file to write, "-" for standard output
+  // export: the file to write, "-" for standard output; with `all` the
+  // folder to write into (made when missing).
+  std::string output;
+  bool all = false;  // export: every table of every source into `output`
+  BatchFormat batch_format = BatchFormat::kCsv;  // export --all
+  bool overwrite = false;  // export --all: replace files already there
+  int jobs = kDefaultJobs;  // sources read at once, 1 to kMaxJobs
 
   // --proxy HOST[:PORT]; nullopt: the stored proxy settings apply.
   std::optional<std::string> proxy;

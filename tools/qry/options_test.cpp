@@ -75,7 +75,9 @@ TEST(ParseArguments, RejectsIncompleteOrMisplacedArguments) {
   EXPECT_NE(ParseError({"list", "p.html"}).find("unknown command 'list'"),
             std::string::npos);
   EXPECT_NE(ParseError({"tables"}).find("missing FILE"), std::string::npos);
-  EXPECT_NE(ParseError({"tables", "a.html", "b.html"}).find("'b.html'"),
+  // A second source is a batch now; a second source for one table is not.
+  EXPECT_NE(ParseError({"export", "a.html", "b.html", "--table", "1", "-o", "-"})
+                .find("several sources"),
             std::string::npos);
   EXPECT_NE(ParseError({"export", "p.html", "-o", "-"}).find("--table"),
             std::string::npos);
@@ -101,6 +103,57 @@ TEST(ParseArguments, RejectsIncompleteOrMisplacedArguments) {
             std::string::npos);
   EXPECT_NE(ParseError({"tables", "p.html", "-x"}).find("unknown option '-x'"),
             std::string::npos);
+}
+
+TEST(ParseArguments, BatchesTakeSeveralSources) {
+  Invocation inv = MustParse({"tables", "a.html", "http://h/b", "--format", "jsonl", "-j", "8"});
+  EXPECT_EQ(inv.sources, (std::vector<std::string>{"a.html", "http://h/b"}));
+  EXPECT_EQ(inv.source, "a.html");
+  EXPECT_EQ(inv.list_format, ListFormat::kJsonLines);
+  EXPECT_EQ(inv.jobs, 8);
+
+  inv = MustParse({"export", "a.html", "b.html", "--all", "-o", "out/", "--format=xlsx",
+                   "--overwrite", "--header"});
+  EXPECT_TRUE(inv.all);
+  EXPECT_TRUE(inv.overwrite);
+  EXPECT_EQ(inv.batch_format, BatchFormat::kWorkbook);
+  EXPECT_EQ(inv.output, "out/");
+  EXPECT_EQ(inv.jobs, kDefaultJobs);
+  EXPECT_EQ(MustParse({"export", "a", "--all", "-o", "d", "--format", "html"}).batch_format,
+            BatchFormat::kHtml);
+  EXPECT_EQ(MustParse({"tables", "a", "--json", "--format", "json"}).list_format,
+            ListFormat::kJson);
+  // A single export still writes a workbook by the name's extension.
+  EXPECT_EQ(MustParse({"export", "a", "--table", "1", "-o", "t.XLSX"}).output, "t.XLSX");
+
+  struct Case {
+    std::vector<std::string> args;
+    std::string reason_part;
+  };
+  const Case refused[] = {
+      {{"export", "a", "b", "--table", "1", "-o", "d"}, "several sources need --all"},
+      {{"export", "a", "--all"}, "--all needs -o DIR"},
+      {{"export", "a", "--all", "-o", "-"}, "must name a folder"},
+      {{"export", "a", "--all", "--table", "1", "-o", "d"}, "not both"},
+      {{"export", "a", "--all", "-o", "d", "--format", "ods"}, "give csv, tsv, htm or xlsx"},
+      {{"export", "a", "--table", "1", "-o", "t.csv", "--format", "csv"}, "applies to --all"},
+      {{"export", "a", "--table", "1", "-o", "t.csv", "--overwrite"}, "applies to --all"},
+      {{"export", "a", "--table", "1", "-o", "t.xls"}, ".xlsx (a workbook), .csv"},
+      {{"export", "a", "--table", "1", "-o", "/d/t.ODS"}, "'.ODS' files are not written"},
+      {{"tables", "a", "b", "--json"}, "use --format jsonl"},
+      {{"tables", "a", "--json", "--format", "jsonl"}, "disagree"},
+      {{"tables", "a", "--format", "csv"}, "give text, json or jsonl"},
+      {{"tables", "a", "--all"}, "does not apply to tables"},
+      {{"tables", "a", "--jobs", "0"}, "from 1 to 16"},
+      {{"tables", "a", "--jobs", "17"}, "from 1 to 16"},
+      {{"tables", "a", "--jobs", "2x"}, "from 1 to 16"},
+      {{"tables", "a", "-j", "99999999999"}, "from 1 to 16"},
+      {{"tables", "a", "-j", "2", "--jobs", "3"}, "twice"},
+  };
+  for (const Case& c : refused) {
+    const std::string error = ParseError(c.args);
+    EXPECT_NE(error.find(c.reason_part), std::string::npos) << error;
+  }
 }
 
 TEST(ParseArguments, ProxyAndUserApplyToBothCommands) {

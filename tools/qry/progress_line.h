@@ -1,10 +1,12 @@
-// A download's progress as one line on a terminal, rewritten in place.
+// Progress as one line on a terminal, rewritten in place: a download's
+// percentage, or how many sources of a batch have been read.
 
 #ifndef QUARRY_TOOLS_QRY_PROGRESS_LINE_H_
 #define QUARRY_TOOLS_QRY_PROGRESS_LINE_H_
 
 #include <cstddef>
 #include <ostream>
+#include <string>
 
 namespace quarry::qry {
 
@@ -25,13 +27,19 @@ class ProgressLine {
   // the percent changed, so a terminal over a slow link is not flooded.
   void Show(double fraction);
 
+  // Shows "qry: DONE of TOTAL sources read", when it changed.
+  void ShowCount(std::size_t done, std::size_t total);
+
   // Blanks the line if anything is shown; otherwise writes nothing.
   void Clear();
 
  private:
+  // Writes `text` over the line unless it is what the line shows.
+  void Draw(const std::string& text);
+
   std::ostream& out_;
-  int shown_percent_ = -1;  // -1: nothing on the line
-  std::size_t width_ = 0;   // characters now on the line
+  std::string shown_;      // empty: nothing on the line
+  std::size_t width_ = 0;  // characters now on the line
 };
 
 }  // namespace quarry::qry

@@ -40,5 +40,22 @@ TEST(ProgressLine, ClampsOddFractionsAndClearsOnlyWhatItDrew) {
   EXPECT_EQ(out.str(), "\rqry: downloading... 100%\rqry: downloading... 0%  ");
 }
 
+TEST(ProgressLine, CountsSourcesAndRedrawsAfterAClear) {
+  std::ostringstream out;
+  ProgressLine line(out);
+  line.ShowCount(0, 12);
+  line.ShowCount(0, 12);
+  line.ShowCount(3, 12);
+  // A message written between draws: the line is cleared first and shown
+  // again afterwards.
+  line.Clear();
+  line.ShowCount(3, 12);
+  EXPECT_EQ(out.str(),
+            "\rqry: 0 of 12 sources read"
+            "\rqry: 3 of 12 sources read"
+            "\r" + std::string(25, ' ') + "\r"
+            "\rqry: 3 of 12 sources read");
+}
+
 }  // namespace
 }  // namespace quarry::qry

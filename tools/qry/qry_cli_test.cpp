@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/testing/workbook_reader.h"
 #include "platform/settings_store.h"
 #include "platform/testing/subprocess.h"
 
@@ -97,6 +98,57 @@ TEST_F(QryCliTest, ExportsToAFileByIdAndReadsBackAsJson) {
   // The pound sign is the Latin-1 byte A3, written as U+00A3.
   EXPECT_NE(r.out.find("\\\"City bike, 7-speed\\\",M,\xC2\xA3" "420,yes"),
             std::string::npos);
+}
+
+TEST_F(QryCliTest, TheSamplePageBecomesWorkbooksWithTheRightTypes) {
+  const std::string out = (dir_ / "books").string();
+  Result r = Run({"export", QRY_SAMPLE_PAGE, "--all", "--header", "--format", "xlsx", "-o", out});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, out + "/sample-page-Table_1.xlsx\n" + out + "/sample-page-layout.xlsx\n" +
+                       out + "/sample-page-prices.xlsx\n" + out +
+                       "/sample-page-cafe-menu.xlsx\n" + out + "/sample-page-Table_5.xlsx\n");
+
+  const quarry::testing::WorkbookSeen book =
+      quarry::testing::ReadWorkbook(out + "/sample-page-prices.xlsx");
+  ASSERT_TRUE(book.read) << book.error;
+  EXPECT_EQ(book.sheet, "prices");
+  EXPECT_EQ(book.freeze, "A2");
+  struct Expected {
+    std::string cell, type, format, value;
+  };
+  // The prices carry a Latin-1 pound sign: numbers in pounds, shown as the
+  // page showed them; sizes like "700x25c" keep their column text.
+  const Expected expected[] = {
+      {"C1", "s", "General", "\"Price\""},
+      {"A2", "s", "General", "\"City bike, 7-speed\""},
+      {"C2", "n", "\"\xC2\xA3\"0", "420"},
+      {"C4", "n", "\"\xC2\xA3\"0.00", "12.5"},
+      {"B5", "s", "General", "\"700x25c\""},
+  };
+  for (const Expected& e : expected) {
+    ASSERT_EQ(book.cells.count(e.cell), 1u) << e.cell;
+    const quarry::testing::WorkbookCell& cell = book.cells.at(e.cell);
+    EXPECT_EQ(cell.type, e.type) << e.cell;
+    EXPECT_EQ(cell.format, e.format) << e.cell;
+    EXPECT_EQ(cell.value, e.value) << e.cell;
+  }
+  EXPECT_TRUE(book.cells.at("A1").bold);
+
+  // The rates: times stay text, prices with two decimals are numbers.
+  const quarry::testing::WorkbookSeen rates =
+      quarry::testing::ReadWorkbook(out + "/sample-page-Table_1.xlsx");
+  ASSERT_TRUE(rates.read) << rates.error;
+  EXPECT_EQ(rates.sheet, "Table 1");
+  EXPECT_EQ(rates.cells.at("B2").type, "s");
+  EXPECT_EQ(rates.cells.at("C2").type, "n");
+  EXPECT_EQ(rates.cells.at("C2").format, "0.00");
+
+  // Spreadsheet names it cannot write are refused before anything is read.
+  r = Run({"export", QRY_SAMPLE_PAGE, "--table", "1", "-o", (dir_ / "t.xls").string()});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "qry: '.xls' files are not written; the formats are .xlsx (a workbook), "
+                   ".csv, .tsv or .txt (tab-separated) and .htm or .html\n");
+  EXPECT_FALSE(fs::exists(dir_ / "t.xls"));
 }
 
 TEST_F(QryCliTest, FailuresGiveOneLineAndDistinctStatuses) {

@@ -114,6 +114,40 @@ TEST_F(QryWebTest, AFailedDownloadGivesTheReasonOnOneLine) {
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
+TEST_F(QryWebTest, ABatchGoesOnPastAFailedAddressAndKeepsTheOrder) {
+  TestHttpServer server([](const ReceivedRequest& request) {
+    if (request.target == "/gone.html") return ScriptedResponse::Make(404, "no");
+    // The first page is the slowest: its results must still come first.
+    if (request.target == "/a.html") return ScriptedResponse::Unsized(200, "").Then(kPage, 150);
+    return ScriptedResponse::Make(200, kPage);
+  });
+  const std::vector<std::string> urls = {server.Url("/a.html"), server.Url("/gone.html"),
+                                         server.Url("/b.html")};
+  const std::string dir = TempPath("harvest");
+  std::vector<std::string> args = {"export", "--all", "--header", "-o", dir, "--jobs", "3"};
+  args.insert(args.begin() + 1, urls.begin(), urls.end());
+  EXPECT_EQ(Run(args), kExitFailure);
+  EXPECT_EQ(out_.str(), dir + "/a-prices.csv\n" + dir + "/a-Table_2.csv\n" + dir +
+                            "/b-prices.csv\n" + dir + "/b-Table_2.csv\n");
+  // One line for the failed address, naming it.
+  EXPECT_EQ(err_.str().rfind("qry: cannot read '" + urls[1] + "': Failed to Retrieve", 0), 0u)
+      << err_.str();
+  const std::string err = err_.str();
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_EQ(Slurp(dir + "/b-prices.csv"), "Item,Price\r\nLamp,12\r\n\"Desk, oak\",140\r\n");
+
+  args = {"tables", urls[2], urls[0], "--format", "jsonl"};
+  ASSERT_EQ(Run(args), kExitOk) << err_.str();
+  std::istringstream lines(out_.str());
+  std::vector<std::string> starts;
+  for (std::string line; std::getline(lines, line);) starts.push_back(line.substr(0, line.find(", \"class\"")));
+  EXPECT_EQ(starts, (std::vector<std::string>{
+                        "{\"source\": \"" + urls[2] + "\", \"position\": 1",
+                        "{\"source\": \"" + urls[2] + "\", \"position\": 2",
+                        "{\"source\": \"" + urls[0] + "\", \"position\": 1",
+                        "{\"source\": \"" + urls[0] + "\", \"position\": 2"}));
+}
+
 TEST_F(QryWebTest, OfflineSwitchStopsAddressesBeforeAnyConnectionButNotFiles) {
   TestHttpServer server(ServePage);
   ASSERT_TRUE(store().SetDword(kGlobalsKey, kOfflineModeValue, 1));
