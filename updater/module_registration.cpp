@@ -11,7 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/install_layout.h"
 #include "platform/settings_store.h"
 #include "updater/updater_settings.h"
 
@@ -56,7 +55,9 @@ RegistrationProgramSearch DefaultRegistrationSearch(const platform::SettingsStor
                                                     const std::string& working_folder) {
   RegistrationProgramSearch search;
   search.configured = store.GetString(kUpdaterSettingsKey, kRegServerProgramValue, "");
-  search.updater_folder = platform::InstallationFolder(platform::InstallFolder::kPrograms);
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) search.updater_folder = self.parent_path().string();
   search.working_folder = working_folder;
   return search;
 }

@@ -4,8 +4,7 @@
 // it is deleted, "ztregsvr /s MODULE" registers the new copy.
 //
 // Which program: the one named by the updater's setting "RegServerProgram"
-// (section "Settings"), else "ztregsvr" among the installation's programs
-// (beside the updater; platform/install_layout.h), else in
+// (section "Settings"), else "ztregsvr" beside the updater itself, else in
 // the maker's shared components folder. Without one, registration is
 // skipped with a reason: a module keeps its path across an update, so its
 // registration (which names that path) stays good, and an update must not
@@ -33,7 +32,7 @@ inline constexpr std::chrono::seconds kRegistrationTimeout{30};
 // Where to look for the registration program. Empty members are skipped.
 struct RegistrationProgramSearch {
   std::string configured;       // the setting's value
-  std::string updater_folder;   // the installation's programs folder
+  std::string updater_folder;   // the folder of the running updater
   std::string working_folder;   // the shared components folder
 };
 
@@ -43,8 +42,8 @@ struct RegistrationProgramSearch {
 std::string FindRegistrationProgram(const RegistrationProgramSearch& search,
                                     std::string* reason);
 
-// Where the updater looks by default: the setting of `store`, the
-// installation's programs folder, and `working_folder`.
+// Where the updater looks by default: the setting of `store`, the folder of
+// the running program, and `working_folder`.
 RegistrationProgramSearch DefaultRegistrationSearch(const platform::SettingsStore& store,
                                                     const std::string& working_folder);
 
