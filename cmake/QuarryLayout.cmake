@@ -5,6 +5,8 @@
 include(GNUInstallDirs)
 
 set(QUARRY_HELP_INSTALL_DIR ${CMAKE_INSTALL_DATADIR}/quarry/help)
+# Helper programs that the programs start and users do not.
+set(QUARRY_HELPERS_INSTALL_DIR ${CMAKE_INSTALL_LIBEXECDIR}/quarry)
 # The maker's shared components folder and, in it, the control modules.
 set(QUARRY_COMMON_FILES_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/common-files)
 set(QUARRY_MODULE_INSTALL_DIR ${QUARRY_COMMON_FILES_INSTALL_DIR}/Kestrane)
@@ -17,6 +19,8 @@ set(QUARRY_BUILD_HELP_DIR ${PROJECT_SOURCE_DIR}/docs)
 # The build tree's programs stay in their folders; links to them gather in
 # one, as the installed ones do, so that they find each other.
 set(QUARRY_BUILD_PROGRAMS_DIR ${CMAKE_BINARY_DIR}/bin)
+# Helpers are built beside qry, their first user.
+set(QUARRY_BUILD_HELPERS_DIR ${CMAKE_BINARY_DIR}/tools/qry)
 
 # No private shared libraries are installed (the libraries of the project
 # are static, the modules are loaded by path), so installed programs carry

@@ -135,6 +135,7 @@ TEST_F(PackageTest, ThePackageSaysWhatItIsAndWhatItNeeds) {
 TEST_F(PackageTest, EveryFileIsWhereTheDesktopLooksForIt) {
   const std::vector<std::string> files = {
       "bin/Quarry", "bin/qry", "bin/ztreg", "bin/ztregsvr", "bin/KspAutoUpdater",
+      QUARRY_HELPERS_INSTALL_DIR "/quarry-render",
       QUARRY_MODULE_INSTALL_DIR "/KsButton.so", QUARRY_MODULE_INSTALL_DIR "/KsCheck.so",
       QUARRY_MODULE_INSTALL_DIR "/KsGroup.so", QUARRY_MODULE_INSTALL_DIR "/KsStatic.so",
       QUARRY_HELP_INSTALL_DIR "/index.html",
@@ -166,10 +167,17 @@ TEST_F(PackageTest, TheProgramsRunFromTheUnpackedRoot) {
   EXPECT_EQ(quarry.out.rfind("Quarry " QUARRY_VERSION, 0), 0u) << quarry.out;
 
   // The sample page that ships with the help pages has tables to list.
-  const ProcessResult tables =
-      RunInstalled({Installed("bin/qry"), "tables", Installed(QUARRY_HELP_INSTALL_DIR "/sample-page.html")});
+  const std::string sample = Installed(QUARRY_HELP_INSTALL_DIR "/sample-page.html");
+  const ProcessResult tables = RunInstalled({Installed("bin/qry"), "tables", sample});
   EXPECT_EQ(tables.exit_code, 0) << Describe(tables);
   EXPECT_FALSE(tables.out.empty());
+
+  // --render starts the installed helper, which loads the page off screen.
+  const ProcessResult rendered = RunInstalled(
+      {Installed("bin/qry"), "tables", sample, "--render"},
+      {"QRY_RENDER_HELPER"});
+  EXPECT_EQ(rendered.exit_code, 0) << Describe(rendered);
+  EXPECT_EQ(rendered.out, tables.out);
 
   const ProcessResult ztreg = RunInstalled(
       {Installed("bin/ztreg"), "set", "HKCU\\Software\\Zandor Tech\\Globals", "OfflineMode",
@@ -257,6 +265,8 @@ TEST_F(PackageTest, TheShellCompletesQrysCommandsAndOptions) {
       {"qry export page.html --t", "--table"},
       {"qry export page.html --he", "--header --help"},
       {"qry tables x --pr", "--proxy"},
+      {"qry tables x --render-t", "--render-timeout"},
+      {"qry tables x --render-timeout ''", ""},  // seconds: nothing to offer
   };
   for (const Case& c : cases) {
     const std::string script =

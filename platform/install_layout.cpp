@@ -8,6 +8,9 @@
 #ifndef QUARRY_INSTALL_BINDIR
 #define QUARRY_INSTALL_BINDIR "bin"
 #endif
+#ifndef QUARRY_INSTALL_HELPERS_DIR
+#define QUARRY_INSTALL_HELPERS_DIR "libexec/quarry"
+#endif
 #ifndef QUARRY_INSTALL_HELPDIR
 #define QUARRY_INSTALL_HELPDIR "share/quarry/help"
 #endif
@@ -22,6 +25,9 @@
 #endif
 #ifndef QUARRY_BUILD_PROGRAMS_DIR
 #define QUARRY_BUILD_PROGRAMS_DIR ""
+#endif
+#ifndef QUARRY_BUILD_HELPERS_DIR
+#define QUARRY_BUILD_HELPERS_DIR ""
 #endif
 #ifndef QUARRY_BUILD_HELP_DIR
 #define QUARRY_BUILD_HELP_DIR ""
@@ -53,10 +59,17 @@ std::string Below(const std::string& prefix, const std::string& relative) {
 // it goes through symbolic links, the path they lead to (the running
 // program's path is always the resolved one).
 InstallLayout ResolvedBuiltLayout() {
-  InstallLayout layout{QUARRY_INSTALL_BINDIR,          QUARRY_INSTALL_HELPDIR,
-                       QUARRY_INSTALL_COMMON_FILES_DIR, QUARRY_INSTALL_PREFIX,
-                       QUARRY_BUILD_DIR,                QUARRY_BUILD_PROGRAMS_DIR,
-                       QUARRY_BUILD_HELP_DIR,           QUARRY_BUILD_COMMON_FILES_DIR};
+  InstallLayout layout;
+  layout.bin_dir = QUARRY_INSTALL_BINDIR;
+  layout.helpers_dir = QUARRY_INSTALL_HELPERS_DIR;
+  layout.help_dir = QUARRY_INSTALL_HELPDIR;
+  layout.common_files_dir = QUARRY_INSTALL_COMMON_FILES_DIR;
+  layout.configured_prefix = QUARRY_INSTALL_PREFIX;
+  layout.build_dir = QUARRY_BUILD_DIR;
+  layout.build_programs_dir = QUARRY_BUILD_PROGRAMS_DIR;
+  layout.build_helpers_dir = QUARRY_BUILD_HELPERS_DIR;
+  layout.build_help_dir = QUARRY_BUILD_HELP_DIR;
+  layout.build_common_files_dir = QUARRY_BUILD_COMMON_FILES_DIR;
   if (!layout.build_dir.empty()) {
     std::error_code ec;
     const fs::path real = fs::weakly_canonical(layout.build_dir, ec);
@@ -105,6 +118,8 @@ std::string ResolveInstallFolder(InstallFolder folder, const std::string& progra
     switch (folder) {
       case InstallFolder::kPrograms:
         return Trimmed(layout.build_programs_dir);
+      case InstallFolder::kHelpers:
+        return Trimmed(layout.build_helpers_dir);
       case InstallFolder::kHelp:
         return Trimmed(layout.build_help_dir);
       case InstallFolder::kCommonFiles:
@@ -115,6 +130,8 @@ std::string ResolveInstallFolder(InstallFolder folder, const std::string& progra
   switch (folder) {
     case InstallFolder::kPrograms:
       return Below(prefix, layout.bin_dir);
+    case InstallFolder::kHelpers:
+      return Below(prefix, layout.helpers_dir);
     case InstallFolder::kHelp:
       return Below(prefix, layout.help_dir);
     case InstallFolder::kCommonFiles:

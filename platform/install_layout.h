@@ -2,7 +2,8 @@
 // pages, the shared components folder of the control modules, and its
 // companion programs.
 //
-// An installation is one prefix: programs in <prefix>/bin, help pages in
+// An installation is one prefix: programs in <prefix>/bin, the helper
+// programs they start in <prefix>/libexec/quarry, help pages in
 // <prefix>/share/quarry/help, the shared components folder in
 // <prefix>/lib/common-files (the relative folder names are the ones chosen
 // when the build was configured). The prefix is taken from where the running
@@ -38,6 +39,7 @@ inline constexpr char kCommonFilesVariable[] = "ZT_COMMON_FILES_DIR";
 
 enum class InstallFolder {
   kPrograms,     // Quarry, qry, ztreg, ztregsvr, KspAutoUpdater
+  kHelpers,      // quarry-render
   kHelp,         // index.html and the other help pages
   kCommonFiles,  // holds the maker's folder "Kestrane/" of control modules
 };
@@ -48,6 +50,7 @@ enum class InstallFolder {
 // then.
 struct InstallLayout {
   std::string bin_dir;          // relative to the prefix, e.g. "bin"
+  std::string helpers_dir;      // e.g. "libexec/quarry"
   std::string help_dir;         // e.g. "share/quarry/help"
   std::string common_files_dir; // e.g. "lib/common-files"
   std::string configured_prefix;  // the prefix chosen at configure time
@@ -55,6 +58,7 @@ struct InstallLayout {
   // the layout has no build tree (a program built elsewhere).
   std::string build_dir;
   std::string build_programs_dir;
+  std::string build_helpers_dir;
   std::string build_help_dir;
   std::string build_common_files_dir;
 };

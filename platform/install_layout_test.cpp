@@ -16,11 +16,13 @@ namespace {
 InstallLayout Debian() {
   InstallLayout layout;
   layout.bin_dir = "bin";
+  layout.helpers_dir = "libexec/quarry";
   layout.help_dir = "share/quarry/help";
   layout.common_files_dir = "lib/x86_64-linux-gnu/common-files";
   layout.configured_prefix = "/usr";
   layout.build_dir = "/src/quarry/build";
   layout.build_programs_dir = "/src/quarry/build/bin";
+  layout.build_helpers_dir = "/src/quarry/build/tools/qry";
   layout.build_help_dir = "/src/quarry/docs";
   layout.build_common_files_dir = "/src/quarry/build/common-files";
   return layout;
@@ -75,6 +77,13 @@ TEST(InstallLayoutTest, FoldersFollowTheProgram) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(InstallationPrefix(c.program, c.layout), c.prefix);
     EXPECT_EQ(ResolveInstallFolder(InstallFolder::kPrograms, c.program, c.layout), c.programs);
+    // Helpers live beside the programs' folder, in their own.
+    const std::string helpers = ResolveInstallFolder(InstallFolder::kHelpers, c.program, c.layout);
+    if (RunsFromBuildTree(c.program, c.layout)) {
+      EXPECT_EQ(helpers, "/src/quarry/build/tools/qry");
+    } else {
+      EXPECT_EQ(helpers, (c.prefix == "/" ? "" : c.prefix) + "/libexec/quarry");
+    }
     EXPECT_EQ(ResolveInstallFolder(InstallFolder::kHelp, c.program, c.layout), c.help);
     EXPECT_EQ(ResolveInstallFolder(InstallFolder::kCommonFiles, c.program, c.layout),
               c.common_files);

@@ -7,10 +7,10 @@
 # when the value is a file or folder.
 
 _qry_commands="tables export"
-_qry_common_options="--proxy --user --help --version"
+_qry_common_options="--render --render-timeout --spans --proxy --user --help --version"
 _qry_options_tables="--json"
 _qry_options_export="--table --header -o --output"
-_qry_value_options="--table -o --output --proxy --user"
+_qry_value_options="--table -o --output --render-timeout --proxy --user"
 _qry_file_options="-o --output"
 
 _qry_word_in() {
