@@ -267,6 +267,9 @@ TEST_F(PackageTest, TheShellCompletesQrysCommandsAndOptions) {
       {"qry tables x --pr", "--proxy"},
       {"qry tables x --render-t", "--render-timeout"},
       {"qry tables x --render-timeout ''", ""},  // seconds: nothing to offer
+      {"qry tables a b --format ''", "text json jsonl"},
+      {"qry export a b --all --format x", "xlsx"},
+      {"qry export a --ov", "--overwrite"},
   };
   for (const Case& c : cases) {
     const std::string script =

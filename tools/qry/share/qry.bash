@@ -3,14 +3,17 @@
 # What qry takes, as data: add a command to _qry_commands with its options
 # in _qry_options_<command>; an option that takes a value goes into
 # _qry_value_options too, with its choices (if it has a fixed set) in
-# _qry_choices_<option, dashes as underscores>, or into _qry_file_options
-# when the value is a file or folder.
+# _qry_choices_<command>_<option> or, for every command, _qry_choices_<option>
+# (option without its leading dashes, other dashes as underscores), or into
+# _qry_file_options when the value is a file or folder.
 
 _qry_commands="tables export"
 _qry_common_options="--render --render-timeout --spans --proxy --user --help --version"
-_qry_options_tables="--json"
-_qry_options_export="--table --header -o --output"
-_qry_value_options="--table -o --output --render-timeout --proxy --user"
+_qry_options_tables="--json --format --jobs -j"
+_qry_options_export="--table --header -o --output --all --format --overwrite --jobs -j"
+_qry_value_options="--table -o --output --format --jobs -j --render-timeout --proxy --user"
+_qry_choices_tables_format="text json jsonl"
+_qry_choices_export_format="csv tsv htm xlsx"
 _qry_file_options="-o --output"
 
 _qry_word_in() {
@@ -57,10 +60,19 @@ _qry() {
     fi
     _qry_word_in "$option" "$_qry_value_options" || option=""
     if [[ -n $option ]]; then
-        local choices_name=_qry_choices_${option#--}
-        choices_name=${choices_name//-/_}
-        if [[ -n ${!choices_name-} ]]; then
-            COMPREPLY=($(compgen -W "${!choices_name}" -- "$value"))
+        local name=${option#--} choices=""
+        name=${name#-}
+        name=${name//-/_}
+        if _qry_word_in "$command" "$_qry_commands"; then
+            local per_command=_qry_choices_${command}_${name}
+            choices=${!per_command-}
+        fi
+        if [[ -z $choices ]]; then
+            local shared=_qry_choices_${name}
+            choices=${!shared-}
+        fi
+        if [[ -n $choices ]]; then
+            COMPREPLY=($(compgen -W "$choices" -- "$value"))
         elif _qry_word_in "$option" "$_qry_file_options"; then
             compopt -o filenames 2>/dev/null
             COMPREPLY=($(compgen -f -- "$value"))
