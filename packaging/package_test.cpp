@@ -261,7 +261,7 @@ TEST_F(PackageTest, TheShellCompletesQrysCommandsAndOptions) {
   } cases[] = {
       {"qry ''", "tables export"},
       {"qry ex", "export"},
-      {"qry tables page.html --j", "--json"},
+      {"qry tables page.html --j", "--json --jobs"},
       {"qry export page.html --t", "--table"},
       {"qry export page.html --he", "--header --help"},
       {"qry tables x --pr", "--proxy"},
