@@ -12,6 +12,10 @@ namespace quarry {
 // pictures from 16 to 256 pixels.
 QIcon AppIcon();
 
+// The name of the installed desktop entry (without ".desktop"), which the
+// desktop uses to match Quarry's windows to its launcher and icon.
+inline constexpr char kDesktopEntryName[] = "example.quarry.Quarry";
+
 // The picture of command `id` on toolbars and in menus; a null icon for a
 // command without one. The desktop's icon theme is not consulted: the
 // toolbar's pictures belong together and to the application icon.

@@ -1,6 +1,43 @@
 #include "app/command_line.h"
 
+#include <filesystem>
+
+#include <QFile>
+#include <QUrl>
+
 namespace quarry {
+
+namespace {
+
+// "name://" at the start, the name made of a letter and then letters,
+// digits, "+", "-" or ".".
+bool HasScheme(const std::string& text) {
+  const size_t colon = text.find("://");
+  if (colon == std::string::npos || colon == 0) return false;
+  for (size_t i = 0; i < colon; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+    if (!letter && (i == 0 || !other)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string AddressFromArgument(const std::string& arg, const std::string& folder) {
+  namespace fs = std::filesystem;
+  if (arg.empty() || HasScheme(arg)) return arg;
+  std::error_code ec;
+  fs::path path(arg);
+  if (path.is_relative()) {
+    if (folder.empty()) return arg;
+    path = fs::path(folder) / path;
+  }
+  if (!fs::is_regular_file(path, ec)) return arg;
+  const QString local = QFile::decodeName(path.lexically_normal().c_str());
+  return QUrl::fromLocalFile(local).toString(QUrl::FullyEncoded).toStdString();
+}
 
 CommandLineInfo ParseCommandLine(const std::vector<std::string>& args) {
   CommandLineInfo info;
@@ -16,6 +53,8 @@ CommandLineInfo ParseCommandLine(const std::vector<std::string>& args) {
         info.show_help = true;
       } else if (arg == "-v" || arg == "--version") {
         info.show_version = true;
+      } else if (arg == "--paths") {
+        info.show_paths = true;
       } else if (arg == "--parse") {
         info.parse = true;
       } else if (arg.starts_with("--simulate-fault=")) {
@@ -46,9 +85,11 @@ CommandLineInfo ParseCommandLine(const std::vector<std::string>& args) {
       return info;
     }
     if (arg.empty()) continue;
-    info.address = arg;
+    std::error_code ec;
+    info.address = AddressFromArgument(arg, std::filesystem::current_path(ec).string());
   }
-  if (info.parse && info.address.empty() && !info.show_help && !info.show_version) {
+  if (info.parse && info.address.empty() && !info.show_help && !info.show_version &&
+      !info.show_paths) {
     info.error = "--parse needs an address";
   }
   return info;
@@ -67,6 +108,8 @@ std::string CommandLineUsage() {
          "  --fault-report FILE\n"
          "                 show a fault report (kept in ~/.local/state/quarry/\n"
          "                 fault-reports) and exit\n"
+         "  --paths        show where the help pages, control modules and companion\n"
+         "                 programs are found, and exit\n"
          "  -h, --help     show this help and exit\n"
          "  -v, --version  show the version and exit\n";
 }

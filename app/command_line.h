@@ -10,6 +10,9 @@
 //   Quarry --fault-report FILE
 //                           show the fault report FILE (a crashed Quarry
 //                           starts this itself) and exit
+//   Quarry --paths          print where the help pages, control modules and
+//                           companion programs are found, and exit (status 1
+//                           when any is missing)
 //   Quarry --help | -h      print the usage and exit
 //   Quarry --version | -v   print the version and exit
 //
@@ -45,14 +48,24 @@ struct CommandLineInfo {
   bool parse = false;   // parse `address` once it has loaded
   bool show_help = false;
   bool show_version = false;
+  bool show_paths = false;
   std::string simulate_fault;  // "read", "divide" or "abort"; empty: none
   std::string fault_report;    // the record or report to show; empty: none
   std::string error;
 };
 
 // Parses the arguments that follow the program name. "--" ends the options,
-// so an address that starts with "-" can still be given.
+// so an address that starts with "-" can still be given. The address is
+// taken through AddressFromArgument() against the current folder.
 CommandLineInfo ParseCommandLine(const std::vector<std::string>& args);
+
+// The address an argument names. One with a scheme ("https://...",
+// "file:///...") stays as it is; the path of an existing file, absolute or
+// relative to `folder`, becomes its file:// address, so that a page given
+// as "Quarry prices.html" (or by a file manager's "Open With") is shown and
+// parsed like any other address; anything else (a host name such as
+// "www.example.org") stays for the browser to complete.
+std::string AddressFromArgument(const std::string& arg, const std::string& folder);
 
 // The usage text printed by --help and after an argument error.
 std::string CommandLineUsage();

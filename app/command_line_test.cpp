@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "platform/testing/subprocess.h"
+
 namespace quarry {
 namespace {
 
@@ -45,6 +50,37 @@ TEST(CommandLineTest, ParseWantsAnAddress) {
   EXPECT_EQ(info.address, "file:///tmp/a.html");
   EXPECT_FALSE(ParseCommandLine({"--parse"}).error.empty());
   EXPECT_FALSE(ParseCommandLine({"a.html"}).parse);
+}
+
+TEST(CommandLineTest, AFileGivenByItsPathOpensAsItsFileAddress) {
+  testing::TempDir dir;
+  const std::string folder = dir.path();
+  std::filesystem::create_directories(folder + "/sub dir");
+  std::ofstream(folder + "/sub dir/prices 50%.html") << "<table></table>";
+  std::ofstream(folder + "/plain.htm") << "<table></table>";
+  const std::string encoded = "file://" + folder + "/sub%20dir/prices%2050%25.html";
+  struct Case {
+    std::string arg;
+    std::string address;
+  } cases[] = {
+      {"sub dir/prices 50%.html", encoded},
+      {"./sub dir/../sub dir/prices 50%.html", encoded},
+      {folder + "/plain.htm", "file://" + folder + "/plain.htm"},
+      {"plain.htm", "file://" + folder + "/plain.htm"},
+      // Addresses, and what only a browser can complete, stay as given.
+      {"file://" + folder + "/plain.htm", "file://" + folder + "/plain.htm"},
+      {"HTTPS://example.org/a b", "HTTPS://example.org/a b"},
+      {"www.example.org", "www.example.org"},
+      {"missing.html", "missing.html"},
+      {"sub dir", "sub dir"},  // a folder is no page
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AddressFromArgument(c.arg, folder), c.address) << c.arg;
+  }
+  // Without a current folder a relative path is left alone.
+  EXPECT_EQ(AddressFromArgument("plain.htm", ""), "plain.htm");
+  EXPECT_TRUE(ParseCommandLine({"--paths"}).show_paths);
 }
 
 TEST(CommandLineTest, FaultOptions) {

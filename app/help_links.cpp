@@ -1,18 +1,11 @@
 #include "app/help_links.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 
 #include <QUrl>
 
 #include "platform/settings_store.h"
 #include "web/web_settings.h"
-
-#ifndef QUARRY_SOURCE_HELP_DIR
-#define QUARRY_SOURCE_HELP_DIR ""
-#endif
 
 namespace quarry {
 
@@ -49,20 +42,8 @@ std::string SupportMailtoAddress(SupportMode mode) {
 }
 
 std::string HelpFolder() {
-  if (const char* env = std::getenv(kHelpFolderVariable); env && *env) {
-    std::string folder = env;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return folder;
-  }
-  std::error_code ec;
-  fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    fs::path installed =
-        (self.parent_path() / ".." / "share" / "quarry" / "help").lexically_normal();
-    if (HasIndex(installed)) return installed.string();
-  }
-  if (HasIndex(QUARRY_SOURCE_HELP_DIR)) return QUARRY_SOURCE_HELP_DIR;
-  return {};
+  std::string folder = platform::InstallationFolder(platform::InstallFolder::kHelp);
+  return HasIndex(folder) ? folder : std::string();
 }
 
 uint32_t HelpContextForCommand(int command_id) {

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/install_layout.h"
+
 namespace quarry {
 
 inline constexpr char kSupportMailboxValue[] = "SupportMailbox";
@@ -29,13 +31,14 @@ enum class SupportMode : int { kSupport = 0, kSuggestion = 1 };
 // to the maker's mailbox for `mode`.
 std::string SupportMailtoAddress(SupportMode mode);
 
-// The environment variable naming the folder of the HTML help pages.
-inline constexpr char kHelpFolderVariable[] = "QUARRY_HELP_DIR";
+// $QUARRY_HELP_DIR names the folder of the HTML help pages in place of the
+// installation's (see platform/install_layout.h).
+using platform::kHelpFolderVariable;
 
 // The folder that holds the help pages ("index.html" and the rest), with no
-// trailing "/": $QUARRY_HELP_DIR; else "../share/quarry/help" beside the
-// running program when it holds "index.html"; else the pages of the source
-// tree the program was built from. Empty when none is found.
+// trailing "/": $QUARRY_HELP_DIR, else the installation's help folder (the
+// source tree's pages for a program run from its build tree). Empty when
+// that folder holds no "index.html".
 std::string HelpFolder();
 
 // Help context numbers: commands map to 0x10000 + id, the favourites'

@@ -11,6 +11,7 @@
 #include "app/command_line.h"
 #include "app/control_registration.h"
 #include "app/explorer.h"
+#include "app/installation_report.h"
 #include "app/obsolete_components.h"
 #include "app/quarry_view.h"
 #include "app/quarry_app.h"
@@ -21,6 +22,7 @@
 #include "fault/fault_reporter.h"
 #include "fault/support_dlg.h"
 #include "platform/settings_store.h"
+#include "updater/module_registration.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -40,6 +42,13 @@ int main(int argc, char** argv) {
     std::printf("Quarry %s\n", quarry::VersionString().c_str());
     return 0;
   }
+  if (info.show_paths) {
+    const quarry::InstallationReport report = quarry::CheckInstallation(
+        quarry::RunningInstallationFolders(),
+        {quarry::kUpdaterProgramName, quarry::kRegServerProgramName});
+    std::fputs(report.text.c_str(), stdout);
+    return report.complete ? 0 : 1;
+  }
   // A crashed Quarry starts this to show its report; nothing else runs.
   if (!info.fault_report.empty()) {
     return quarry::RunFaultReporter(info.fault_report, argc, argv);
@@ -54,7 +63,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Quarry"));
   QApplication::setOrganizationName(QStringLiteral("Zandor Tech"));
   QApplication::setApplicationVersion(QString::fromStdString(quarry::VersionString()));
-  QApplication::setDesktopFileName(QStringLiteral("quarry"));
+  QApplication::setDesktopFileName(QString::fromLatin1(quarry::kDesktopEntryName));
   QApplication::setWindowIcon(quarry::AppIcon());
   // The frame may be hidden in the notification area when it is closed;
   // closing the frame is what ends the program.

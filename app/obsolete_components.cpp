@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "app/child_process.h"
+#include "platform/install_layout.h"
 #include "platform/settings_store.h"
 
 
@@ -31,12 +32,9 @@ bool SleepUnlessStopped(std::chrono::milliseconds d, std::stop_token stop) {
 
 std::string FindRegistrationTool(const std::string& tool) {
   if (tool.find('/') != std::string::npos) return tool;
-  std::error_code ec;
-  fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    fs::path beside = self.parent_path() / tool;
-    if (access(beside.c_str(), X_OK) == 0) return beside.string();
-  }
+  const fs::path installed =
+      fs::path(platform::InstallationFolder(platform::InstallFolder::kPrograms)) / tool;
+  if (access(installed.c_str(), X_OK) == 0) return installed.string();
   return tool;
 }
 

@@ -164,6 +164,18 @@ TEST(QuarryAppTest, StartUpTidiesTheStoreAndHandsTheAddressToTheBrowser) {
   EXPECT_EQ(app.View()->WebBrowser()->CurrentAddress(), "https://tables.example/prices.html");
 }
 
+TEST(QuarryAppTest, APageGivenByItsPathOpensAsItsFileAddress) {
+  // As a file manager's "Open With Quarry" or "Quarry page.html" gives it.
+  testing::TempDir dir;
+  const std::string page = dir.File("saved page.html");
+  ASSERT_TRUE(testing::WriteFileBytes(page, "<table><tr><td>1</td></tr></table>"));
+  AppFixture fixture;
+  CQuarryApp& app = fixture.Start({page});
+  ASSERT_NE(app.View(), nullptr);
+  EXPECT_EQ(app.View()->WebBrowser()->CurrentAddress(),
+            QString::fromStdString("file://" + dir.path() + "/saved%20page.html"));
+}
+
 TEST(QuarryAppTest, StartUpDoneReachesTheSubViewsAndStartsTheUpdateCheckLater) {
   AppFixture fixture;
   CQuarryApp& app = fixture.Start();

@@ -21,6 +21,7 @@
 #include "app/startup_steps.h"
 #include "framework/msgbox/app_message_box.h"
 #include "framework/string_table.h"
+#include "platform/install_layout.h"
 #include "platform/settings_store.h"
 #include "platform/window_message_ids.h"
 #include "updater/automation_names.h"
@@ -181,7 +182,9 @@ CUpdateTrigger::Options WithDefaults(CUpdateTrigger::Options options) {
   if (options.program_path.empty()) options.program_path = ModulePath();
   if (options.updater_program.empty()) {
     options.updater_program =
-        (fs::path(options.program_path).parent_path() / kUpdaterProgramName).string();
+        (fs::path(platform::InstallationFolder(platform::InstallFolder::kPrograms)) /
+         kUpdaterProgramName)
+            .string();
   }
   if (options.version_x100 == 0) options.version_x100 = ProgramVersionX100();
   if (!options.online) {

@@ -69,7 +69,7 @@ class CUpdateTrigger {
   struct Options {
     platform::SettingsStore* store = nullptr;  // required; not owned
     std::string program_path;      // default: this program
-    std::string updater_program;   // default: "KspAutoUpdater" beside it
+    std::string updater_program;   // default: the installation's "KspAutoUpdater"
     uint32_t version_x100 = 0;     // default: this program's version
     QDBusConnection bus = QDBusConnection::sessionBus();
     // A Yes/No question with the stop icon, and a message; default: the

@@ -83,7 +83,7 @@ int RunFaultReporter(const std::string& path, int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quarry"));
   QApplication::setOrganizationName(QStringLiteral("Zandor Tech"));
-  QApplication::setDesktopFileName(QStringLiteral("quarry"));
+  QApplication::setDesktopFileName(QString::fromLatin1(quarry::kDesktopEntryName));
   QApplication::setWindowIcon(AppIcon());
   InstallDesktopSystemColours();
   CProgramErrorDlg dialog(QString::fromStdString(prepared.message),

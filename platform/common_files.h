@@ -6,14 +6,17 @@
 
 #include <string>
 
+#include "platform/install_layout.h"
+
 namespace quarry {
 
-// The environment variable that names the installation's common files
-// folder, in place of the one chosen when the program was built.
-inline constexpr char kCommonFilesVariable[] = "ZT_COMMON_FILES_DIR";
+// $ZT_COMMON_FILES_DIR names the common files folder in place of the
+// installation's (see platform/install_layout.h).
+using platform::kCommonFilesVariable;
 
 // The maker's shared components folder, with a trailing "/": the common
-// files folder followed by "Kestrane/".
+// files folder of the running program's installation (or of its build
+// tree) followed by "Kestrane/".
 std::string SharedComponentsFolder();
 
 }  // namespace quarry

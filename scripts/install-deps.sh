@@ -29,6 +29,9 @@ packages=(
   xdg-utils
   # a locale with a decimal comma, so tests can check numbers that others read
   locales
+  # the Debian package and its check: dpkg-shlibdeps for its dependencies,
+  # the desktop entry's and software-centre entry's validators, man -l
+  dpkg-dev desktop-file-utils appstream man-db
 )
 
 # Generates the German locale the number-format tests switch to, once.

@@ -18,7 +18,7 @@ fi
 cmake --build build -j "$(nproc)" --target Quarry ztregsvr KsButton KsCheck KsGroup KsStatic
 # The dialogs are built from the control modules: register the build's
 # ones for this user (in $ZT_REGISTRY_FILE when set).
-build/tools/ztregsvr/ztregsvr /s build/controls/modules/KsButton.so build/controls/modules/KsCheck.so \
-  build/controls/modules/KsGroup.so build/controls/modules/KsStatic.so ||
+build/tools/ztregsvr/ztregsvr /s build/common-files/Kestrane/KsButton.so build/common-files/Kestrane/KsCheck.so \
+  build/common-files/Kestrane/KsGroup.so build/common-files/Kestrane/KsStatic.so ||
   echo "run.sh: the control modules could not be registered; Quarry uses standard controls" >&2
 exec build/app/Quarry "$@"

@@ -18,7 +18,7 @@
 
 namespace quarry::controls::testing {
 
-// The built module file of a module ("…/controls/modules/KsButton.so").
+// The built module file of a module ("…/common-files/Kestrane/KsButton.so").
 std::string ModulePath(const ModuleIdentity& module);
 
 class TestSite final : public com::IControlSite {

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "platform/ascii_text.h"
+#include "platform/install_layout.h"
 #include "platform/settings_store.h"
 #include "web/page_fetch.h"
 #include "web/web_address.h"
@@ -42,15 +43,6 @@ bool IsExecutableFile(const std::string& path) {
   struct stat info;
   return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
          ::access(path.c_str(), X_OK) == 0;
-}
-
-std::string OwnFolder() {
-  char buffer[PATH_MAX];
-  const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) return {};
-  std::string path(buffer, static_cast<size_t>(length));
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 // The proxy a download would use: the given one, else the stored one.
@@ -133,11 +125,8 @@ std::string FindRenderHelper(std::vector<std::string>* looked_in) {
   if (named != nullptr && *named != '\0') {
     places.emplace_back(named);  // named: no other place stands in for it
   } else {
-    const std::string own = OwnFolder();
-    if (!own.empty()) {
-      places.push_back(own + "/" + kRenderHelperName);
-      places.push_back(own + "/../libexec/quarry/" + kRenderHelperName);
-    }
+    const std::string helpers = platform::InstallationFolder(platform::InstallFolder::kHelpers);
+    if (!helpers.empty()) places.push_back(helpers + "/" + kRenderHelperName);
   }
   if (looked_in != nullptr) *looked_in = places;
   for (const std::string& place : places) {

@@ -2,10 +2,10 @@
 // browser in a program of its own (qry itself has no browser and no Qt),
 // and qry reads the document it prints.
 //
-// The helper is looked for, in this order: the path in QRY_RENDER_HELPER
-// (for tests and unusual installs); "quarry-render" beside the running qry;
-// "../libexec/quarry/quarry-render" from qry's folder (an installed qry in
-// PREFIX/bin finds PREFIX/libexec/quarry).
+// The helper is the path in QRY_RENDER_HELPER (for tests and unusual
+// installs), else "quarry-render" in the installation's helpers folder (an
+// installed qry in PREFIX/bin finds PREFIX/libexec/quarry; a qry of the build
+// tree the one built beside it; platform/install_layout.h).
 
 #ifndef QUARRY_TOOLS_QRY_RENDER_CLIENT_H_
 #define QUARRY_TOOLS_QRY_RENDER_CLIENT_H_
