@@ -20,10 +20,12 @@ TableList ParsePageText(std::string_view page, PageTextNotes* notes,
   const internal::PageTables strings(prepared.text());
   TableList tables;
   tables.reserve(strings.Count());
-  strings.ForEach([&](std::string_view source) {
+  internal::TableScanner scanner;
+  internal::TagIndex::Walker tags(strings.tags());
+  strings.ForEach([&](std::string_view source, size_t from) {
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return false;
     ExtractedTable table;
-    if (ParseTable(source, &table.data, &table, false, true, false)) {
+    if (scanner.Parse(source, from, tags, &table.data, &table, false, true, false)) {
       table.data.shrink_to_fit();
       table.source_html = source;
       tables.push_back(std::move(table));
