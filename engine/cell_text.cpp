@@ -340,6 +340,34 @@ size_t TagStop(std::string_view text, size_t from) {
       });
 }
 
+constexpr size_t kLongCell = 128;
+
+// Whether the text holds "&lt;" or "&gt;", the usual escaped brackets.
+bool HoldsEscapedBracket(std::string_view text) {
+  const char* const in = text.data();
+  const size_t size = text.size();
+  size_t at = 0;
+#if defined(__SSE2__)
+  const __m128i amp = _mm_set1_epi8('&'), l = _mm_set1_epi8('l'), g = _mm_set1_epi8('g');
+  const __m128i t = _mm_set1_epi8('t'), semicolon = _mm_set1_epi8(';');
+  for (; at + kRunBlock + 3 <= size; at += kRunBlock) {
+    const __m128i second = LoadBlock(in + at + 1);
+    __m128i hits = _mm_cmpeq_epi8(LoadBlock(in + at), amp);
+    hits = _mm_and_si128(hits, _mm_or_si128(_mm_cmpeq_epi8(second, l), _mm_cmpeq_epi8(second, g)));
+    hits = _mm_and_si128(hits, _mm_cmpeq_epi8(LoadBlock(in + at + 2), t));
+    hits = _mm_and_si128(hits, _mm_cmpeq_epi8(LoadBlock(in + at + 3), semicolon));
+    if (_mm_movemask_epi8(hits) != 0) return true;
+  }
+#endif
+  for (; at + 4 <= size; ++at) {
+    if (in[at] == '&' && (in[at + 1] == 'l' || in[at + 1] == 'g') && in[at + 2] == 't' &&
+        in[at + 3] == ';') {
+      return true;
+    }
+  }
+  return false;
+}
+
 // `kRaw`: `text` is the cell as cut (line ends joined here when
 // `join_lines`), else the decoded cell. Appends the cell's part of the
 // line (with its comma) and returns kDone, or leaves `line` as it was.
@@ -358,7 +386,6 @@ Outcome StreamCell(std::string_view text, bool join_lines, internal::LineBuffer&
   bool comma = false;
   bool tag_seen = false;
   bool stray_gt = false;
-  const auto give_up = [&](Outcome outcome) { return outcome; };
   const auto space = [&] {
     if (started && !(w >= 2 && out[w - 2] == '\r' && out[w - 1] == '\n')) out[w++] = ' ';
   };
@@ -376,8 +403,47 @@ Outcome StreamCell(std::string_view text, bool join_lines, internal::LineBuffer&
       w += run;
       if (i == n) break;
     }
-    const auto c = static_cast<unsigned char>(in[i]);
-    switch (classes[c]) {
+    const unsigned char kind = classes[static_cast<unsigned char>(in[i])];
+    // Tags are the usual stop: tested first, before the jump table.
+    if (kind == kLt) {
+      if (stray_gt) return Outcome::kTagsDoNotAlternate;
+      size_t gt = i + 1;
+      bool decoded = false;
+      while ((gt = TagStop<kRaw>(text, gt)) < n) {
+        const unsigned char stop = classes[static_cast<unsigned char>(in[gt])];
+        if (stop == kGt) break;
+        if (stop == kLt) return Outcome::kTagsDoNotAlternate;
+        if (stop == kEscape) {
+          const internal::EntityAt entity = internal::MatchEntityAt(text, gt);
+          if (entity.length > 0) {
+            if (!DecodesInPlace(entity)) return Outcome::kNeedsDecoding;
+            gt += entity.length;
+            decoded = true;
+            continue;
+          }
+        }
+        ++gt;
+      }
+      if (gt >= n) return Outcome::kTagsDoNotAlternate;
+      // A tag becomes a blank whatever it holds, unless it is "</p>",
+      // which the decoded form of a short tag may spell ("<%2Fp>").
+      if (decoded && gt - i < 8) return Outcome::kNeedsDecoding;
+      tag_seen = true;
+      if (gt == i + 3 && in[i + 1] == '/' && in[i + 2] == 'p') {
+        // "</p><p>" is two line breaks, "</p>" one.
+        const bool pair = gt + 3 < n && in[gt + 1] == '<' && in[gt + 2] == 'p' && in[gt + 3] == '>';
+        for (int k = pair ? 2 : 1; k > 0; --k) {
+          blank('\r');
+          blank('\n');
+        }
+        i = pair ? gt + 4 : gt + 1;
+      } else {
+        space();
+        i = gt + 1;
+      }
+      continue;
+    }
+    switch (kind) {
       case kPlain: {
         out[w++] = in[i++];
         started = true;
@@ -432,7 +498,7 @@ Outcome StreamCell(std::string_view text, bool join_lines, internal::LineBuffer&
           started = true;
           break;
         }
-        if (!DecodesInPlace(entity)) return give_up(Outcome::kNeedsDecoding);
+        if (!DecodesInPlace(entity)) return Outcome::kNeedsDecoding;
         i += entity.length;
         for (char r : entity.replacement) {
           switch (r) {
@@ -457,50 +523,12 @@ Outcome StreamCell(std::string_view text, bool join_lines, internal::LineBuffer&
       case kGt:
         // A '>' outside a tag: tags are removed only when the cell has no
         // '<' at all.
-        if (tag_seen) return give_up(Outcome::kTagsDoNotAlternate);
+        if (tag_seen) return Outcome::kTagsDoNotAlternate;
         stray_gt = true;
         out[w++] = '>';
         started = true;
         ++i;
         break;
-      case kLt: {
-        if (stray_gt) return give_up(Outcome::kTagsDoNotAlternate);
-        size_t gt = i + 1;
-        bool decoded = false;
-        while ((gt = TagStop<kRaw>(text, gt)) < n) {
-          const unsigned char kind = classes[static_cast<unsigned char>(in[gt])];
-          if (kind == kGt) break;
-          if (kind == kLt) return give_up(Outcome::kTagsDoNotAlternate);
-          if (kind == kEscape) {
-            const internal::EntityAt entity = internal::MatchEntityAt(text, gt);
-            if (entity.length > 0) {
-              if (!DecodesInPlace(entity)) return give_up(Outcome::kNeedsDecoding);
-              gt += entity.length;
-              decoded = true;
-              continue;
-            }
-          }
-          ++gt;
-        }
-        if (gt >= n) return give_up(Outcome::kTagsDoNotAlternate);
-        // A tag becomes a blank whatever it holds, unless it is "</p>",
-        // which the decoded form of a short tag may spell ("<%2Fp>").
-        if (decoded && gt - i < 8) return give_up(Outcome::kNeedsDecoding);
-        tag_seen = true;
-        if (gt == i + 3 && in[i + 1] == '/' && in[i + 2] == 'p') {
-          // "</p><p>" is two line breaks, "</p>" one.
-          const bool pair = gt + 3 < n && in[gt + 1] == '<' && in[gt + 2] == 'p' && in[gt + 3] == '>';
-          for (int k = pair ? 2 : 1; k > 0; --k) {
-            blank('\r');
-            blank('\n');
-          }
-          i = pair ? gt + 4 : gt + 1;
-        } else {
-          space();
-          i = gt + 1;
-        }
-        break;
-      }
       default:
         out[w++] = in[i++];
         started = true;
@@ -543,7 +571,11 @@ void CellTextFrom(std::string_view html, bool join_lines, std::string& out) {
 
 void AppendCellText(std::string_view html, bool join_lines, std::string& scratch,
                     LineBuffer& line) {
-  Outcome outcome = StreamCell<true>(html, join_lines, line);
+  // A long cell that holds an escaped bracket is decoded first: the pass
+  // would give up at it, after doing the text before it for nothing.
+  Outcome outcome = html.size() >= kLongCell && HoldsEscapedBracket(html)
+                        ? Outcome::kNeedsDecoding
+                        : StreamCell<true>(html, join_lines, line);
   if (outcome == Outcome::kDone) return;
   if (outcome == Outcome::kNeedsDecoding) {
     // Decoded as CellTextFrom decodes, then streamed again.
