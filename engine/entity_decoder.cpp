@@ -31,6 +31,15 @@ struct Step {
   bool may_chain = false;
 };
 
+// What the one-pass replacement reads of a step, packed in eight bytes:
+// every replacement has one or two bytes.
+struct PackedStep {
+  uint8_t pattern_length;
+  uint8_t replacement_length;
+  bool may_chain;
+  char replacement[2];
+};
+
 constexpr size_t kStepCount = 177;
 // The longest pattern ("&curren;", "&frac14;", ...) has 8 bytes.
 constexpr size_t kMaxPatternLength = 8;
@@ -80,6 +89,14 @@ class StepTable {
     Add("&#38;", "&");
     Add("%0d%0a", "\r\n");
 
+    packed_.reserve(steps_.size());
+    for (const Step& step : steps_) {
+      PackedStep packed{static_cast<uint8_t>(step.pattern.size()),
+                        static_cast<uint8_t>(step.replacement.size()), step.may_chain, {}};
+      std::memcpy(packed.replacement, step.replacement.data(), step.replacement.size());
+      packed_.push_back(packed);
+    }
+
     percent_.fill(-1);
     decimal_.fill(-1);
     for (size_t i = 0; i < steps_.size(); ++i) {
@@ -98,6 +115,7 @@ class StepTable {
   }
 
   const Step& operator[](size_t i) const { return steps_[i]; }
+  const PackedStep& Packed(size_t i) const { return packed_[i]; }
   size_t size() const { return steps_.size(); }
 
   // The step whose pattern starts at at[0], reading at most `avail` bytes,
@@ -117,7 +135,12 @@ class StepTable {
     uint64_t word = 0;
     size_t length = 0;
     if constexpr (std::endian::native == std::endian::little) {
-      std::memcpy(&word, at, window);
+      // One load of eight bytes where the text has them (nearly always).
+      if (window == kMaxPatternLength) {
+        std::memcpy(&word, at, kMaxPatternLength);
+      } else {
+        std::memcpy(&word, at, window);
+      }
       length = SemicolonEnd(word);
       if (length == 0) return -1;
       if (length < 8) word &= (uint64_t{1} << (8 * length)) - 1;
@@ -197,6 +220,7 @@ class StepTable {
   static constexpr size_t kNameSlots = 128;  // four times the names
 
   std::vector<Step> steps_;
+  std::vector<PackedStep> packed_;
   std::array<int, 256> percent_{};  // by the escape's value
   std::array<int, 256> decimal_{};  // by the reference's number
   int crlf_ = -1;
@@ -311,19 +335,23 @@ size_t ReplaceAllAtOnce(const StepTable& steps, const char* source, size_t size,
       }
       continue;
     }
-    const Step& hit = steps[static_cast<size_t>(step)];
+    const PackedStep& hit = steps.Packed(static_cast<size_t>(step));
     if (!apart) std::memmove(dest + written, source + done, pos - done);
     written += pos - done;
     // Every join adds a byte, so a join is settled before 8 more follow;
     // a full ring cannot happen, and would only cost the exact path.
     if (hit.may_chain) {
       if (count == pending.size()) return kChained;
-      pending[(first + count) % pending.size()] = {written, hit.replacement.size()};
+      pending[(first + count) % pending.size()] = {written, hit.replacement_length};
       ++count;
     }
-    for (char c : hit.replacement) dest[written++] = c;
-    done = pos + hit.pattern.size();
-    if (!settle(false)) return kChained;
+    // Both bytes are stored whatever the length: the pattern that is
+    // replaced has at least three, so the second never reaches past it.
+    dest[written] = hit.replacement[0];
+    dest[written + 1] = hit.replacement[1];
+    written += hit.replacement_length;
+    done = pos + hit.pattern_length;
+    if (count > 0 && !settle(false)) return kChained;
     pos = apart ? CopyToEscape(source, size, done, dest + written) : walker.Next(done);
   }
   if (!apart) std::memmove(dest + written, source + done, size - done);
