@@ -121,14 +121,22 @@ void RemoveTags(std::string& text, bool in_rounds) {
 // and ending with '>', or the text holds no '<' (then tags stay as they
 // are): the texts that RemoveAlternatingTags takes.
 bool BracketsAlternate(std::string_view text) {
-  bool open = false, alternate = true, any_lt = false;
-  scan::ForEachByteOf(text, '<', '>', [&](size_t at) {
+  // Stops at the first bracket out of turn: nearly every cell that fails
+  // does so early, and the rest of the text need not be read.
+  bool open = false, any_lt = false;
+  for (size_t at = scan::NextByteOf(text, 0, '<', '>'); at != kNpos;
+       at = scan::NextByteOf(text, at + 1, '<', '>')) {
     const bool lt = text[at] == '<';
+    if (lt == open) {
+      // Out of turn: fails, unless no '<' is in the text at all.
+      AddEngineWork(at + 1);
+      return !any_lt && FindByte(text, '<', at + 1) == kNpos;
+    }
     any_lt = any_lt || lt;
-    alternate = alternate && lt != open;
     open = lt;
-  });
-  return !any_lt || (alternate && !open);
+  }
+  AddEngineWork(text.size());
+  return !open;
 }
 
 // The fixed point of replacing "\r\n " by "\r\n": every run of blanks right
@@ -145,11 +153,22 @@ void DropBlanksAfterLineBreaks(std::string& text) {
   text.resize(write);
 }
 
+// Whether the text holds "</p>": one wide pass, where a search for the
+// pattern would stop at every '<' of a cell full of them.
+bool HoldsParagraphEnd(std::string_view text) {
+  constexpr std::string_view kEnd = "</p>";
+  for (size_t at = scan::NextCandidate(text, 0, kEnd); at != kNpos;
+       at = scan::NextCandidate(text, at + 1, kEnd)) {
+    if (text.substr(at, kEnd.size()) == kEnd) return true;  // not "</P>"
+  }
+  return false;
+}
+
 // The steps after decoding; `found` tells which bytes the text holds.
 void FinishCellText(std::string& text, unsigned found) {
   if (found & kE2Byte) scan::ReplaceAllInPlace(text, "\xE2\x80\x99", "'");
   if (found & kLtByte) {
-    if (text.find("</p>") != std::string::npos) {
+    if (HoldsParagraphEnd(text)) {
       scan::ReplaceAllInPlace(text, "</p><p>", "\r\n\r\n");
       scan::ReplaceAllInPlace(text, "</p>", "\r\n");
       found |= kCrByte;

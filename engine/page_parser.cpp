@@ -26,7 +26,11 @@ TableList ParsePageText(std::string_view page, PageTextNotes* notes,
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return false;
     ExtractedTable table;
     if (scanner.Parse(source, from, tags, &table.data, &table, false, true, false)) {
-      table.data.shrink_to_fit();
+      // Written by doubling: slack beyond an eighth is given back (which
+      // copies the text), less is not worth a copy.
+      if (table.data.capacity() > table.data.size() + table.data.size() / 8) {
+        table.data.shrink_to_fit();
+      }
       table.source_html = source;
       tables.push_back(std::move(table));
     }
