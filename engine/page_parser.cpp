@@ -10,7 +10,7 @@
 namespace quarry {
 
 TableList ParsePageText(std::string_view page, PageTextNotes* notes,
-                        const std::atomic<bool>* cancel) {
+                        const std::atomic<bool>* cancel, TableSource source_kept) {
   const PreparedPage prepared = PreparePageText(page);
   if (notes != nullptr) *notes = prepared.notes();
 
@@ -31,7 +31,7 @@ TableList ParsePageText(std::string_view page, PageTextNotes* notes,
       if (table.data.capacity() > table.data.size() + table.data.size() / 8) {
         table.data.shrink_to_fit();
       }
-      table.source_html = source;
+      if (source_kept == TableSource::kSourceKept) table.source_html = source;
       tables.push_back(std::move(table));
     }
     return true;
