@@ -360,6 +360,7 @@ size_t TagStop(std::string_view text, size_t from) {
 }
 
 constexpr size_t kLongCell = 128;
+constexpr size_t kHugeCell = size_t{16} << 10;
 
 // Whether the text holds "&lt;" or "&gt;", the usual escaped brackets.
 bool HoldsEscapedBracket(std::string_view text) {
@@ -591,10 +592,18 @@ void CellTextFrom(std::string_view html, bool join_lines, std::string& out) {
 void AppendCellText(std::string_view html, bool join_lines, std::string& scratch,
                     LineBuffer& line) {
   // A long cell that holds an escaped bracket is decoded first: the pass
-  // would give up at it, after doing the text before it for nothing.
-  Outcome outcome = html.size() >= kLongCell && HoldsEscapedBracket(html)
-                        ? Outcome::kNeedsDecoding
-                        : StreamCell<true>(html, join_lines, line);
+  // would give up at it, after doing the text before it for nothing. A
+  // huge cell whose brackets do not alternate goes the step-by-step way
+  // from the start: the pass would give up too, but only after taking room
+  // in the line for the whole cell, a copy of it at the parse's peak.
+  Outcome outcome;
+  if (html.size() >= kLongCell && HoldsEscapedBracket(html)) {
+    outcome = Outcome::kNeedsDecoding;
+  } else if (html.size() >= kHugeCell && !BracketsAlternate(html)) {
+    outcome = Outcome::kTagsDoNotAlternate;
+  } else {
+    outcome = StreamCell<true>(html, join_lines, line);
+  }
   if (outcome == Outcome::kDone) return;
   if (outcome == Outcome::kNeedsDecoding) {
     // Decoded as CellTextFrom decodes, then streamed again.
