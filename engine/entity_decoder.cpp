@@ -2,15 +2,20 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "engine/byte_search.h"
 #include "engine/work_meter.h"
 
 namespace quarry {
@@ -20,6 +25,19 @@ namespace {
 struct Step {
   std::string pattern;
   std::string replacement;
+  // Whether the replacement holds a byte that patterns are made of beyond
+  // the ones no replacement makes (letters, digits): '&', '%', '#', ';'.
+  // Only such a replacement can complete a pattern with its neighbours.
+  bool may_chain = false;
+};
+
+// What the one-pass replacement reads of a step, packed in eight bytes:
+// every replacement has one or two bytes.
+struct PackedStep {
+  uint8_t pattern_length;
+  uint8_t replacement_length;
+  bool may_chain;
+  char replacement[2];
 };
 
 constexpr size_t kStepCount = 177;
@@ -71,6 +89,14 @@ class StepTable {
     Add("&#38;", "&");
     Add("%0d%0a", "\r\n");
 
+    packed_.reserve(steps_.size());
+    for (const Step& step : steps_) {
+      PackedStep packed{static_cast<uint8_t>(step.pattern.size()),
+                        static_cast<uint8_t>(step.replacement.size()), step.may_chain, {}};
+      std::memcpy(packed.replacement, step.replacement.data(), step.replacement.size());
+      packed_.push_back(packed);
+    }
+
     percent_.fill(-1);
     decimal_.fill(-1);
     for (size_t i = 0; i < steps_.size(); ++i) {
@@ -83,12 +109,13 @@ class StepTable {
       } else if (pattern[1] == '#') {
         decimal_[static_cast<size_t>(std::stoi(pattern.substr(2)))] = step;
       } else {
-        names_.emplace(Pack(pattern), step);
+        AddName(Pack(pattern), step);
       }
     }
   }
 
   const Step& operator[](size_t i) const { return steps_[i]; }
+  const PackedStep& Packed(size_t i) const { return packed_[i]; }
   size_t size() const { return steps_.size(); }
 
   // The step whose pattern starts at at[0], reading at most `avail` bytes,
@@ -102,10 +129,27 @@ class StepTable {
       return high < 0 || low < 0 ? -1 : percent_[static_cast<size_t>(high * 16 + low)];
     }
     if (at[0] != '&') return -1;
+    // The pattern's bytes as one word (bytes past the text read as 0);
+    // its ';' is the first one after the '&'.
     const size_t window = std::min(avail, kMaxPatternLength);
-    const void* semi_at = std::memchr(at + 1, ';', window - 1);
-    if (semi_at == nullptr) return -1;
-    const auto length = static_cast<size_t>(static_cast<const char*>(semi_at) - at) + 1;
+    uint64_t word = 0;
+    size_t length = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      // One load of eight bytes where the text has them (nearly always).
+      if (window == kMaxPatternLength) {
+        std::memcpy(&word, at, kMaxPatternLength);
+      } else {
+        std::memcpy(&word, at, window);
+      }
+      length = SemicolonEnd(word);
+      if (length == 0) return -1;
+      if (length < 8) word &= (uint64_t{1} << (8 * length)) - 1;
+    } else {
+      const void* semi_at = std::memchr(at + 1, ';', window - 1);
+      if (semi_at == nullptr) return -1;
+      length = static_cast<size_t>(static_cast<const char*>(semi_at) - at) + 1;
+      word = Pack(std::string_view(at, length));
+    }
     if (at[1] == '#') {
       // "&#" and two or three digits without a leading zero.
       if (length < 5 || length > 6 || at[2] == '0') return -1;
@@ -116,13 +160,13 @@ class StepTable {
       }
       return code < 256 ? decimal_[static_cast<size_t>(code)] : -1;
     }
-    const auto it = names_.find(Pack(std::string_view(at, length)));
-    return it == names_.end() ? -1 : it->second;
+    return FindName(word);
   }
 
  private:
   void Add(std::string pattern, std::string replacement) {
-    steps_.push_back({std::move(pattern), std::move(replacement)});
+    const bool may_chain = replacement.find_first_of("&%#;") != std::string::npos;
+    steps_.push_back({std::move(pattern), std::move(replacement), may_chain});
   }
 
   // Upper-case hexadecimal digits only, as the escapes are listed.
@@ -130,6 +174,19 @@ class StepTable {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
+  }
+
+  // The length up to and including the first ';' among bytes 1 to 7 of
+  // `word` (in memory order, little-endian), or 0.
+  static size_t SemicolonEnd(uint64_t word) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    const uint64_t x = word ^ (kOnes * ';');
+    // A byte of x is 0 where `word` holds ';'; the lowest flagged byte is
+    // exact (a borrow only flags bytes above a true zero).
+    uint64_t zero = (x - kOnes) & ~x & (kOnes * 0x80);
+    zero &= ~uint64_t{0xFF};  // not the '&' itself
+    if (zero == 0) return 0;
+    return static_cast<size_t>(__builtin_ctzll(zero)) / 8 + 1;
   }
 
   // Names are at most eight bytes and end at their only ';': packed into
@@ -140,11 +197,39 @@ class StepTable {
     return word;
   }
 
+  // The named references in a small open-addressed table: a lookup is a
+  // multiplication and, nearly always, one compare.
+  static size_t NameSlot(uint64_t word) {
+    return static_cast<size_t>((word * 0x9E3779B97F4A7C15ull) >> 57);  // 0..127
+  }
+
+  void AddName(uint64_t word, int step) {
+    size_t slot = NameSlot(word);
+    while (name_steps_[slot] >= 0) slot = (slot + 1) % kNameSlots;
+    name_words_[slot] = word;
+    name_steps_[slot] = step;
+  }
+
+  int FindName(uint64_t word) const {
+    for (size_t slot = NameSlot(word);; slot = (slot + 1) % kNameSlots) {
+      if (name_steps_[slot] < 0) return -1;
+      if (name_words_[slot] == word) return name_steps_[slot];
+    }
+  }
+
+  static constexpr size_t kNameSlots = 128;  // four times the names
+
   std::vector<Step> steps_;
+  std::vector<PackedStep> packed_;
   std::array<int, 256> percent_{};  // by the escape's value
   std::array<int, 256> decimal_{};  // by the reference's number
   int crlf_ = -1;
-  std::unordered_map<uint64_t, int> names_;
+  std::array<uint64_t, kNameSlots> name_words_{};
+  std::array<int, kNameSlots> name_steps_ = [] {
+    std::array<int, kNameSlots> empty;
+    empty.fill(-1);
+    return empty;
+  }();
 };
 
 const StepTable& Steps() {
@@ -152,41 +237,56 @@ const StepTable& Steps() {
   return table;
 }
 
-// Walks the '&' and '%' bytes of a text in order, with one memchr stream
-// per byte (find_first_of would look every byte up in its set).
+// Walks the '&' and '%' bytes of a text in order (find_first_of would look
+// every byte up in its set).
 class EscapeWalker {
  public:
-  explicit EscapeWalker(std::string_view text)
-      : text_(text), amp_(Find('&', 0)), pct_(Find('%', 0)) {}
+  explicit EscapeWalker(std::string_view text) : text_(text) {}
 
   // The next '&' or '%' at or after `from`, or npos; `from` must not go
   // back between calls.
-  size_t Next(size_t from) {
-    if (amp_ < from) amp_ = Find('&', from);
-    if (pct_ < from) pct_ = Find('%', from);
-    return std::min(amp_, pct_);
-  }
+  size_t Next(size_t from) const { return scan::NextByteOf(text_, from, '&', '%'); }
 
  private:
-  size_t Find(char c, size_t from) const {
-    if (from >= text_.size()) return std::string_view::npos;
-    const void* hit = std::memchr(text_.data() + from, c, text_.size() - from);
-    return hit == nullptr ? std::string_view::npos
-                          : static_cast<size_t>(static_cast<const char*>(hit) - text_.data());
-  }
-
   std::string_view text_;
-  size_t amp_;
-  size_t pct_;
 };
 
+constexpr size_t kEscapeBlock = 16;
+
+// Copies the text from `from` on to `to` up to its next '&' or '%' and
+// returns that position, or npos after copying the rest. Whole blocks are
+// copied as they are read: up to kEscapeBlock bytes past the copied ones
+// may be written at `to`.
+size_t CopyToEscape(const char* source, size_t size, size_t from, char* to) {
+  size_t at = from;
+#if defined(__SSE2__)
+  const __m128i amp = _mm_set1_epi8('&');
+  const __m128i percent = _mm_set1_epi8('%');
+  for (; at + kEscapeBlock <= size; at += kEscapeBlock) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + at));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + (at - from)), bytes);
+    const unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, amp), _mm_cmpeq_epi8(bytes, percent))));
+    if (mask != 0) return at + static_cast<size_t>(__builtin_ctz(mask));
+  }
+#endif
+  for (; at < size; ++at) {
+    if (source[at] == '&' || source[at] == '%') return at;
+    to[at - from] = source[at];
+  }
+  return std::string_view::npos;
+}
+
 // Replaces every occurrence at once, writing from `source` to `dest`
-// (which may be `source` itself: the text only shrinks). Occurrences never
+// (which may be `source` itself: the text only shrinks; a `dest` apart
+// from it needs kEscapeBlock bytes of room beyond `size`). Occurrences never
 // overlap and a replacement never touches another occurrence, so unless a
 // replacement completes a new pattern with its neighbours (a "chain"), this
 // is what the ordered steps give. Returns the length written, or kChained
-// as soon as a chain shows (`dest` is then unusable). Joins are checked
-// once the 7 bytes after them are written, so only a few are ever pending.
+// as soon as a chain shows (`dest` is then unusable). A new pattern would
+// hold a byte of a replacement, so only replacements that make a pattern
+// byte are watched ("joins"); a join is checked once the 7 bytes after it
+// are written, so only a few are ever pending.
 constexpr size_t kChained = std::string::npos;
 
 size_t ReplaceAllAtOnce(const StepTable& steps, const char* source, size_t size, char* dest) {
@@ -200,6 +300,7 @@ size_t ReplaceAllAtOnce(const StepTable& steps, const char* source, size_t size,
   const auto check = [&](const Join& join) {
     const size_t from = join.start >= kMaxPatternLength - 1 ? join.start - (kMaxPatternLength - 1) : 0;
     for (size_t at = from; at < join.start + join.length; ++at) {
+      if (dest[at] != '&' && dest[at] != '%') continue;
       if (steps.MatchAt(dest + at, written - at) >= 0) return false;
     }
     return true;
@@ -215,29 +316,45 @@ size_t ReplaceAllAtOnce(const StepTable& steps, const char* source, size_t size,
     return true;
   };
 
-  EscapeWalker walker(std::string_view(source, size));
   size_t done = 0;
-  for (size_t pos = walker.Next(0); pos != std::string_view::npos;) {
+  // Writing to a buffer apart from the text, with room to spare, the text
+  // is copied a block at a time as the escapes are looked for.
+  const bool apart = dest + size + kEscapeBlock <= source || source + size <= dest;
+  EscapeWalker walker(std::string_view(source, size));
+  for (size_t pos = apart ? CopyToEscape(source, size, 0, dest) : walker.Next(0);
+       pos != std::string_view::npos;) {
     const int step = steps.MatchAt(source + pos, size - pos);
     if (step < 0) {
-      pos = walker.Next(pos + 1);
+      if (apart) {
+        written += pos + 1 - done;
+        dest[written - 1] = source[pos];
+        done = pos + 1;
+        pos = CopyToEscape(source, size, done, dest + written);
+      } else {
+        pos = walker.Next(pos + 1);
+      }
       continue;
     }
-    const Step& hit = steps[static_cast<size_t>(step)];
-    std::memmove(dest + written, source + done, pos - done);
+    const PackedStep& hit = steps.Packed(static_cast<size_t>(step));
+    if (!apart) std::memmove(dest + written, source + done, pos - done);
     written += pos - done;
     // Every join adds a byte, so a join is settled before 8 more follow;
     // a full ring cannot happen, and would only cost the exact path.
-    if (count == pending.size()) return kChained;
-    pending[(first + count) % pending.size()] = {written, hit.replacement.size()};
-    ++count;
-    std::memcpy(dest + written, hit.replacement.data(), hit.replacement.size());
-    written += hit.replacement.size();
-    done = pos + hit.pattern.size();
-    if (!settle(false)) return kChained;
-    pos = walker.Next(done);
+    if (hit.may_chain) {
+      if (count == pending.size()) return kChained;
+      pending[(first + count) % pending.size()] = {written, hit.replacement_length};
+      ++count;
+    }
+    // Both bytes are stored whatever the length: the pattern that is
+    // replaced has at least three, so the second never reaches past it.
+    dest[written] = hit.replacement[0];
+    dest[written + 1] = hit.replacement[1];
+    written += hit.replacement_length;
+    done = pos + hit.pattern_length;
+    if (count > 0 && !settle(false)) return kChained;
+    pos = apart ? CopyToEscape(source, size, done, dest + written) : walker.Next(done);
   }
-  std::memmove(dest + written, source + done, size - done);
+  if (!apart) std::memmove(dest + written, source + done, size - done);
   written += size - done;
   return settle(true) ? written : kChained;
 }
@@ -403,7 +520,7 @@ class ChainedDecoder {
 void DecodeHtmlEntities(std::string& text) {
   AddEngineWork(text.size());
   if (!HoldsEscapes(text)) return;
-  std::string out(text.size(), '\0');
+  std::string out(text.size() + kEscapeBlock, '\0');
   const size_t length = ReplaceAllAtOnce(Steps(), text.data(), text.size(), out.data());
   if (length != kChained) {
     out.resize(length);
@@ -418,7 +535,7 @@ namespace internal {
 
 void DecodeHtmlEntitiesFrom(std::string_view source, std::string& out) {
   AddEngineWork(source.size());
-  out.resize(source.size());
+  out.resize(source.size() + kEscapeBlock);
   const size_t length = ReplaceAllAtOnce(Steps(), source.data(), source.size(), out.data());
   if (length != kChained) {
     out.resize(length);
@@ -439,6 +556,24 @@ bool DecodeHtmlEntitiesUnlessChained(std::string& text) {
 void DecodeHtmlEntitiesChained(std::string& text) {
   if (!HoldsEscapes(text)) return;
   AddEngineWork(ChainedDecoder(Steps(), text).Run());
+}
+
+EntityAt MatchEntityAt(std::string_view text, size_t at) {
+  if (at >= text.size()) return {};
+  const StepTable& steps = Steps();
+  const int index = steps.MatchAt(text.data() + at, text.size() - at);
+  if (index < 0) return {};
+  const Step& step = steps[static_cast<size_t>(index)];
+  EntityAt found{step.pattern.size(), step.replacement, !step.may_chain};
+  if (step.replacement == "&") {
+    // "&" starts a new pattern only with what follows it.
+    char window[kMaxPatternLength] = {'&'};
+    const size_t after = at + step.pattern.size();
+    const size_t more = std::min(kMaxPatternLength - 1, text.size() - after);
+    std::memcpy(window + 1, text.data() + after, more);
+    found.completes_nothing = steps.MatchAt(window, more + 1) < 0;
+  }
+  return found;
 }
 
 }  // namespace internal

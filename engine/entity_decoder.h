@@ -44,6 +44,20 @@ bool DecodeHtmlEntitiesUnlessChained(std::string& text);
 // for those with chains.
 void DecodeHtmlEntitiesChained(std::string& text);
 
+// The reference or escape of the list that starts at `at` in `text`, for
+// a reader that decodes as it goes. At most one pattern can start at any
+// position. `completes_nothing`: the replacement, put where the pattern
+// stands, cannot complete a further pattern with the text after it or
+// before it (it makes no byte that patterns are made of, or a '&' that no
+// pattern follows), so decoding it there gives what the ordered steps
+// give, as long as the same holds for every other replacement in the text.
+struct EntityAt {
+  size_t length = 0;  // the pattern's; 0 when none starts here
+  std::string_view replacement;
+  bool completes_nothing = false;
+};
+EntityAt MatchEntityAt(std::string_view text, size_t at);
+
 }  // namespace internal
 
 }  // namespace quarry

@@ -10,7 +10,7 @@
 namespace quarry {
 
 TableList ParsePageText(std::string_view page, PageTextNotes* notes,
-                        const std::atomic<bool>* cancel) {
+                        const std::atomic<bool>* cancel, TableSource source_kept) {
   const PreparedPage prepared = PreparePageText(page);
   if (notes != nullptr) *notes = prepared.notes();
 
@@ -20,12 +20,18 @@ TableList ParsePageText(std::string_view page, PageTextNotes* notes,
   const internal::PageTables strings(prepared.text());
   TableList tables;
   tables.reserve(strings.Count());
-  strings.ForEach([&](std::string_view source) {
+  internal::TableScanner scanner;
+  internal::TagIndex::Walker tags(strings.tags());
+  strings.ForEach([&](std::string_view source, size_t from) {
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return false;
     ExtractedTable table;
-    if (ParseTable(source, &table.data, &table, false, true, false)) {
-      table.data.shrink_to_fit();
-      table.source_html = source;
+    if (scanner.Parse(source, from, tags, &table.data, &table, false, true, false)) {
+      // Written by doubling: slack beyond an eighth is given back (which
+      // copies the text), less is not worth a copy.
+      if (table.data.capacity() > table.data.size() + table.data.size() / 8) {
+        table.data.shrink_to_fit();
+      }
+      if (source_kept == TableSource::kSourceKept) table.source_html = source;
       tables.push_back(std::move(table));
     }
     return true;

@@ -26,8 +26,14 @@ namespace quarry {
 // copy of the largest table. When `cancel` (may be null) is set from
 // another thread, the parse stops before the next table and returns what
 // it has; a caller that stops a parse drops that.
+//
+// A caller that never shows a table's HTML passes kSourceDropped: the
+// records' source_html stay empty, which spares a copy of every table (as
+// large as the page) and its memory; everything else is the same.
+enum class TableSource { kSourceKept, kSourceDropped };
 TableList ParsePageText(std::string_view page, PageTextNotes* notes = nullptr,
-                        const std::atomic<bool>* cancel = nullptr);
+                        const std::atomic<bool>* cancel = nullptr,
+                        TableSource source = TableSource::kSourceKept);
 
 }  // namespace quarry
 

@@ -31,6 +31,15 @@ TEST(PageParserTest, KeepsTablesWithDataInPageOrderAndNamesThem) {
   EXPECT_EQ(tables[2].width_is_percent, 1);
   EXPECT_EQ(tables[3].id, "Table 4");
   EXPECT_EQ(tables[3].source_html, "<table><tr><td>last</td></tr></table>");
+
+  // Without the sources, the same records but for their empty HTML.
+  TableList dropped = ParsePageText(page, nullptr, nullptr, TableSource::kSourceDropped);
+  ASSERT_EQ(dropped.size(), tables.size());
+  for (size_t i = 0; i < tables.size(); ++i) {
+    EXPECT_EQ(dropped[i].source_html, "");
+    dropped[i].source_html = tables[i].source_html;
+    EXPECT_EQ(dropped[i], tables[i]) << "table " << i;
+  }
 }
 
 TEST(PageParserTest, StopsAtTheFirstZeroByte) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/byte_search.h"
 #include "engine/work_meter.h"
 
 namespace quarry::scan {
@@ -70,8 +71,8 @@ class NoCaseFinder {
 
  private:
   size_t Search(size_t from) const {
-    for (size_t at = FindByte(text_, lower_[0], from); at != kNpos;
-         at = FindByte(text_, lower_[0], at + 1)) {
+    for (size_t at = NextCandidate(text_, from, lower_); at != kNpos;
+         at = NextCandidate(text_, at + 1, lower_)) {
       if (MatchesNoCase(text_, at, lower_)) return at;
     }
     return kNpos;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,26 +69,14 @@ class TagPattern {
     if (start < 0) start = 0;
     if (start > static_cast<int64_t>(text.size())) return -1;
     if (lower_.empty()) return start;
-    const int64_t found = Search(text, static_cast<size_t>(start));
-    AddEngineWork(static_cast<uint64_t>((found == -1 ? static_cast<int64_t>(text.size()) : found) - start + 1));
-    return found;
+    return Search(text, static_cast<size_t>(start));
   }
 
  private:
   int64_t Search(std::string_view text, size_t start) const {
-    if (text.size() < lower_.size()) return -1;
-    const size_t last = text.size() - lower_.size();
-    const char first_lower = lower_[0];
-    const char first_upper = upper_[0];
-    for (size_t i = start; i <= last; ++i) {
-      if (first_lower == first_upper) {
-        const void* hit = std::memchr(text.data() + i, first_lower, last - i + 1);
-        if (hit == nullptr) return -1;
-        i = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
-      } else if (text[i] != first_lower && text[i] != first_upper) {
-        continue;
-      }
-      if (MatchesAt(text, i)) return static_cast<int64_t>(i);
+    for (size_t at = scan::NextCandidate(text, start, lower_); at != kNpos;
+         at = scan::NextCandidate(text, at + 1, lower_)) {
+      if (MatchesAt(text, at)) return static_cast<int64_t>(at);
     }
     return -1;
   }
@@ -106,6 +95,28 @@ class TagPattern {
 
 // ---------------------------------------------------------------------------
 // Rows.
+
+using internal::TagIndex;
+
+// The tags of one table string, which starts at `base` of the text that
+// `index` indexes; positions are the table string's own.
+class TableTags {
+ public:
+  TableTags(TagIndex::Walker& walker, size_t base, size_t size)
+      : walker_(walker), base_(base), size_(size) {}
+
+  // The first tag of `kind` at or after `from` in the table string, as
+  // FindTagNoCase gives it (-1 when none).
+  int64_t Find(TagIndex::Kind kind, int64_t from) const {
+    const size_t at = walker_.Next(kind, base_ + static_cast<size_t>(std::max<int64_t>(from, 0)));
+    return at == kNpos || at >= base_ + size_ ? -1 : static_cast<int64_t>(at - base_);
+  }
+
+ private:
+  TagIndex::Walker& walker_;
+  size_t base_;
+  size_t size_;
+};
 
 // Every position of each cell-related tag in one row, so that the row's
 // searches (which keep looking from each cell for tags that may be far away
@@ -132,56 +143,38 @@ class RowTags {
     }
   };
 
-  // Indexes `row`, replacing what an earlier call held (the storage is kept
+  // Takes the tags of `row`, which starts at `row_start` of the text that
+  // `index` walks, replacing what an earlier call held (the storage is kept
   // for the next row).
-  void Build(std::string_view row, bool join_lines) {
-    for (List* list : {&th_open, &td_open, &td_close, &th_close, &tr_close}) list->Clear();
+  void Build(std::string_view row, bool join_lines, TagIndex::Walker& index, size_t row_start) {
     join_lines_ = join_lines;
     const size_t size = row.size();
-    // "<td", "<TD", "/td>", "/TD>", ...: the two letters after the first
-    // byte decide, in one case or the other.
-    const auto letters = [&](size_t i, char second) {
-      const char a = row[i + 1], b = row[i + 2];
-      return (a == 't' && b == second) || (a == 'T' && b == AsciiUpper(second));
-    };
-    // Pairs "\r\n" before a position, when line ends are joined; asked
-    // for growing positions only.
-    size_t pairs = 0;
-    size_t cr = join_lines ? FindByte(row, '\r', 0) : kNpos;
-    const auto joined = [&](size_t i) {
-      while (cr != kNpos && cr < i) {
-        if (cr + 1 < size && row[cr + 1] == '\n') ++pairs;
-        cr = FindByte(row, '\r', cr + 1);
-      }
-      return static_cast<uint32_t>(i - pairs);
-    };
-    const auto add = [&](List& list, size_t i) {
-      list.joined.push_back(joined(i));
-      if (join_lines) list.place.push_back(static_cast<uint32_t>(i));
-    };
-    // Both kinds of tag start are gathered in one walk over the row, in
-    // position order, so that the count of pairs only ever moves forward.
-    size_t lt = FindByte(row, '<', 0);
-    size_t slash = FindByte(row, '/', 0);
-    while (true) {
-      const bool take_lt = lt != kNpos && lt + 2 < size && (slash == kNpos || lt < slash);
-      const bool take_slash = !take_lt && slash != kNpos && slash + 3 < size;
-      if (take_lt) {
-        if (letters(lt, 'h')) add(th_open, lt);
-        if (letters(lt, 'd')) add(td_open, lt);
-        lt = FindByte(row, '<', lt + 1);
-      } else if (take_slash) {
-        if (row[slash + 3] == '>') {
-          if (letters(slash, 'd')) add(td_close, slash);
-          if (letters(slash, 'h')) add(th_close, slash);
-          if (letters(slash, 'r')) add(tr_close, slash);
-        }
-        slash = FindByte(row, '/', slash + 1);
-      } else {
-        break;
+    // The "\r\n" pairs of the row, when line ends are joined.
+    pairs_.clear();
+    if (join_lines) {
+      for (size_t cr = FindByte(row, '\r', 0); cr != kNpos; cr = FindByte(row, '\r', cr + 1)) {
+        if (cr + 1 < size && row[cr + 1] == '\n') pairs_.push_back(static_cast<uint32_t>(cr));
       }
     }
-    joined_size_ = static_cast<int64_t>(joined(size));
+    const auto take = [&](List& list, TagIndex::Kind kind) {
+      list.Clear();
+      const auto [first, last] = index.Range(kind, row_start, row_start + size);
+      AddEngineWork(static_cast<uint64_t>(last - first) + 1);
+      size_t pair = 0;
+      for (const size_t* at = first; at != last; ++at) {
+        const auto place = static_cast<uint32_t>(*at - row_start);
+        while (pair < pairs_.size() && pairs_[pair] < place) ++pair;
+        list.joined.push_back(static_cast<uint32_t>(place - pair));
+        if (join_lines) list.place.push_back(place);
+      }
+    };
+    take(th_open, TagIndex::kThOpen);
+    take(td_open, TagIndex::kTdOpen);
+    take(td_close, TagIndex::kTdClose);
+    take(th_close, TagIndex::kThClose);
+    take(tr_close, TagIndex::kTrClose);
+    size_ = static_cast<int64_t>(size);
+    joined_size_ = size_ - static_cast<int64_t>(pairs_.size());
   }
 
   // The first tag of `list` at or after joined position `from`, as a
@@ -200,26 +193,42 @@ class RowTags {
     return {*it, join_lines_ ? list.place[i] : *it};
   }
 
+  // The same in the row as given, as if its line ends were not joined:
+  // both fields of the point are then the place.
+  Point NextAsGiven(const List& list, int64_t from) const {
+    if (!join_lines_) return Next(list, from);
+    const auto it = std::lower_bound(
+        list.place.begin(), list.place.end(), from,
+        [](uint32_t at, int64_t value) { return static_cast<int64_t>(at) < value; });
+    if (it == list.place.end()) return {};
+    return {*it, *it};
+  }
+
   int64_t joined_size() const { return joined_size_; }
+  int64_t size() const { return size_; }
+  bool joins_lines() const { return join_lines_; }
 
   List th_open, td_open, td_close, th_close, tr_close;
 
  private:
   bool join_lines_ = false;
   int64_t joined_size_ = 0;
+  int64_t size_ = 0;
+  std::vector<uint32_t> pairs_;
 };
 
 using RowPoint = RowTags::Point;
 
-// ParseRow's walk over the cells of `row`, calling take_cell(html) for each
-// cell with the cell's HTML as given (empty when the walk's arithmetic
-// leaves none), and returning the number of cells. With `join_lines`, the
-// row is read with its line ends joined (see RowTags); cells then still
-// hold their line ends. `tags` is scratch space.
+// ParseRow's walk over the cells of the row that `tags` indexes, calling
+// take_cell(html) for each cell with the cell's HTML as given (empty when
+// the walk's arithmetic leaves none), and returning the number of cells.
+// The row is read with its line ends joined when `tags` was built so (see
+// RowTags; cells then still hold their line ends), unless `as_given`.
 template <typename TakeCell>
-int WalkRow(std::string_view row, bool join_lines, RowTags& tags, const TakeCell& take_cell) {
-  tags.Build(row, join_lines);
-  const auto next = [&tags](const RowTags::List& list, int64_t from) { return tags.Next(list, from); };
+int WalkRow(std::string_view row, const RowTags& tags, bool as_given, const TakeCell& take_cell) {
+  const auto next = [&tags, as_given](const RowTags::List& list, int64_t from) {
+    return as_given ? tags.NextAsGiven(list, from) : tags.Next(list, from);
+  };
 
   const RowPoint th = next(tags.th_open, 0);
   const RowPoint td = next(tags.td_open, 0);
@@ -251,7 +260,7 @@ int WalkRow(std::string_view row, bool join_lines, RowTags& tags, const TakeCell
   };
   cut_before_next_cell();
   int64_t row_end = next(tags.tr_close, end.joined).joined;
-  if (row_end == -1) row_end = tags.joined_size() - 1;
+  if (row_end == -1) row_end = (as_given ? tags.size() : tags.joined_size()) - 1;
 
   int count = 0;
   while (start.joined != -1 && end.joined != -1 && start.joined != end.joined &&
@@ -279,29 +288,16 @@ int WalkRow(std::string_view row, bool join_lines, RowTags& tags, const TakeCell
   return count;
 }
 
-// Appends the text of one cell to a row's line: trimmed, enclosed in double
-// quotes when it holds a comma, and followed by a comma. `scratch` is
-// reused from cell to cell.
-void AppendCell(std::string_view html, bool join_lines, std::string& scratch, std::string& line) {
-  internal::CellTextFrom(html, join_lines, scratch);
-  TrimWhiteSpace(scratch);
-  AddEngineWork(scratch.size() + 1);
-  const bool quote = scratch.find(',') != std::string::npos;
-  if (quote) line += '"';
-  line += scratch;
-  if (quote) line += '"';
-  line += ',';
-}
-
 // Appends the row's line to `line` (cells joined by commas) and returns the
-// number of cells.
-int AppendRowLine(std::string_view row, bool join_lines, RowTags& tags, std::string& scratch,
-                  std::string& line) {
+// number of cells; `tags` must index the row.
+int AppendRowLine(std::string_view row, const RowTags& tags, std::string& scratch,
+                  internal::LineBuffer& line) {
   const size_t mark = line.size();
-  const int count = WalkRow(row, join_lines, tags, [&](std::string_view html) {
-    AppendCell(html, join_lines, scratch, line);
+  const bool join_lines = tags.joins_lines();
+  const int count = WalkRow(row, tags, false, [&](std::string_view html) {
+    internal::AppendCellText(html, join_lines, scratch, line);
   });
-  if (line.size() > mark) line.pop_back();  // the comma after the last cell
+  if (line.size() > mark) line.Cut(line.size() - 1);  // the comma after the last cell
   return count;
 }
 
@@ -345,105 +341,176 @@ std::string GetAttributeValue(std::string_view tag, std::string_view name_with_e
 }
 
 std::string ParseRow(std::string_view row, int* cell_count) {
+  TagIndex index;
+  index.Build(row);
+  TagIndex::Walker walker(index);
   RowTags tags;
+  tags.Build(row, false, walker, 0);
   std::string scratch, line;
-  const int count = AppendRowLine(row, false, tags, scratch, line);
+  int count = 0;
+  {
+    internal::LineBuffer buffer(line);
+    count = AppendRowLine(row, tags, scratch, buffer);
+  }
   if (cell_count != nullptr) *cell_count = count;
   return line;
 }
 
 bool ParseTable(std::string_view html, std::string* data, ExtractedTable* attributes,
                 bool only_full_rows, bool pad_rows, bool skip_first_row) {
-  if (attributes != nullptr) ReadTableAttributes(html, *attributes);
+  return internal::TableScanner().Parse(html, data, attributes, only_full_rows, pad_rows,
+                                        skip_first_row);
+}
+
+namespace internal {
+
+// What a scan keeps from one table to the next: storage only.
+struct TableScanner::State {
+  TagIndex index;
+  RowTags tags;
+  std::string scratch;
   std::string ignored;
-  std::string& out = data != nullptr ? *data : ignored;
+  struct Line {
+    size_t begin;  // in the data text; the line runs to the next one's begin
+    int count;
+  };
+  std::vector<Line> lines;
+  std::string settled;
+};
+
+TableScanner::TableScanner() : state_(std::make_unique<State>()) {}
+TableScanner::~TableScanner() = default;
+
+bool TableScanner::Parse(std::string_view html, std::string* data, ExtractedTable* attributes,
+                         bool only_full_rows, bool pad_rows, bool skip_first_row) {
+  state_->index.Build(html);
+  TagIndex::Walker walker(state_->index);
+  return Parse(html, 0, walker, data, attributes, only_full_rows, pad_rows, skip_first_row);
+}
+
+bool TableScanner::Parse(std::string_view html, size_t from, TagIndex::Walker& tags,
+                         std::string* data, ExtractedTable* attributes, bool only_full_rows,
+                         bool pad_rows, bool skip_first_row) {
+  if (attributes != nullptr) ReadTableAttributes(html, *attributes);
+  std::string& out = data != nullptr ? *data : state_->ignored;
   out.clear();
   if (pad_rows) only_full_rows = false;
 
-  static const TagPattern kRowOpen("<tr"), kRowClose("/tr>"), kClose("/table>");
-  int64_t rs = kRowOpen.Find(html, 0);
+  const TableTags index(tags, from, html.size());
+  int64_t rs = index.Find(TagIndex::kTrOpen, 0);
   if (rs == -1) return false;
-  int64_t re = kRowClose.Find(html, rs);
+  int64_t re = index.Find(TagIndex::kTrClose, rs);
   if (re == -1) return false;
-  int64_t end = kClose.Find(html, re);
+  int64_t end = index.Find(TagIndex::kTableClose, re);
   if (end == -1) end = static_cast<int64_t>(html.size()) - 1;
 
-  RowTags tags;
+  // One walk over the rows: each row is indexed once, its line written
+  // with its cell count, and the widest row counted on the rows as given
+  // (line ends unjoined, which can count differently next to a tag). The
+  // lines that the widest row decides about are settled afterwards.
+  const bool need_widest = only_full_rows || pad_rows;
+  RowTags& row_tags = state_->tags;
+  std::string& scratch = state_->scratch;
+  std::vector<State::Line>& lines = state_->lines;
+  lines.clear();
   int widest = 0;
   uint64_t rows = 0, cells = 0;
-  if (only_full_rows || pad_rows) {
-    // The widest row is counted on the rows as given (line ends unjoined).
-    while (re != -1 && re < end) {
-      const int count = WalkRow(Sub(html, rs, re - rs + 4), false, tags, [](std::string_view) {});
-      widest = std::max(widest, count);
+  bool skip = skip_first_row;
+  LineBuffer buffer(out);
+  while (re != -1 && re < end) {
+    const std::string_view row = Sub(html, rs, re - rs + 4);
+    row_tags.Build(row, FindByte(row, '\n', 0) != kNpos, tags, from + static_cast<size_t>(rs));
+    if (need_widest) {
+      const int as_given =
+          row_tags.joins_lines() ? WalkRow(row, row_tags, true, [](std::string_view) {}) : -1;
+      const size_t mark = buffer.size();
+      int count = 0;
+      if (!skip) count = AppendRowLine(row, row_tags, scratch, buffer);
+      const int counted = as_given >= 0 ? as_given
+                          : skip        ? WalkRow(row, row_tags, true, [](std::string_view) {})
+                                        : count;
+      widest = std::max(widest, counted);
       ++rows;
-      cells += static_cast<uint64_t>(count);
-      rs = kRowOpen.Find(html, re);
-      if (rs == -1) break;
-      re = kRowClose.Find(html, rs);
+      cells += static_cast<uint64_t>(counted);
+      if (buffer.size() > mark) {
+        lines.push_back({mark, count});
+        buffer.Append("\r\n");
+      }
+    } else if (!skip) {
+      const size_t mark = buffer.size();
+      AppendRowLine(row, row_tags, scratch, buffer);
+      if (buffer.size() > mark) buffer.Append("\r\n");
     }
-    rs = kRowOpen.Find(html, 0);
-    re = kRowClose.Find(html, rs);
+    skip = false;
+    rs = index.Find(TagIndex::kTrOpen, re);
+    if (rs == -1) break;
+    re = index.Find(TagIndex::kTrClose, rs);
   }
+  buffer.Done();
+  if (!need_widest || lines.empty()) return !out.empty();
+
   // Padding every short row could take far more than the table itself (one
   // wide row over many narrow ones). Within the table's own size it is
   // written; beyond, only the first line is padded, which keeps the
   // table's column count, and the others stay as they are: a reader takes
   // their missing fields as empty.
   const bool pad_every_row = rows * static_cast<uint64_t>(widest) - cells <= html.size();
-  if (skip_first_row) {
-    rs = kRowOpen.Find(html, re);
-    re = rs != -1 ? kRowClose.Find(html, rs) : -1;
-  }
-
-  std::string scratch;
-  while (rs != -1 && re != -1 && re < end) {
-    const std::string_view row = Sub(html, rs, re - rs + 4);
-    const bool join_lines = FindByte(row, '\n', 0) != kNpos;
-    const size_t mark = out.size();
-    const int count = AppendRowLine(row, join_lines, tags, scratch, out);
-    if (out.size() > mark) {
-      bool keep = true;
-      if (pad_rows && count < widest) {
-        if (pad_every_row || mark == 0) out.append(static_cast<size_t>(widest - count), ',');
-      } else if (only_full_rows) {
-        keep = count == widest;
-      }
-      if (keep) {
-        out += "\r\n";
-      } else {
-        out.resize(mark);
-      }
+  const auto commas = [&](size_t i) -> size_t {
+    if (!pad_rows || lines[i].count >= widest || !(pad_every_row || i == 0)) return 0;
+    return static_cast<size_t>(widest - lines[i].count);
+  };
+  const auto kept = [&](size_t i) { return !only_full_rows || lines[i].count == widest; };
+  size_t size = 0;
+  bool changed = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const size_t length = (i + 1 < lines.size() ? lines[i + 1].begin : out.size()) - lines[i].begin;
+    if (!kept(i)) {
+      changed = true;
+      continue;
     }
-    rs = kRowOpen.Find(html, re);
-    if (rs == -1) break;
-    re = kRowClose.Find(html, rs);
+    size += length + commas(i);
+    changed = changed || commas(i) > 0;
   }
+  if (!changed) return !out.empty();
+  std::string& settled = state_->settled;
+  settled.clear();
+  settled.reserve(size);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!kept(i)) continue;
+    const size_t length = (i + 1 < lines.size() ? lines[i + 1].begin : out.size()) - lines[i].begin;
+    settled.append(out, lines[i].begin, length - 2);  // without its CR LF
+    settled.append(commas(i), ',');
+    settled += "\r\n";
+  }
+  AddEngineWork(out.size() + settled.size());
+  out.swap(settled);
   return !out.empty();
 }
 
-namespace internal {
-
+// The rows of ParseTable's walk, each row indexed as that walk indexes it.
 void ForEachTableRow(
     std::string_view html,
     const std::function<void(std::string_view row, const std::vector<TableCell>& cells)>& visit) {
-  // The row steps of ParseTable's second walk, with pad_rows set.
-  static const TagPattern kRowOpen("<tr"), kRowClose("/tr>"), kClose("/table>");
-  int64_t rs = kRowOpen.Find(html, 0);
+  TagIndex index;
+  index.Build(html);
+  TagIndex::Walker walker(index);
+  const TableTags tags(walker, 0, html.size());
+  int64_t rs = tags.Find(TagIndex::kTrOpen, 0);
   if (rs == -1) return;
-  int64_t re = kRowClose.Find(html, rs);
+  int64_t re = tags.Find(TagIndex::kTrClose, rs);
   if (re == -1) return;
-  int64_t end = kClose.Find(html, re);
+  int64_t end = tags.Find(TagIndex::kTableClose, re);
   if (end == -1) end = static_cast<int64_t>(html.size()) - 1;
 
-  RowTags tags;
+  RowTags row_tags;
   std::vector<TableCell> cells;
   size_t used = 0;
-  while (rs != -1 && re != -1 && re < end) {
+  while (re != -1 && re < end) {
     const std::string_view row = Sub(html, rs, re - rs + 4);
     const bool join_lines = FindByte(row, '\n', 0) != kNpos;
+    row_tags.Build(row, join_lines, walker, static_cast<size_t>(rs));
     used = 0;
-    WalkRow(row, join_lines, tags, [&](std::string_view cell_html) {
+    WalkRow(row, row_tags, false, [&](std::string_view cell_html) {
       if (used == cells.size()) cells.emplace_back();
       TableCell& cell = cells[used++];
       cell.html = cell_html;
@@ -452,9 +519,9 @@ void ForEachTableRow(
     });
     cells.resize(used);
     visit(row, cells);
-    rs = kRowOpen.Find(html, re);
+    rs = tags.Find(TagIndex::kTrOpen, re);
     if (rs == -1) break;
-    re = kRowClose.Find(html, rs);
+    re = tags.Find(TagIndex::kTrClose, rs);
   }
 }
 

@@ -4,12 +4,17 @@
 #ifndef QUARRY_ENGINE_TABLE_SCANNER_INTERNAL_H_
 #define QUARRY_ENGINE_TABLE_SCANNER_INTERNAL_H_
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/extracted_table.h"
 #include "engine/scan_text.h"
+#include "engine/tag_index.h"
 
 // The tag removal of CellHtmlToText, round by round (without the shortcut
 // for cells whose '<' and '>' alternate): internal::RemoveTagsByRounds.
@@ -44,22 +49,102 @@ class PageTables {
  public:
   explicit PageTables(std::string_view page);
 
-  // Calls visit(table) for each table string, in page order; visit returns
-  // false to stop. Linear in the page.
+  // Calls visit(table, from) for each table string, in page order, with
+  // where it starts in text(); visit returns false to stop.
   template <typename Visit>
   void ForEach(const Visit& visit) const {
-    ForEachTableString(text_, visit);
+    for (const Span& span : tables_) {
+      const std::string_view table = text_.substr(span.from, span.length);
+      AddEngineWork(table.size());
+      if (!visit(table, span.from)) return;
+    }
   }
 
-  size_t Count() const {
-    size_t count = 0;
-    ForEach([&](std::string_view) { return ++count > 0; });
-    return count;
+  size_t Count() const { return tables_.size(); }
+
+  // The text the tables are cut from (the page, or its flattened copy), and
+  // its index.
+  std::string_view text() const { return text_; }
+  const TagIndex& tags() const { return tags_; }
+
+ private:
+  struct Span {
+    size_t from;
+    size_t length;
+  };
+
+  std::string copy_;  // the flattened page, when it had nested tables
+  std::string_view text_;
+  TagIndex tags_;
+  std::vector<Span> tables_;
+};
+
+// ParseTable for many tables in turn, keeping its working storage from one
+// table to the next. Holds no data between calls that a result depends on.
+// Not for use from several threads at once.
+class TableScanner {
+ public:
+  TableScanner();
+  ~TableScanner();
+  TableScanner(const TableScanner&) = delete;
+  TableScanner& operator=(const TableScanner&) = delete;
+
+  // ParseTable, exactly.
+  bool Parse(std::string_view html, std::string* data, ExtractedTable* attributes,
+             bool only_full_rows, bool pad_rows, bool skip_first_row);
+
+  // The same for a table string that starts at `from` of a text that
+  // `tags` walks the index of (tables are best given in text order).
+  bool Parse(std::string_view html, size_t from, TagIndex::Walker& tags, std::string* data,
+             ExtractedTable* attributes, bool only_full_rows, bool pad_rows, bool skip_first_row);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// A data text written line by line and cell by cell: its string is kept
+// longer than what was written (growing by doubling), so that a writer can
+// ask for room without the string filling that room first. The string is
+// cut to what was written at Done(), or when the buffer goes.
+class LineBuffer {
+ public:
+  explicit LineBuffer(std::string& text) : text_(text), size_(text.size()) {}
+  ~LineBuffer() { Done(); }
+  LineBuffer(const LineBuffer&) = delete;
+  LineBuffer& operator=(const LineBuffer&) = delete;
+
+  size_t size() const { return size_; }
+  char back() const { return text_[size_ - 1]; }
+
+  // Room for `count` more bytes after what was written, valid until the
+  // next call; Grow() then keeps what was put there.
+  char* Room(size_t count) {
+    if (text_.size() - size_ < count) text_.resize(std::max(2 * text_.size(), size_ + count + 64));
+    return text_.data() + size_;
+  }
+  void Grow(size_t count) { size_ += count; }
+  void Cut(size_t size) { size_ = size; }
+
+  void Append(std::string_view bytes) {
+    if (!bytes.empty()) std::memcpy(Room(bytes.size()), bytes.data(), bytes.size());
+    size_ += bytes.size();
+  }
+  void Append(char c) {
+    *Room(1) = c;
+    ++size_;
+  }
+
+  // Cuts the string to what was written; the buffer takes no more.
+  void Done() {
+    if (!done_) text_.resize(size_);
+    done_ = true;
   }
 
  private:
-  std::string copy_;  // the flattened page, when it had nested tables
-  std::string_view text_;
+  std::string& text_;
+  size_t size_;
+  bool done_ = false;
 };
 
 // CellHtmlToText of a cell as cut from a row, written to `out` (its earlier
@@ -67,6 +152,14 @@ class PageTables {
 // With `join_lines`, the cell's line ends are first joined as ParseTable
 // joins a row's ("\r\n", then "\n", become blanks).
 void CellTextFrom(std::string_view html, bool join_lines, std::string& out);
+
+// Appends the cell's part of a row's line: CellTextFrom (html, join_lines),
+// white space trimmed at both ends, enclosed in double quotes when it holds
+// a comma, then a comma. The usual cell is written in one pass straight
+// into `line`; others go through CellTextFrom in `scratch` (its content is
+// dropped, its storage reused; `html` must not point into it or `line`).
+void AppendCellText(std::string_view html, bool join_lines, std::string& scratch,
+                    LineBuffer& line);
 
 // One cell as ParseTable reads it: its HTML as cut from the row (start tag
 // included) and its text (CellTextFrom, white space trimmed, not quoted).

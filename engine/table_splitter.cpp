@@ -2,6 +2,7 @@
 // out first (FlattenNestedTables). The tags are looked for in any mix of
 // ASCII case directly in the page, without a lower-cased copy of it.
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "engine/scan_text.h"
 #include "engine/table_scanner.h"
 #include "engine/table_scanner_internal.h"
+#include "engine/tag_index.h"
 #include "engine/work_meter.h"
 
 namespace quarry {
@@ -17,16 +19,43 @@ namespace {
 
 using scan::kNpos;
 using scan::MatchesNoCase;
-using scan::NoCaseFinder;
 
 constexpr std::string_view kTableOpen = "<table";
 constexpr std::string_view kTableClose = "/table>";
 
+// Answers from an index's list of positions, as NoCaseFinder answers from
+// the text: asked from growing positions, each answer costs about one
+// step. The text may change before the position last asked from.
+class Finder {
+ public:
+  explicit Finder(const std::vector<size_t>& at) : at_(at) {}
+
+  size_t Next(size_t from) {
+    if (from < from_) {
+      next_ = static_cast<size_t>(std::lower_bound(at_.begin(), at_.end(), from) - at_.begin());
+    } else {
+      while (next_ < at_.size() && at_[next_] < from) ++next_;
+    }
+    from_ = from;
+    return next_ < at_.size() ? at_[next_] : kNpos;
+  }
+
+ private:
+  const std::vector<size_t>& at_;
+  size_t next_ = 0;
+  size_t from_ = 0;
+};
+
+using internal::TagIndex;
+
+Finder Opens(const TagIndex& tags) { return Finder(tags.Of(TagIndex::kTableOpenAnyCase)); }
+Finder Closes(const TagIndex& tags) { return Finder(tags.Of(TagIndex::kTableCloseAnyCase)); }
+
 // Whether flattening would move anything: some "<table" comes after
 // another and before the first "/table>" that follows that one (the walk
 // below, without its moves).
-bool HoldsNestedTable(std::string_view page) {
-  NoCaseFinder next_open(page, kTableOpen), next_close(page, kTableClose);
+bool HoldsNestedTable(const TagIndex& tags) {
+  Finder next_open = Opens(tags), next_close = Closes(tags);
   size_t from = 0;
   while (true) {
     const size_t open = next_open.Next(from);
@@ -49,9 +78,13 @@ bool HoldsNestedTable(std::string_view page) {
 // joint, as the repeated searches of the page would see them.
 //
 // `twin`, when given, is edited in step with `copy` (moved pieces are
-// moved in both); the tags are always looked for in `copy`.
-int Flatten(std::string& copy, std::string* twin) {
-  NoCaseFinder next_open(copy, kTableOpen), next_close(copy, kTableClose);
+// moved in both); the tags are always looked for in `copy`, through
+// `tags`, its index: the walk rewrites only text that it has passed, and
+// asks only about text after it. The ranges it rewrote (keeping their
+// length) go to `rewritten` when given.
+int Flatten(std::string& copy, std::string* twin, const TagIndex& tags,
+            std::vector<std::pair<size_t, size_t>>* rewritten) {
+  Finder next_open = Opens(tags), next_close = Closes(tags);
   const size_t size = copy.size();
   int moved = 0;
   size_t done = 0;  // input bytes consumed
@@ -107,6 +140,7 @@ int Flatten(std::string& copy, std::string* twin) {
       cur_spans.clear();
     }
     AddEngineWork(moved_text.size() + cur.size());
+    if (rewritten != nullptr) rewritten->emplace_back(region, region + moved_text.size() + cur.size());
     copy.replace(region, moved_text.size(), moved_text);
     copy.replace(region + moved_text.size(), cur.size(), cur);
     moved_text.clear();
@@ -187,17 +221,33 @@ int Flatten(std::string& copy, std::string* twin) {
 
 int FlattenNestedTables(std::string& copy, std::string& twin) {
   if (copy.size() != twin.size()) return 0;
-  return Flatten(copy, &twin);
+  TagIndex tags;
+  tags.Build(copy);
+  return Flatten(copy, &twin, tags, nullptr);
 }
 
 namespace internal {
 
 PageTables::PageTables(std::string_view page) : text_(page) {
-  // A page without nested tables is cut as it is.
-  if (HoldsNestedTable(page)) {
+  tags_.Build(page);
+  // A page without nested tables is cut as it is; one with them is
+  // flattened into a copy, whose index differs only where it was
+  // rewritten.
+  if (HoldsNestedTable(tags_)) {
     copy_ = std::string(page);
-    Flatten(copy_, nullptr);
+    std::vector<std::pair<size_t, size_t>> rewritten;
+    Flatten(copy_, nullptr, tags_, &rewritten);
     text_ = copy_;
+    tags_.Reindex(text_, rewritten);
+  }
+  // Each table runs from a "<table" through the first "/table>" after it;
+  // the next one starts after that.
+  Finder next_open = Opens(tags_), next_close = Closes(tags_);
+  for (size_t open = next_open.Next(0); open != kNpos; open = next_open.Next(open)) {
+    const size_t close = next_close.Next(open);
+    if (close == kNpos) break;
+    tables_.push_back({open, close + kTableClose.size() - open});
+    open = close;
   }
 }
 
@@ -206,7 +256,7 @@ PageTables::PageTables(std::string_view page) : text_(page) {
 int SplitTables(std::string_view page, std::vector<std::string>* tables) {
   if (tables == nullptr) return 0;
   tables->clear();
-  internal::PageTables(page).ForEach([&](std::string_view table) {
+  internal::PageTables(page).ForEach([&](std::string_view table, size_t) {
     tables->emplace_back(table);
     return true;
   });

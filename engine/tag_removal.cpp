@@ -1,6 +1,7 @@
 #include "engine/tag_removal.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -663,10 +664,152 @@ class TagRemover {
   uint64_t work_ = 0;
 };
 
+// ---------------------------------------------------------------------------
+// The rounds done literally, for small cells with few tags: a round is
+// then a few short passes over a text that fits in the first-level cache,
+// which costs less than building the segments.
+
+// Texts up to this size with at most this many '>' try the literal rounds.
+constexpr size_t kLiteralMostBytes = 4096;
+constexpr size_t kLiteralMostGt = 16;
+
+// A small text and the positions of its '>' bytes, kept in step through
+// the rounds' replacements. Works in place, without allocating.
+class LiteralRounds {
+ public:
+  explicit LiteralRounds(std::string& text) : text_(text) {
+    fits_ = text.size() <= kLiteralMostBytes;
+    for (size_t at = 0; fits_;) {
+      const void* hit = at < text.size() ? std::memchr(text.data() + at, '>', text.size() - at) : nullptr;
+      if (hit == nullptr) break;
+      at = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+      fits_ = gt_count_ < kLiteralMostGt;
+      if (fits_) gts_[gt_count_++] = static_cast<uint32_t>(at);
+      ++at;
+    }
+    work_ += text.size();
+  }
+
+  // Whether the text is small enough and holds few enough '>'.
+  bool fits() const { return fits_; }
+
+  ~LiteralRounds() { AddEngineWork(work_); }
+
+  // Runs rounds while their work stays within `budget` bytes. Returns true
+  // when the text is finished, false when it stopped between two rounds
+  // (the text is then what those rounds left). Only when fits().
+  bool Run(uint64_t budget) {
+    // No '<' and no '>' before `from`: a round that replaces a tag leaves
+    // the text before it as it was, so the next round looks after it.
+    size_t from = 0;
+    while (true) {
+      const size_t lt = text_.find('<', from);
+      work_ += (lt == std::string::npos ? text_.size() : lt) - from;
+      if (lt == std::string::npos) return true;
+      if (work_ > budget) return false;
+      if (gt_count_ == 0) {
+        text_.erase(std::remove(text_.begin() + static_cast<ptrdiff_t>(lt), text_.end(), '<'),
+                    text_.end());
+        work_ += text_.size() - lt;
+        return true;
+      }
+      // The round's own copy, which ends at the first '>', is known to
+      // match.
+      const size_t gt = gts_[0];
+      if (gt < lt) {
+        SetPattern("", 0, gt + 1);
+        Replace('\0', 0, true);
+        from = 0;
+      } else {
+        SetPattern("", lt, gt - lt + 1);
+        Replace(' ', lt, true);
+        SetPattern("/", lt, gt - lt + 1);  // "<" "/" tag: one byte longer
+        Replace(' ', lt, false);
+        from = lt;
+      }
+    }
+  }
+
+ private:
+  // The pattern: the text's [from, from + length), with `insert` after its
+  // first byte. The second pattern of a round is set from the first, whose
+  // bytes the first replacement has overwritten in the text.
+  void SetPattern(std::string_view insert, size_t from, size_t length) {
+    if (insert.empty()) {
+      std::memcpy(pattern_.data(), text_.data() + from, length);
+      pattern_size_ = length;
+    } else {
+      std::memmove(pattern_.data() + 1 + insert.size(), pattern_.data() + 1, pattern_size_ - 1);
+      std::memcpy(pattern_.data() + 1, insert.data(), insert.size());
+      pattern_size_ += insert.size();
+    }
+  }
+
+  // Replaces, left to right, every copy of the pattern that starts at or
+  // after `from` by `with` (nothing for '\0'); with `first_matches`, the
+  // copy that ends at the first '>' is known to be one. The pattern's only
+  // '>' is its last byte, so its copies end at a '>' and never overlap:
+  // each '>' is compared with the bytes before it, from the end.
+  void Replace(char with, size_t from, bool first_matches) {
+    const size_t m = pattern_size_;
+    const char* const pattern = pattern_.data();
+    char* const data = text_.data();
+    const size_t size = text_.size();
+    size_t write = 0, read = 0, kept = 0;
+    bool hit = false;
+    for (size_t g = 0; g < gt_count_; ++g) {
+      const size_t gt = gts_[g];
+      bool match = gt + 1 >= from + m && gt + 1 - m >= read;
+      if (match) {
+        const size_t start = gt + 1 - m;
+        if (g == 0 && first_matches) {
+          work_ += 1;
+        } else {
+          size_t k = m - 1;
+          while (k > 0 && data[start + k - 1] == pattern[k - 1]) --k;
+          work_ += m - k;
+          match = k == 0;
+        }
+        if (match) {
+          if (!hit) {
+            write = read = start;
+            hit = true;
+          } else {
+            std::memmove(data + write, data + read, start - read);
+            write += start - read;
+          }
+          if (with != '\0') data[write++] = with;
+          read = gt + 1;
+        }
+      }
+      // A '>' that stays moves back by what was removed before it.
+      if (!match) gts_[kept++] = static_cast<uint32_t>(hit ? gt - (read - write) : gt);
+    }
+    gt_count_ = kept;
+    work_ += kept;
+    if (!hit) return;
+    std::memmove(data + write, data + read, size - read);
+    work_ += size - write;
+    text_.resize(write + size - read);
+  }
+
+  std::string& text_;
+  std::array<uint32_t, kLiteralMostGt> gts_;
+  size_t gt_count_ = 0;
+  std::array<char, kLiteralMostBytes + 1> pattern_;
+  size_t pattern_size_ = 0;
+  uint64_t work_ = 0;
+  bool fits_ = false;
+};
+
 }  // namespace
 
 void RemoveTagsInRounds(std::string& text) {
   if (text.find('<') == std::string::npos) return;
+  {
+    LiteralRounds rounds(text);
+    if (rounds.fits() && rounds.Run(16 * text.size() + 256)) return;
+  }
   TagRemover(text, kIndexFrom).Run(text);
 }
 

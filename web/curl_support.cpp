@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "web/curl_library.h"
 #include "web/retrieval_error.h"
 #include "web/web_settings.h"
 
@@ -143,6 +144,11 @@ bool PrepareUrl(const std::string& address, std::initializer_list<const char*> s
 TransferFailure DescribeCurlFailure(CURLcode result, const std::string& detail) {
   uint32_t code = kErrorInternetInternalError;
   std::string shown_detail = detail;
+  // Without libcurl every step fails alike; the reason is the library.
+  if (const std::string& load_failure = CurlLoadFailure(); !load_failure.empty()) {
+    result = CURLE_FAILED_INIT;
+    shown_detail = load_failure;
+  }
   switch (result) {
     case CURLE_UNSUPPORTED_PROTOCOL:
       // libcurl also says this of an answer that is not HTTP at all.

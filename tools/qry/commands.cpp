@@ -69,7 +69,11 @@ LoadedSource LoadSource(const Invocation& inv, const std::string& source,
                               " were read, later tables may be missing");
   }
   PageTextNotes notes;
-  loaded.tables = ParsePageText(page.bytes, &notes);
+  // The tables' HTML is kept only where it is used: the JSON records show
+  // it and laying out merged cells reads it.
+  const bool sources_used = inv.list_format != ListFormat::kText || inv.spans;
+  loaded.tables = ParsePageText(page.bytes, &notes, nullptr,
+                                sources_used ? TableSource::kSourceKept : TableSource::kSourceDropped);
   // The rest of the page was not read: say so, as for a cut download.
   if (notes.zero_byte_offset) loaded.warnings.push_back(ZeroByteWarning(notes));
   if (inv.spans) {

@@ -73,11 +73,17 @@ bool ReadFileSource(const std::string& path, SourceText* out,
 
   // One byte past the limit tells a page of exactly `limit` bytes from a
   // longer one without reading the rest of a huge file.
+  // The file's size, as it stood, is room for the bytes read straight into
+  // place: a page is not copied and cleared again at every doubling of a
+  // growing string. A file that grows meanwhile is read on in chunks.
   constexpr std::size_t kChunk = std::size_t{1} << 20;
   const std::size_t want = limit + 1;
+  const std::size_t expected =
+      std::min(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)), limit) + 1;
+  out->bytes.reserve(expected);
   while (out->bytes.size() < want) {
     const std::size_t have = out->bytes.size();
-    const std::size_t step = std::min(kChunk, want - have);
+    const std::size_t step = std::min(have < expected ? expected - have : kChunk, want - have);
     out->bytes.resize(have + step);
     ssize_t got = ::read(fd, out->bytes.data() + have, step);
     if (got < 0) {

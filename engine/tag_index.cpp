@@ -1,0 +1,145 @@
+#include "engine/tag_index.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "engine/byte_search.h"
+#include "engine/scan_text.h"
+#include "engine/work_meter.h"
+
+namespace quarry::internal {
+
+namespace {
+
+// The longest tag less one: a tag that starts this far before a changed
+// range may read into it.
+constexpr size_t kReach = 6;
+
+}  // namespace
+
+namespace {
+
+// The third byte of "<tr", "<td", "<th" and their closing forms: 1, 2, 3
+// for r, d, h, plus 4 in upper case.
+struct ThirdBytes {
+  unsigned char code[256] = {};
+  ThirdBytes() {
+    code['r'] = 1;
+    code['d'] = 2;
+    code['h'] = 3;
+    code['R'] = 1 | 4;
+    code['D'] = 2 | 4;
+    code['H'] = 3 | 4;
+  }
+};
+
+const ThirdBytes kThird;
+
+}  // namespace
+
+void TagIndex::Scan(std::string_view text, size_t from, size_t to,
+                    std::vector<size_t> (&into)[kKinds]) {
+  const char* const data = text.data();
+  const size_t size = text.size();
+  // By opening or closing, then by the third byte's code & 3 (0: none).
+  static constexpr int kRowCell[2][4] = {{kKinds, kTrOpen, kTdOpen, kThOpen},
+                                         {kKinds, kTrClose, kTdClose, kThClose}};
+  // The candidates' first two bytes lie in [from, to + 1).
+  const std::string_view part = text.substr(from, std::min(to + 1, size) - from);
+  scan::ForEachByteOfBeforeLetter(part, '<', '/', 't', [&](size_t offset) {
+    const size_t i = from + offset;
+    const bool closing = data[i] == '/';
+    const unsigned upper = data[i + 1] == 'T' ? 4 : 0;
+    const unsigned code = i + 2 < size ? kThird.code[static_cast<unsigned char>(data[i + 2])] : 0;
+    // A row or cell tag: its third byte in the 't''s case, and a closing
+    // one ends with '>'. Decided without branching on which it is.
+    const bool shaped = (code & 4) == upper && (!closing || (i + 3 < size && data[i + 3] == '>'));
+    const int kind = kRowCell[closing][shaped ? code & 3 : 0];
+    if (kind != kKinds) {
+      into[kind].push_back(i);
+    } else if (i + 2 < size && (data[i + 2] | 0x20) == 'a') {
+      if (!closing) {
+        if (scan::MatchesNoCase(text, i, "<table")) into[kTableOpenAnyCase].push_back(i);
+      } else if (scan::MatchesNoCase(text, i, "/table>")) {
+        into[kTableCloseAnyCase].push_back(i);
+        const auto same_case = [&](size_t k, char lower) {
+          return data[i + k] == (upper ? scan::AsciiUpper(lower) : lower);
+        };
+        if (same_case(2, 'a') && same_case(3, 'b') && same_case(4, 'l') && same_case(5, 'e')) {
+          into[kTableClose].push_back(i);
+        }
+      }
+    }
+  });
+}
+
+void TagIndex::Build(std::string_view text) {
+  for (std::vector<size_t>& at : at_) at.clear();
+  if (!text.empty()) Scan(text, 0, text.size(), at_);
+}
+
+void TagIndex::Reindex(std::string_view text,
+                       const std::vector<std::pair<size_t, size_t>>& changed) {
+  if (changed.empty()) return;
+  // The ranges whose tags may differ, widened by a tag's reach and merged.
+  std::vector<std::pair<size_t, size_t>> ranges;
+  for (const auto& [from, to] : changed) {
+    const size_t start = from > kReach ? from - kReach : 0;
+    if (!ranges.empty() && start <= ranges.back().second) {
+      ranges.back().second = std::max(ranges.back().second, to);
+    } else {
+      ranges.emplace_back(start, to);
+    }
+  }
+  std::vector<size_t> fresh[kKinds];
+  for (const auto& [from, to] : ranges) Scan(text, from, to, fresh);
+  // Each kind: the old positions outside the ranges and the fresh ones
+  // inside, in order.
+  for (int kind = 0; kind < kKinds; ++kind) {
+    std::vector<size_t> merged;
+    merged.reserve(at_[kind].size() + fresh[kind].size());
+    auto old = at_[kind].begin();
+    auto add = fresh[kind].begin();
+    for (const auto& [from, to] : ranges) {
+      while (old != at_[kind].end() && *old < from) merged.push_back(*old++);
+      while (old != at_[kind].end() && *old < to) ++old;
+      while (add != fresh[kind].end() && *add < to) merged.push_back(*add++);
+    }
+    merged.insert(merged.end(), old, at_[kind].end());
+    at_[kind].swap(merged);
+  }
+  size_t work = 0;
+  for (const std::vector<size_t>& at : at_) work += at.size();
+  AddEngineWork(work);
+}
+
+size_t TagIndex::Walker::Seek(Kind kind, size_t from) {
+  const std::vector<size_t>& at = index_.at_[kind];
+  size_t& next = next_[kind];
+  if (next > at.size() || (next > 0 && at[next - 1] >= from)) {
+    // Asked from further back: search.
+    next = static_cast<size_t>(std::lower_bound(at.begin(), at.end(), from) - at.begin());
+  } else {
+    const size_t start = next;
+    while (next < at.size() && at[next] < from) ++next;
+    AddEngineWork(next - start + 1);
+  }
+  return next;
+}
+
+size_t TagIndex::Walker::Next(Kind kind, size_t from) {
+  const std::vector<size_t>& at = index_.at_[kind];
+  const size_t i = Seek(kind, from);
+  return i < at.size() ? at[i] : std::string_view::npos;
+}
+
+std::pair<const size_t*, const size_t*> TagIndex::Walker::Range(Kind kind, size_t from, size_t to) {
+  const std::vector<size_t>& at = index_.at_[kind];
+  const size_t* const first = at.data() + Seek(kind, from);
+  const size_t* last = first;
+  while (last != at.data() + at.size() && *last < to) ++last;
+  AddEngineWork(static_cast<uint64_t>(last - first) + 1);
+  return {first, last};
+}
+
+}  // namespace quarry::internal

@@ -1,0 +1,83 @@
+// Where the tags that the scanner cuts at stand in a text, found in one
+// pass over it.
+//
+// A page is cut into tables at "<table" and "/table>" in any mix of case;
+// a table into rows and cells at "<tr", "/tr>", "/table>", "<td", "<th",
+// "/td>", "/th>" written all in lower or all in upper case (the way
+// FindTagNoCase finds them). Each kind's positions are kept in order, so
+// that a search for the next tag costs a lookup instead of a scan. Every
+// one of these tags is '<' or '/' followed by 't' or 'T', which the pass
+// looks for sixteen bytes at a time.
+//
+// Memory: one word per tag found. Not thread-safe; an index is rebuilt in
+// place (keeping its storage) for the next text.
+
+#ifndef QUARRY_ENGINE_TAG_INDEX_H_
+#define QUARRY_ENGINE_TAG_INDEX_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quarry::internal {
+
+class TagIndex {
+ public:
+  enum Kind {
+    kTableOpenAnyCase,   // "<table", any mix of case
+    kTableCloseAnyCase,  // "/table>", any mix of case
+    kTableClose,         // "/table>" or "/TABLE>"
+    kTrOpen,
+    kTrClose,
+    kTdOpen,
+    kThOpen,
+    kTdClose,
+    kThClose,
+    kKinds
+  };
+
+  // Indexes `text`, replacing what an earlier call held.
+  void Build(std::string_view text);
+
+  // Indexes again the parts of `text` whose bytes changed since it was
+  // indexed, without changing its length: `changed` holds their [from, to)
+  // ranges, in order and apart. Linear in the index and the ranges.
+  void Reindex(std::string_view text, const std::vector<std::pair<size_t, size_t>>& changed);
+
+  const std::vector<size_t>& Of(Kind kind) const { return at_[kind]; }
+
+  // Looks positions up in an index, remembering where each kind's last
+  // answer was: asked from growing positions (rows and tables are walked
+  // in order), an answer costs about the entries it passes.
+  class Walker {
+   public:
+    explicit Walker(const TagIndex& index) : index_(index) {}
+
+    // The first tag of `kind` at or after `from`, or npos.
+    size_t Next(Kind kind, size_t from);
+
+    // The tags of `kind` in [from, to).
+    std::pair<const size_t*, const size_t*> Range(Kind kind, size_t from, size_t to);
+
+    const TagIndex& index() const { return index_; }
+
+   private:
+    // The first entry of `kind` not below `from`.
+    size_t Seek(Kind kind, size_t from);
+
+    const TagIndex& index_;
+    size_t next_[kKinds] = {};
+  };
+
+ private:
+  // Adds the tags that start in [from, to) of `text` to `into`.
+  static void Scan(std::string_view text, size_t from, size_t to, std::vector<size_t> (&into)[kKinds]);
+
+  std::vector<size_t> at_[kKinds];
+};
+
+}  // namespace quarry::internal
+
+#endif  // QUARRY_ENGINE_TAG_INDEX_H_
