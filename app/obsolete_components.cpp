@@ -57,9 +57,14 @@ CleanupResult RunObsoleteComponentCleanup(const ObsoleteCleanupOptions& options,
       {FindRegistrationTool(options.registration_tool), "/u", "/s", file.string()},
       &error);
   if (pid < 0) return CleanupResult::kToolNotStarted;
-  ReapInBackground(pid);
 
-  if (!SleepUnlessStopped(options.settle, stop)) return CleanupResult::kInterrupted;
+  // The key and file go only once the tool is done with them, or once it
+  // had its time: on a busy machine a fixed pause could delete the module
+  // before the tool has even opened it.
+  if (!WaitForChild(pid, options.settle, stop)) {
+    ReapInBackground(pid);
+    if (stop.stop_requested()) return CleanupResult::kInterrupted;
+  }
 
   platform::SettingsStore& store =
       options.store ? *options.store : platform::SettingsStore::User();

@@ -30,7 +30,7 @@ struct ObsoleteCleanupOptions {
   // on PATH, when not a path.
   std::string registration_tool = "ztregsvr";
   platform::SettingsStore* store = nullptr;  // null: the user's store
-  std::chrono::milliseconds settle{2500};    // after starting the tool
+  std::chrono::milliseconds settle{2500};    // the longest wait for the tool
   std::chrono::milliseconds retry_pause{500};
   int delete_attempts = 3;
 };

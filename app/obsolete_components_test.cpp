@@ -47,7 +47,7 @@ class ObsoleteComponentsTest : public ::testing::Test {
     options.folder = folder_;
     options.registration_tool = std::move(tool);
     options.store = store_.get();
-    options.settle = milliseconds(200);
+    options.settle = milliseconds(10000);
     options.retry_pause = milliseconds(10);
     return options;
   }
@@ -102,7 +102,12 @@ TEST_F(ObsoleteComponentsTest, AReadOnlyFileIsStillRemoved) {
 
 TEST_F(ObsoleteComponentsTest, EndingTheProgramInterruptsTheWait) {
   PlaceFile();
-  ObsoleteCleanupOptions options = Options("true");
+  // A tool that takes its time (its output closed, so it holds up no one
+  // reading the test's).
+  const std::string tool = dir_.File("slow-tool");
+  std::ofstream(tool) << "#!/bin/sh\nexec >/dev/null 2>&1 </dev/null\nexec sleep 20\n";
+  fs::permissions(tool, fs::perms::owner_all);
+  ObsoleteCleanupOptions options = Options(tool);
   options.settle = milliseconds(60000);
   auto start = std::chrono::steady_clock::now();
   {
