@@ -55,7 +55,10 @@ std::optional<std::string> EffectiveProxy(const RenderRequest& request) {
   const size_t host_start = server.find("://") == std::string::npos ? 0 : server.find("://") + 3;
   const std::string host = server.substr(host_start);
   const bool has_port = host.find(':') != std::string::npos && (host[0] != '[' || host.find("]:") != std::string::npos);
-  if (!has_port) server += ":" + std::to_string(store.GetDword(kOnlineKey, kProxyPortValue, 80));
+  if (!has_port) {
+    server.push_back(':');
+    server.append(std::to_string(store.GetDword(kOnlineKey, kProxyPortValue, 80)));
+  }
   return server;
 }
 
