@@ -161,7 +161,7 @@ class RowTags {
       const auto [first, last] = index.Range(kind, row_start, row_start + size);
       AddEngineWork(static_cast<uint64_t>(last - first) + 1);
       size_t pair = 0;
-      for (const size_t* at = first; at != last; ++at) {
+      for (const uint32_t* at = first; at != last; ++at) {
         const auto place = static_cast<uint32_t>(*at - row_start);
         while (pair < pairs_.size() && pairs_[pair] < place) ++pair;
         list.joined.push_back(static_cast<uint32_t>(place - pair));

@@ -28,7 +28,7 @@ constexpr std::string_view kTableClose = "/table>";
 // step. The text may change before the position last asked from.
 class Finder {
  public:
-  explicit Finder(const std::vector<size_t>& at) : at_(at) {}
+  explicit Finder(const std::vector<uint32_t>& at) : at_(at) {}
 
   size_t Next(size_t from) {
     if (from < from_) {
@@ -41,7 +41,7 @@ class Finder {
   }
 
  private:
-  const std::vector<size_t>& at_;
+  const std::vector<uint32_t>& at_;
   size_t next_ = 0;
   size_t from_ = 0;
 };

@@ -38,7 +38,7 @@ const ThirdBytes kThird;
 }  // namespace
 
 void TagIndex::Scan(std::string_view text, size_t from, size_t to,
-                    std::vector<size_t> (&into)[kKinds]) {
+                    std::vector<uint32_t> (&into)[kKinds]) {
   const char* const data = text.data();
   const size_t size = text.size();
   // By opening or closing, then by the third byte's code & 3 (0: none).
@@ -56,26 +56,28 @@ void TagIndex::Scan(std::string_view text, size_t from, size_t to,
     const bool shaped = (code & 4) == upper && (!closing || (i + 3 < size && data[i + 3] == '>'));
     const int kind = kRowCell[closing][shaped ? code & 3 : 0];
     if (kind != kKinds) {
-      into[kind].push_back(i);
+      into[kind].push_back(static_cast<uint32_t>(i));
     } else if (i + 2 < size && (data[i + 2] | 0x20) == 'a') {
       if (!closing) {
-        if (scan::MatchesNoCase(text, i, "<table")) into[kTableOpenAnyCase].push_back(i);
+        if (scan::MatchesNoCase(text, i, "<table")) into[kTableOpenAnyCase].push_back(static_cast<uint32_t>(i));
       } else if (scan::MatchesNoCase(text, i, "/table>")) {
-        into[kTableCloseAnyCase].push_back(i);
+        into[kTableCloseAnyCase].push_back(static_cast<uint32_t>(i));
         const auto same_case = [&](size_t k, char lower) {
           return data[i + k] == (upper ? scan::AsciiUpper(lower) : lower);
         };
         if (same_case(2, 'a') && same_case(3, 'b') && same_case(4, 'l') && same_case(5, 'e')) {
-          into[kTableClose].push_back(i);
+          into[kTableClose].push_back(static_cast<uint32_t>(i));
         }
       }
     }
   });
 }
 
-void TagIndex::Build(std::string_view text) {
-  for (std::vector<size_t>& at : at_) at.clear();
+bool TagIndex::Build(std::string_view text) {
+  for (std::vector<uint32_t>& at : at_) at.clear();
+  if (text.size() > kMaxText) return false;
   if (!text.empty()) Scan(text, 0, text.size(), at_);
+  return true;
 }
 
 void TagIndex::Reindex(std::string_view text,
@@ -91,12 +93,12 @@ void TagIndex::Reindex(std::string_view text,
       ranges.emplace_back(start, to);
     }
   }
-  std::vector<size_t> fresh[kKinds];
+  std::vector<uint32_t> fresh[kKinds];
   for (const auto& [from, to] : ranges) Scan(text, from, to, fresh);
   // Each kind: the old positions outside the ranges and the fresh ones
   // inside, in order.
   for (int kind = 0; kind < kKinds; ++kind) {
-    std::vector<size_t> merged;
+    std::vector<uint32_t> merged;
     merged.reserve(at_[kind].size() + fresh[kind].size());
     auto old = at_[kind].begin();
     auto add = fresh[kind].begin();
@@ -109,12 +111,12 @@ void TagIndex::Reindex(std::string_view text,
     at_[kind].swap(merged);
   }
   size_t work = 0;
-  for (const std::vector<size_t>& at : at_) work += at.size();
+  for (const std::vector<uint32_t>& at : at_) work += at.size();
   AddEngineWork(work);
 }
 
 size_t TagIndex::Walker::Seek(Kind kind, size_t from) {
-  const std::vector<size_t>& at = index_.at_[kind];
+  const std::vector<uint32_t>& at = index_.at_[kind];
   size_t& next = next_[kind];
   if (next > at.size() || (next > 0 && at[next - 1] >= from)) {
     // Asked from further back: search.
@@ -128,15 +130,15 @@ size_t TagIndex::Walker::Seek(Kind kind, size_t from) {
 }
 
 size_t TagIndex::Walker::Next(Kind kind, size_t from) {
-  const std::vector<size_t>& at = index_.at_[kind];
+  const std::vector<uint32_t>& at = index_.at_[kind];
   const size_t i = Seek(kind, from);
   return i < at.size() ? at[i] : std::string_view::npos;
 }
 
-std::pair<const size_t*, const size_t*> TagIndex::Walker::Range(Kind kind, size_t from, size_t to) {
-  const std::vector<size_t>& at = index_.at_[kind];
-  const size_t* const first = at.data() + Seek(kind, from);
-  const size_t* last = first;
+std::pair<const uint32_t*, const uint32_t*> TagIndex::Walker::Range(Kind kind, size_t from, size_t to) {
+  const std::vector<uint32_t>& at = index_.at_[kind];
+  const uint32_t* const first = at.data() + Seek(kind, from);
+  const uint32_t* last = first;
   while (last != at.data() + at.size() && *last < to) ++last;
   AddEngineWork(static_cast<uint64_t>(last - first) + 1);
   return {first, last};
