@@ -246,9 +246,16 @@ PageTables::PageTables(std::string_view page) : text_(page) {
   for (size_t open = next_open.Next(0); open != kNpos; open = next_open.Next(open)) {
     const size_t close = next_close.Next(open);
     if (close == kNpos) break;
-    tables_.push_back({open, close + kTableClose.size() - open});
+    tables_.push_back({static_cast<uint32_t>(open),
+                       static_cast<uint32_t>(close + kTableClose.size() - open)});
     open = close;
   }
+  // The tables are cut: what remains is kept while every table is made
+  // from it, beside the growing records, so none of it stays unused.
+  tags_.Release(TagIndex::kTableOpenAnyCase);
+  tags_.Release(TagIndex::kTableCloseAnyCase);
+  tags_.ShrinkToFit();
+  if (tables_.capacity() > tables_.size() + tables_.size() / 8) tables_.shrink_to_fit();
 }
 
 }  // namespace internal

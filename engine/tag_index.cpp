@@ -80,6 +80,12 @@ bool TagIndex::Build(std::string_view text) {
   return true;
 }
 
+void TagIndex::ShrinkToFit() {
+  for (std::vector<uint32_t>& at : at_) {
+    if (at.capacity() > at.size() + at.size() / 8) at.shrink_to_fit();
+  }
+}
+
 void TagIndex::Reindex(std::string_view text,
                        const std::vector<std::pair<size_t, size_t>>& changed) {
   if (changed.empty()) return;

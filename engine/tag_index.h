@@ -55,6 +55,15 @@ class TagIndex {
 
   const std::vector<uint32_t>& Of(Kind kind) const { return at_[kind]; }
 
+  // Drops the positions of `kind`, which no later lookup needs, and gives
+  // their memory back.
+  void Release(Kind kind) { std::vector<uint32_t>().swap(at_[kind]); }
+
+  // Gives back the room the lists grew into beyond an eighth of their size
+  // (each such list is copied once): for an index kept while much else is
+  // made.
+  void ShrinkToFit();
+
   // Looks positions up in an index, remembering where each kind's last
   // answer was: asked from growing positions (rows and tables are walked
   // in order), an answer costs about the entries it passes.
