@@ -69,6 +69,10 @@ class PageTables {
   std::string_view text() const { return text_; }
   const TagIndex& tags() const { return tags_; }
 
+  // TagIndex::ForgetBefore on that index: for a caller that makes the
+  // tables in order, after each one.
+  bool ForgetTagsBefore(size_t before) { return tags_.ForgetBefore(before); }
+
  private:
   struct Span {  // 32-bit, as the index's positions
     uint32_t from;

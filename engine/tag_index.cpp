@@ -15,6 +15,9 @@ namespace {
 // range may read into it.
 constexpr size_t kReach = 6;
 
+// Shorter lists are not worth moving down to forget their start.
+constexpr size_t kForgetFrom = 4096;
+
 }  // namespace
 
 namespace {
@@ -77,6 +80,28 @@ bool TagIndex::Build(std::string_view text) {
   for (std::vector<uint32_t>& at : at_) at.clear();
   if (text.size() > kMaxText) return false;
   if (!text.empty()) Scan(text, 0, text.size(), at_);
+  NoteHalfway();
+  return true;
+}
+
+void TagIndex::NoteHalfway() {
+  forget_from_ = SIZE_MAX;
+  for (const std::vector<uint32_t>& at : at_) {
+    if (at.size() >= kForgetFrom) forget_from_ = std::min<size_t>(forget_from_, at[at.size() / 2]);
+  }
+}
+
+bool TagIndex::ForgetBefore(size_t before) {
+  if (before <= forget_from_) return false;
+  for (std::vector<uint32_t>& at : at_) {
+    if (at.size() < kForgetFrom) continue;
+    const auto passed = std::lower_bound(at.begin(), at.end(), before);
+    const auto count = static_cast<size_t>(passed - at.begin());
+    if (count < at.size() - count) continue;
+    AddEngineWork(at.size());
+    std::vector<uint32_t>(passed, at.end()).swap(at);
+  }
+  NoteHalfway();
   return true;
 }
 
@@ -116,6 +141,7 @@ void TagIndex::Reindex(std::string_view text,
     merged.insert(merged.end(), old, at_[kind].end());
     at_[kind].swap(merged);
   }
+  NoteHalfway();
   size_t work = 0;
   for (const std::vector<uint32_t>& at : at_) work += at.size();
   AddEngineWork(work);

@@ -16,7 +16,9 @@
 #ifndef QUARRY_ENGINE_TAG_INDEX_H_
 #define QUARRY_ENGINE_TAG_INDEX_H_
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <cstdint>
 #include <string_view>
 #include <utility>
@@ -57,12 +59,23 @@ class TagIndex {
 
   // Drops the positions of `kind`, which no later lookup needs, and gives
   // their memory back.
-  void Release(Kind kind) { std::vector<uint32_t>().swap(at_[kind]); }
+  void Release(Kind kind) {
+    std::vector<uint32_t>().swap(at_[kind]);
+    NoteHalfway();
+  }
 
   // Gives back the room the lists grew into beyond an eighth of their size
   // (each such list is copied once): for an index kept while much else is
   // made.
   void ShrinkToFit();
+
+  // Forgets the positions before `before`, which no lookup will ask for
+  // again (tables are made in text order), once half or more of a kind's
+  // list lies before it: the rest is moved down and the room given back,
+  // so that what a page's tags hold shrinks while its tables are made,
+  // at a copy of each entry at most once on average. Returns true when
+  // positions were dropped: every walker must then Restart().
+  bool ForgetBefore(size_t before);
 
   // Looks positions up in an index, remembering where each kind's last
   // answer was: asked from growing positions (rows and tables are walked
@@ -79,6 +92,9 @@ class TagIndex {
 
     const TagIndex& index() const { return index_; }
 
+    // Forgets where the last answers were, after the index changed.
+    void Restart() { std::fill(std::begin(next_), std::end(next_), size_t{0}); }
+
    private:
     // The first entry of `kind` not below `from`.
     size_t Seek(Kind kind, size_t from);
@@ -91,7 +107,13 @@ class TagIndex {
   // Adds the tags that start in [from, to) of `text` to `into`.
   static void Scan(std::string_view text, size_t from, size_t to, std::vector<uint32_t> (&into)[kKinds]);
 
+  // Sets forget_from_ anew.
+  void NoteHalfway();
+
   std::vector<uint32_t> at_[kKinds];
+  // No list long enough to be worth forgetting from has half its entries
+  // before this position.
+  size_t forget_from_ = SIZE_MAX;
 };
 
 }  // namespace quarry::internal

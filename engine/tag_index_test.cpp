@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -96,6 +97,38 @@ TEST(TagIndexTest, ReindexAfterEditsEqualsBuildingAnew) {
     index.Reindex(text, changed);
     ExpectMatchesNaive(index, text);
   }
+}
+
+// Forgetting the start of a page's lists while its tables are made in
+// order: a restarted walker must answer every later lookup as before, and
+// the lists must shrink on the way.
+TEST(TagIndexTest, ForgettingPassedTagsKeepsLaterAnswers) {
+  std::string page;
+  for (int i = 0; i < 20000; ++i) page += "<table><tr><td>" + std::to_string(i) + "</td></tr></table>";
+  TagIndex whole, forgetting;
+  ASSERT_TRUE(whole.Build(page));
+  ASSERT_TRUE(forgetting.Build(page));
+  TagIndex::Walker expected(whole), walker(forgetting);
+  const size_t tds = whole.Of(TagIndex::kTdOpen).size();
+  bool shrank = false;
+  for (size_t from = 0; from < page.size(); from += 997) {
+    for (int kind = 0; kind < TagIndex::kKinds; ++kind) {
+      const auto k = static_cast<TagIndex::Kind>(kind);
+      ASSERT_EQ(walker.Next(k, from), expected.Next(k, from)) << "kind " << kind << " from " << from;
+      const auto [first, last] = walker.Range(k, from, from + 500);
+      const auto [want_first, want_last] = expected.Range(k, from, from + 500);
+      ASSERT_EQ(std::vector<uint32_t>(first, last), std::vector<uint32_t>(want_first, want_last));
+    }
+    if (forgetting.ForgetBefore(from)) walker.Restart();
+    shrank = shrank || forgetting.Of(TagIndex::kTdOpen).size() < tds;
+    // Nothing at or after `from` is ever forgotten.
+    const std::vector<uint32_t>& left = forgetting.Of(TagIndex::kTdOpen);
+    const std::vector<uint32_t>& all = whole.Of(TagIndex::kTdOpen);
+    ASSERT_EQ(std::count_if(left.begin(), left.end(), [&](uint32_t at) { return at >= from; }),
+              std::count_if(all.begin(), all.end(), [&](uint32_t at) { return at >= from; }));
+  }
+  EXPECT_TRUE(shrank);
+  EXPECT_LT(forgetting.Of(TagIndex::kTdOpen).size(), tds / 4);
 }
 
 // Positions are 32-bit: a longer text must be refused, not indexed with
