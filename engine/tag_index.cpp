@@ -27,12 +27,15 @@ namespace {
 struct ThirdBytes {
   unsigned char code[256] = {};
   ThirdBytes() {
-    code['r'] = 1;
-    code['d'] = 2;
-    code['h'] = 3;
-    code['R'] = 1 | 4;
-    code['D'] = 2 | 4;
-    code['H'] = 3 | 4;
+    const auto set = [this](char byte, unsigned char value) {
+      code[static_cast<unsigned char>(byte)] = value;
+    };
+    set('r', 1);
+    set('d', 2);
+    set('h', 3);
+    set('R', 1 | 4);
+    set('D', 2 | 4);
+    set('H', 3 | 4);
   }
 };
 
