@@ -177,6 +177,12 @@ int Flatten(std::string& copy, std::string* twin, const TagIndex& tags,
       continue;
     }
     done = region = pos;
+    // A region's pieces never outgrow the rest of the page: room for that
+    // is taken once, and only what is written of it becomes resident,
+    // instead of each string doubling its way up and leaving behind the
+    // room it outgrew.
+    cur.reserve(size - pos);
+    moved_text.reserve(size - pos);
     take(pos + kTableOpen.size());
     opens.push_back(0);
     bool finished = false;

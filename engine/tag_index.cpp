@@ -119,32 +119,42 @@ void TagIndex::Reindex(std::string_view text,
   if (changed.empty()) return;
   // The ranges whose tags may differ, widened by a tag's reach and merged.
   std::vector<std::pair<size_t, size_t>> ranges;
+  size_t rewritten = 0;
   for (const auto& [from, to] : changed) {
     const size_t start = from > kReach ? from - kReach : 0;
     if (!ranges.empty() && start <= ranges.back().second) {
+      rewritten -= ranges.back().second - ranges.back().first;
       ranges.back().second = std::max(ranges.back().second, to);
     } else {
       ranges.emplace_back(start, to);
     }
+    rewritten += ranges.back().second - ranges.back().first;
   }
-  std::vector<uint32_t> fresh[kKinds];
-  for (const auto& [from, to] : ranges) Scan(text, from, to, fresh);
-  // Each kind: the old positions outside the ranges and the fresh ones
-  // inside, in order.
-  for (int kind = 0; kind < kKinds; ++kind) {
-    std::vector<uint32_t> merged;
-    merged.reserve(at_[kind].size() + fresh[kind].size());
-    auto old = at_[kind].begin();
-    auto add = fresh[kind].begin();
-    for (const auto& [from, to] : ranges) {
-      while (old != at_[kind].end() && *old < from) merged.push_back(*old++);
-      while (old != at_[kind].end() && *old < to) ++old;
-      while (add != fresh[kind].end() && *add < to) merged.push_back(*add++);
+  if (rewritten >= text.size() / 2) {
+    // Mostly rewritten (a page that is one nest of tables): indexed anew
+    // in the lists' own room, rather than beside a second index and a
+    // third merged from both.
+    Build(text);
+  } else {
+    std::vector<uint32_t> fresh[kKinds];
+    for (const auto& [from, to] : ranges) Scan(text, from, to, fresh);
+    // Each kind: the old positions outside the ranges and the fresh ones
+    // inside, in order.
+    for (int kind = 0; kind < kKinds; ++kind) {
+      std::vector<uint32_t> merged;
+      merged.reserve(at_[kind].size() + fresh[kind].size());
+      auto old = at_[kind].begin();
+      auto add = fresh[kind].begin();
+      for (const auto& [from, to] : ranges) {
+        while (old != at_[kind].end() && *old < from) merged.push_back(*old++);
+        while (old != at_[kind].end() && *old < to) ++old;
+        while (add != fresh[kind].end() && *add < to) merged.push_back(*add++);
+      }
+      merged.insert(merged.end(), old, at_[kind].end());
+      at_[kind].swap(merged);
     }
-    merged.insert(merged.end(), old, at_[kind].end());
-    at_[kind].swap(merged);
+    NoteHalfway();
   }
-  NoteHalfway();
   size_t work = 0;
   for (const std::vector<uint32_t>& at : at_) work += at.size();
   AddEngineWork(work);
