@@ -17,7 +17,7 @@ TableList ParsePageText(std::string_view page, PageTextNotes* notes,
   // The tables are made one at a time from the page (or its flattened
   // copy), the list sized once: no list of table strings beside the
   // records, no slack in the list.
-  const internal::PageTables strings(prepared.text());
+  internal::PageTables strings(prepared.text());
   TableList tables;
   tables.reserve(strings.Count());
   internal::TableScanner scanner;
@@ -34,6 +34,9 @@ TableList ParsePageText(std::string_view page, PageTextNotes* notes,
       if (source_kept == TableSource::kSourceKept) table.source_html = source;
       tables.push_back(std::move(table));
     }
+    // The tags of the tables made are not needed again: their room goes
+    // while the records grow.
+    if (strings.ForgetTagsBefore(from + source.size())) tags.Restart();
     return true;
   });
   if (tables.capacity() > tables.size() + tables.size() / 8) tables.shrink_to_fit();

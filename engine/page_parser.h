@@ -21,7 +21,8 @@ namespace quarry {
 // string. Returns an empty list when the page holds no complete table.
 // When `notes` is given it receives what the preparation did, so that the
 // caller can say that the page was cut at a zero byte or was UTF-16.
-// Never fails. Work and memory stay bounded per byte of the page: the
+// Never fails; a text of 4 GiB or more (far beyond any page limit) yields
+// no tables, as the scanner's positions are 32-bit. Work and memory stay bounded per byte of the page: the
 // working memory beyond the page and the returned tables is about one
 // copy of the largest table. When `cancel` (may be null) is set from
 // another thread, the parse stops before the next table and returns what

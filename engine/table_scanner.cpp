@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -128,24 +129,26 @@ class TableTags {
 // counts in the joined text. So positions are kept in joined counting, each
 // beside its place in the row as given, and cells are cut from the row as
 // given (CellTextFrom joins their line ends): no joined copy of the row is
-// made.
+// made. A row without a "\r\n" pair (nearly every row) counts the same
+// either way: its lists are then views of the index's own entries, and
+// take no memory of their own.
 class RowTags {
  public:
-  // One kind of tag: joined positions, and the places in the row as given
-  // (kept only when they differ, i.e. when line ends are joined).
+  // One kind of tag: joined positions, and the places in the row as given,
+  // each less `base`. Either views of the index, or of `own_joined` and
+  // `own_place` (only when "\r\n" pairs make them differ).
   struct List {
-    std::vector<uint32_t> joined;
-    std::vector<uint32_t> place;
-
-    void Clear() {
-      joined.clear();
-      place.clear();
-    }
+    std::span<const uint32_t> joined;
+    std::span<const uint32_t> place;
+    int64_t base = 0;
+    std::vector<uint32_t> own_joined;
+    std::vector<uint32_t> own_place;
   };
 
   // Takes the tags of `row`, which starts at `row_start` of the text that
   // `index` walks, replacing what an earlier call held (the storage is kept
-  // for the next row).
+  // for the next row). The lists may view the index: they are valid while
+  // it stays unchanged.
   void Build(std::string_view row, bool join_lines, TagIndex::Walker& index, size_t row_start) {
     join_lines_ = join_lines;
     const size_t size = row.size();
@@ -157,16 +160,25 @@ class RowTags {
       }
     }
     const auto take = [&](List& list, TagIndex::Kind kind) {
-      list.Clear();
       const auto [first, last] = index.Range(kind, row_start, row_start + size);
       AddEngineWork(static_cast<uint64_t>(last - first) + 1);
+      if (pairs_.empty()) {
+        list.joined = list.place = std::span<const uint32_t>(first, last);
+        list.base = static_cast<int64_t>(row_start);
+        return;
+      }
+      list.own_joined.clear();
+      list.own_place.clear();
       size_t pair = 0;
-      for (const size_t* at = first; at != last; ++at) {
+      for (const uint32_t* at = first; at != last; ++at) {
         const auto place = static_cast<uint32_t>(*at - row_start);
         while (pair < pairs_.size() && pairs_[pair] < place) ++pair;
-        list.joined.push_back(static_cast<uint32_t>(place - pair));
-        if (join_lines) list.place.push_back(place);
+        list.own_joined.push_back(static_cast<uint32_t>(place - pair));
+        list.own_place.push_back(place);
       }
+      list.joined = list.own_joined;
+      list.place = list.own_place;
+      list.base = 0;
     };
     take(th_open, TagIndex::kThOpen);
     take(td_open, TagIndex::kTdOpen);
@@ -184,24 +196,13 @@ class RowTags {
     int64_t place = -1;
   };
 
-  Point Next(const List& list, int64_t from) const {
-    const auto it = std::lower_bound(
-        list.joined.begin(), list.joined.end(), from,
-        [](uint32_t at, int64_t value) { return static_cast<int64_t>(at) < value; });
-    if (it == list.joined.end()) return {};
-    const auto i = static_cast<size_t>(it - list.joined.begin());
-    return {*it, join_lines_ ? list.place[i] : *it};
-  }
+  Point Next(const List& list, int64_t from) const { return Find(list, list.joined, from); }
 
   // The same in the row as given, as if its line ends were not joined:
   // both fields of the point are then the place.
   Point NextAsGiven(const List& list, int64_t from) const {
-    if (!join_lines_) return Next(list, from);
-    const auto it = std::lower_bound(
-        list.place.begin(), list.place.end(), from,
-        [](uint32_t at, int64_t value) { return static_cast<int64_t>(at) < value; });
-    if (it == list.place.end()) return {};
-    return {*it, *it};
+    const Point point = Find(list, list.place, from);
+    return {point.place, point.place};
   }
 
   int64_t joined_size() const { return joined_size_; }
@@ -211,6 +212,17 @@ class RowTags {
   List th_open, td_open, td_close, th_close, tr_close;
 
  private:
+  // The first entry of `in` (one of the list's two) at or after `from`.
+  static Point Find(const List& list, std::span<const uint32_t> in, int64_t from) {
+    const int64_t base = list.base;
+    const auto it = std::lower_bound(
+        in.begin(), in.end(), from,
+        [base](uint32_t at, int64_t value) { return static_cast<int64_t>(at) - base < value; });
+    if (it == in.end()) return {};
+    const auto i = static_cast<size_t>(it - in.begin());
+    return {static_cast<int64_t>(list.joined[i]) - base, static_cast<int64_t>(list.place[i]) - base};
+  }
+
   bool join_lines_ = false;
   int64_t joined_size_ = 0;
   int64_t size_ = 0;

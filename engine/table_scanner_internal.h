@@ -5,6 +5,7 @@
 #define QUARRY_ENGINE_TABLE_SCANNER_INTERNAL_H_
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -63,14 +64,19 @@ class PageTables {
   size_t Count() const { return tables_.size(); }
 
   // The text the tables are cut from (the page, or its flattened copy), and
-  // its index.
+  // its index, for the tables' rows and cells: the any-case table tags,
+  // used up by the cutting, are dropped from it.
   std::string_view text() const { return text_; }
   const TagIndex& tags() const { return tags_; }
 
+  // TagIndex::ForgetBefore on that index: for a caller that makes the
+  // tables in order, after each one.
+  bool ForgetTagsBefore(size_t before) { return tags_.ForgetBefore(before); }
+
  private:
-  struct Span {
-    size_t from;
-    size_t length;
+  struct Span {  // 32-bit, as the index's positions
+    uint32_t from;
+    uint32_t length;
   };
 
   std::string copy_;  // the flattened page, when it had nested tables

@@ -28,7 +28,7 @@ constexpr std::string_view kTableClose = "/table>";
 // step. The text may change before the position last asked from.
 class Finder {
  public:
-  explicit Finder(const std::vector<size_t>& at) : at_(at) {}
+  explicit Finder(const std::vector<uint32_t>& at) : at_(at) {}
 
   size_t Next(size_t from) {
     if (from < from_) {
@@ -41,7 +41,7 @@ class Finder {
   }
 
  private:
-  const std::vector<size_t>& at_;
+  const std::vector<uint32_t>& at_;
   size_t next_ = 0;
   size_t from_ = 0;
 };
@@ -177,6 +177,12 @@ int Flatten(std::string& copy, std::string* twin, const TagIndex& tags,
       continue;
     }
     done = region = pos;
+    // A region's pieces never outgrow the rest of the page: room for that
+    // is taken once, and only what is written of it becomes resident,
+    // instead of each string doubling its way up and leaving behind the
+    // room it outgrew.
+    cur.reserve(size - pos);
+    moved_text.reserve(size - pos);
     take(pos + kTableOpen.size());
     opens.push_back(0);
     bool finished = false;
@@ -246,9 +252,16 @@ PageTables::PageTables(std::string_view page) : text_(page) {
   for (size_t open = next_open.Next(0); open != kNpos; open = next_open.Next(open)) {
     const size_t close = next_close.Next(open);
     if (close == kNpos) break;
-    tables_.push_back({open, close + kTableClose.size() - open});
+    tables_.push_back({static_cast<uint32_t>(open),
+                       static_cast<uint32_t>(close + kTableClose.size() - open)});
     open = close;
   }
+  // The tables are cut: what remains is kept while every table is made
+  // from it, beside the growing records, so none of it stays unused.
+  tags_.Release(TagIndex::kTableOpenAnyCase);
+  tags_.Release(TagIndex::kTableCloseAnyCase);
+  tags_.ShrinkToFit();
+  if (tables_.capacity() > tables_.size() + tables_.size() / 8) tables_.shrink_to_fit();
 }
 
 }  // namespace internal

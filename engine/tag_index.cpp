@@ -15,6 +15,9 @@ namespace {
 // range may read into it.
 constexpr size_t kReach = 6;
 
+// Shorter lists are not worth moving down to forget their start.
+constexpr size_t kForgetFrom = 4096;
+
 }  // namespace
 
 namespace {
@@ -24,12 +27,15 @@ namespace {
 struct ThirdBytes {
   unsigned char code[256] = {};
   ThirdBytes() {
-    code['r'] = 1;
-    code['d'] = 2;
-    code['h'] = 3;
-    code['R'] = 1 | 4;
-    code['D'] = 2 | 4;
-    code['H'] = 3 | 4;
+    const auto set = [this](char byte, unsigned char value) {
+      code[static_cast<unsigned char>(byte)] = value;
+    };
+    set('r', 1);
+    set('d', 2);
+    set('h', 3);
+    set('R', 1 | 4);
+    set('D', 2 | 4);
+    set('H', 3 | 4);
   }
 };
 
@@ -38,7 +44,7 @@ const ThirdBytes kThird;
 }  // namespace
 
 void TagIndex::Scan(std::string_view text, size_t from, size_t to,
-                    std::vector<size_t> (&into)[kKinds]) {
+                    std::vector<uint32_t> (&into)[kKinds]) {
   const char* const data = text.data();
   const size_t size = text.size();
   // By opening or closing, then by the third byte's code & 3 (0: none).
@@ -56,26 +62,56 @@ void TagIndex::Scan(std::string_view text, size_t from, size_t to,
     const bool shaped = (code & 4) == upper && (!closing || (i + 3 < size && data[i + 3] == '>'));
     const int kind = kRowCell[closing][shaped ? code & 3 : 0];
     if (kind != kKinds) {
-      into[kind].push_back(i);
+      into[kind].push_back(static_cast<uint32_t>(i));
     } else if (i + 2 < size && (data[i + 2] | 0x20) == 'a') {
       if (!closing) {
-        if (scan::MatchesNoCase(text, i, "<table")) into[kTableOpenAnyCase].push_back(i);
+        if (scan::MatchesNoCase(text, i, "<table")) into[kTableOpenAnyCase].push_back(static_cast<uint32_t>(i));
       } else if (scan::MatchesNoCase(text, i, "/table>")) {
-        into[kTableCloseAnyCase].push_back(i);
+        into[kTableCloseAnyCase].push_back(static_cast<uint32_t>(i));
         const auto same_case = [&](size_t k, char lower) {
           return data[i + k] == (upper ? scan::AsciiUpper(lower) : lower);
         };
         if (same_case(2, 'a') && same_case(3, 'b') && same_case(4, 'l') && same_case(5, 'e')) {
-          into[kTableClose].push_back(i);
+          into[kTableClose].push_back(static_cast<uint32_t>(i));
         }
       }
     }
   });
 }
 
-void TagIndex::Build(std::string_view text) {
-  for (std::vector<size_t>& at : at_) at.clear();
+bool TagIndex::Build(std::string_view text) {
+  for (std::vector<uint32_t>& at : at_) at.clear();
+  if (text.size() > kMaxText) return false;
   if (!text.empty()) Scan(text, 0, text.size(), at_);
+  NoteHalfway();
+  return true;
+}
+
+void TagIndex::NoteHalfway() {
+  forget_from_ = SIZE_MAX;
+  for (const std::vector<uint32_t>& at : at_) {
+    if (at.size() >= kForgetFrom) forget_from_ = std::min<size_t>(forget_from_, at[at.size() / 2]);
+  }
+}
+
+bool TagIndex::ForgetBefore(size_t before) {
+  if (before <= forget_from_) return false;
+  for (std::vector<uint32_t>& at : at_) {
+    if (at.size() < kForgetFrom) continue;
+    const auto passed = std::lower_bound(at.begin(), at.end(), before);
+    const auto count = static_cast<size_t>(passed - at.begin());
+    if (count < at.size() - count) continue;
+    AddEngineWork(at.size());
+    std::vector<uint32_t>(passed, at.end()).swap(at);
+  }
+  NoteHalfway();
+  return true;
+}
+
+void TagIndex::ShrinkToFit() {
+  for (std::vector<uint32_t>& at : at_) {
+    if (at.capacity() > at.size() + at.size() / 8) at.shrink_to_fit();
+  }
 }
 
 void TagIndex::Reindex(std::string_view text,
@@ -83,38 +119,49 @@ void TagIndex::Reindex(std::string_view text,
   if (changed.empty()) return;
   // The ranges whose tags may differ, widened by a tag's reach and merged.
   std::vector<std::pair<size_t, size_t>> ranges;
+  size_t rewritten = 0;
   for (const auto& [from, to] : changed) {
     const size_t start = from > kReach ? from - kReach : 0;
     if (!ranges.empty() && start <= ranges.back().second) {
+      rewritten -= ranges.back().second - ranges.back().first;
       ranges.back().second = std::max(ranges.back().second, to);
     } else {
       ranges.emplace_back(start, to);
     }
+    rewritten += ranges.back().second - ranges.back().first;
   }
-  std::vector<size_t> fresh[kKinds];
-  for (const auto& [from, to] : ranges) Scan(text, from, to, fresh);
-  // Each kind: the old positions outside the ranges and the fresh ones
-  // inside, in order.
-  for (int kind = 0; kind < kKinds; ++kind) {
-    std::vector<size_t> merged;
-    merged.reserve(at_[kind].size() + fresh[kind].size());
-    auto old = at_[kind].begin();
-    auto add = fresh[kind].begin();
-    for (const auto& [from, to] : ranges) {
-      while (old != at_[kind].end() && *old < from) merged.push_back(*old++);
-      while (old != at_[kind].end() && *old < to) ++old;
-      while (add != fresh[kind].end() && *add < to) merged.push_back(*add++);
+  if (rewritten >= text.size() / 2) {
+    // Mostly rewritten (a page that is one nest of tables): indexed anew
+    // in the lists' own room, rather than beside a second index and a
+    // third merged from both.
+    Build(text);
+  } else {
+    std::vector<uint32_t> fresh[kKinds];
+    for (const auto& [from, to] : ranges) Scan(text, from, to, fresh);
+    // Each kind: the old positions outside the ranges and the fresh ones
+    // inside, in order.
+    for (int kind = 0; kind < kKinds; ++kind) {
+      std::vector<uint32_t> merged;
+      merged.reserve(at_[kind].size() + fresh[kind].size());
+      auto old = at_[kind].begin();
+      auto add = fresh[kind].begin();
+      for (const auto& [from, to] : ranges) {
+        while (old != at_[kind].end() && *old < from) merged.push_back(*old++);
+        while (old != at_[kind].end() && *old < to) ++old;
+        while (add != fresh[kind].end() && *add < to) merged.push_back(*add++);
+      }
+      merged.insert(merged.end(), old, at_[kind].end());
+      at_[kind].swap(merged);
     }
-    merged.insert(merged.end(), old, at_[kind].end());
-    at_[kind].swap(merged);
+    NoteHalfway();
   }
   size_t work = 0;
-  for (const std::vector<size_t>& at : at_) work += at.size();
+  for (const std::vector<uint32_t>& at : at_) work += at.size();
   AddEngineWork(work);
 }
 
 size_t TagIndex::Walker::Seek(Kind kind, size_t from) {
-  const std::vector<size_t>& at = index_.at_[kind];
+  const std::vector<uint32_t>& at = index_.at_[kind];
   size_t& next = next_[kind];
   if (next > at.size() || (next > 0 && at[next - 1] >= from)) {
     // Asked from further back: search.
@@ -128,15 +175,15 @@ size_t TagIndex::Walker::Seek(Kind kind, size_t from) {
 }
 
 size_t TagIndex::Walker::Next(Kind kind, size_t from) {
-  const std::vector<size_t>& at = index_.at_[kind];
+  const std::vector<uint32_t>& at = index_.at_[kind];
   const size_t i = Seek(kind, from);
   return i < at.size() ? at[i] : std::string_view::npos;
 }
 
-std::pair<const size_t*, const size_t*> TagIndex::Walker::Range(Kind kind, size_t from, size_t to) {
-  const std::vector<size_t>& at = index_.at_[kind];
-  const size_t* const first = at.data() + Seek(kind, from);
-  const size_t* last = first;
+std::pair<const uint32_t*, const uint32_t*> TagIndex::Walker::Range(Kind kind, size_t from, size_t to) {
+  const std::vector<uint32_t>& at = index_.at_[kind];
+  const uint32_t* const first = at.data() + Seek(kind, from);
+  const uint32_t* last = first;
   while (last != at.data() + at.size() && *last < to) ++last;
   AddEngineWork(static_cast<uint64_t>(last - first) + 1);
   return {first, last};

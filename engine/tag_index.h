@@ -9,13 +9,16 @@
 // one of these tags is '<' or '/' followed by 't' or 'T', which the pass
 // looks for sixteen bytes at a time.
 //
-// Memory: one word per tag found. Not thread-safe; an index is rebuilt in
-// place (keeping its storage) for the next text.
+// Memory: four bytes per tag found (positions are 32-bit: a text longer
+// than kMaxText is refused, see Build). Not thread-safe; an index is
+// rebuilt in place (keeping its storage) for the next text.
 
 #ifndef QUARRY_ENGINE_TAG_INDEX_H_
 #define QUARRY_ENGINE_TAG_INDEX_H_
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <cstdint>
 #include <string_view>
 #include <utility>
@@ -38,15 +41,41 @@ class TagIndex {
     kKinds
   };
 
-  // Indexes `text`, replacing what an earlier call held.
-  void Build(std::string_view text);
+  // The longest text an index takes: its positions are 32-bit. Pages are
+  // capped far below this before they are read.
+  static constexpr size_t kMaxText = UINT32_MAX;
+
+  // Indexes `text`, replacing what an earlier call held. A text longer
+  // than kMaxText is refused: the index is left empty (as for a text
+  // without tags) and false returned.
+  bool Build(std::string_view text);
 
   // Indexes again the parts of `text` whose bytes changed since it was
   // indexed, without changing its length: `changed` holds their [from, to)
   // ranges, in order and apart. Linear in the index and the ranges.
   void Reindex(std::string_view text, const std::vector<std::pair<size_t, size_t>>& changed);
 
-  const std::vector<size_t>& Of(Kind kind) const { return at_[kind]; }
+  const std::vector<uint32_t>& Of(Kind kind) const { return at_[kind]; }
+
+  // Drops the positions of `kind`, which no later lookup needs, and gives
+  // their memory back.
+  void Release(Kind kind) {
+    std::vector<uint32_t>().swap(at_[kind]);
+    NoteHalfway();
+  }
+
+  // Gives back the room the lists grew into beyond an eighth of their size
+  // (each such list is copied once): for an index kept while much else is
+  // made.
+  void ShrinkToFit();
+
+  // Forgets the positions before `before`, which no lookup will ask for
+  // again (tables are made in text order), once half or more of a kind's
+  // list lies before it: the rest is moved down and the room given back,
+  // so that what a page's tags hold shrinks while its tables are made,
+  // at a copy of each entry at most once on average. Returns true when
+  // positions were dropped: every walker must then Restart().
+  bool ForgetBefore(size_t before);
 
   // Looks positions up in an index, remembering where each kind's last
   // answer was: asked from growing positions (rows and tables are walked
@@ -59,9 +88,12 @@ class TagIndex {
     size_t Next(Kind kind, size_t from);
 
     // The tags of `kind` in [from, to).
-    std::pair<const size_t*, const size_t*> Range(Kind kind, size_t from, size_t to);
+    std::pair<const uint32_t*, const uint32_t*> Range(Kind kind, size_t from, size_t to);
 
     const TagIndex& index() const { return index_; }
+
+    // Forgets where the last answers were, after the index changed.
+    void Restart() { std::fill(std::begin(next_), std::end(next_), size_t{0}); }
 
    private:
     // The first entry of `kind` not below `from`.
@@ -73,9 +105,15 @@ class TagIndex {
 
  private:
   // Adds the tags that start in [from, to) of `text` to `into`.
-  static void Scan(std::string_view text, size_t from, size_t to, std::vector<size_t> (&into)[kKinds]);
+  static void Scan(std::string_view text, size_t from, size_t to, std::vector<uint32_t> (&into)[kKinds]);
 
-  std::vector<size_t> at_[kKinds];
+  // Sets forget_from_ anew.
+  void NoteHalfway();
+
+  std::vector<uint32_t> at_[kKinds];
+  // No list long enough to be worth forgetting from has half its entries
+  // before this position.
+  size_t forget_from_ = SIZE_MAX;
 };
 
 }  // namespace quarry::internal

@@ -338,7 +338,9 @@ class TagRemover {
   // or to their first '<' in the piece steps) in its "done" list.
 
   // A trie node. Nodes live in fixed blocks, so that the trie grows
-  // without copying and without unused room beyond its last block.
+  // without copying and without unused room beyond its last block. Its
+  // two flags live beside it in the block: in the node they would pad it
+  // from 40 bytes to 48, and a hostile cell makes about one node per '>'.
   struct Node {
     uint64_t label;     // of the step from its parent
     uint32_t lt_depth;  // '<' bytes on the node's path
@@ -349,19 +351,31 @@ class TagRemover {
     uint32_t done_head;
     uint32_t first_child;
     uint32_t next_sibling;
-    uint8_t alive;   // pruned nodes are dead until a push brings them back
-    uint8_t linked;  // in its parent's child list
   };
   static constexpr uint32_t kBlockBits = 12;
+  static constexpr uint32_t kBlockMask = (1u << kBlockBits) - 1;
+  // Pruned nodes are dead until a push brings them back; a linked node is
+  // in its parent's child list.
+  static constexpr uint8_t kAlive = 1, kLinked = 2;
+  struct NodeBlock {
+    Node nodes[size_t{1} << kBlockBits];
+    uint8_t flags[size_t{1} << kBlockBits];
+  };
 
-  Node& N(uint32_t id) { return blocks_[id >> kBlockBits][id & ((1u << kBlockBits) - 1)]; }
+  Node& N(uint32_t id) { return blocks_[id >> kBlockBits]->nodes[id & kBlockMask]; }
+  bool Is(uint32_t id, uint8_t flag) const {
+    return (blocks_[id >> kBlockBits]->flags[id & kBlockMask] & flag) != 0;
+  }
+  void Set(uint32_t id, uint8_t flag, bool on) {
+    uint8_t& flags = blocks_[id >> kBlockBits]->flags[id & kBlockMask];
+    flags = on ? (flags | flag) : (flags & ~flag);
+  }
 
   uint32_t NewNode(uint32_t parent, uint32_t lt_depth) {
     const uint32_t id = node_count_++;
-    if ((id >> kBlockBits) == blocks_.size()) {
-      blocks_.push_back(std::make_unique<Node[]>(size_t{1} << kBlockBits));
-    }
-    N(id) = Node{0, lt_depth, parent, kNone, 0, kNone, kNone, kNone, kNone, 1, 0};
+    if ((id >> kBlockBits) == blocks_.size()) blocks_.push_back(std::make_unique<NodeBlock>());
+    N(id) = Node{0, lt_depth, parent, kNone, 0, kNone, kNone, kNone, kNone};
+    blocks_[id >> kBlockBits]->flags[id & kBlockMask] = kAlive;
     return id;
   }
 
@@ -451,7 +465,7 @@ class TagRemover {
   // is pruned.
   uint32_t Child(uint32_t v, uint64_t label, bool create) {
     uint32_t child = FindChild(v, label);
-    if (child != kNone && N(child).alive) return child;
+    if (child != kNone && Is(child, kAlive)) return child;
     if (!create) return kNone;
     if (child == kNone) {
       const bool piece_step = N(v).lt_depth > 0 || label == '<';
@@ -460,14 +474,14 @@ class TagRemover {
     } else {
       // A pruned node comes back empty.
       Node& node = N(child);
-      node.alive = 1;
+      Set(child, kAlive, true);
       node.first_child = kNone;
       node.child_count = 0;
-      if (node.linked) ++N(v).child_count;
+      if (Is(child, kLinked)) ++N(v).child_count;
     }
     Node& node = N(child);
-    if (!node.linked) {
-      node.linked = 1;
+    if (!Is(child, kLinked)) {
+      Set(child, kLinked, true);
       node.next_sibling = N(v).first_child;
       N(v).first_child = child;
       ++N(v).child_count;
@@ -577,7 +591,7 @@ class TagRemover {
       for (uint32_t s = node.open_head; s != kNone; s = next_[s]) hits.push_back(s);
       for (uint32_t s = node.done_head; s != kNone; s = next_[s]) hits.push_back(s);
       for (uint32_t c = node.first_child; c != kNone; c = N(c).next_sibling) {
-        if (N(c).alive) visited_.push_back(c);
+        if (Is(c, kAlive)) visited_.push_back(c);
       }
     }
   }
@@ -589,10 +603,10 @@ class TagRemover {
       const uint32_t u = visited_[i - 1];
       Node& node = N(u);
       if (node.open_head != kNone || node.done_head != kNone || node.child_count > 0) continue;
-      if (node.linked) --N(node.parent).child_count;
-      node.alive = 0;
+      if (Is(u, kLinked)) --N(node.parent).child_count;
+      Set(u, kAlive, false);
       // Its children are all dead: they leave its list.
-      for (uint32_t c = node.first_child; c != kNone; c = N(c).next_sibling) N(c).linked = 0;
+      for (uint32_t c = node.first_child; c != kNone; c = N(c).next_sibling) Set(c, kLinked, false);
       node.first_child = kNone;
     }
     visited_.clear();
@@ -603,21 +617,19 @@ class TagRemover {
   // Every byte written lands at or before the place it is read from: a
   // fragment's blank or the '>' after a segment stands where a deleted
   // '>' stood, and fragments keep their order.
+  //
+  // A segment's fragments are read front to back, those that cuts emptied
+  // and its back links skip included: a skipped fragment holds no byte and
+  // no blank (a cut passes a fragment only once it emptied both), so it
+  // writes nothing, and no list of the links is needed.
   void Assemble(std::string& out) {
     const char* const source = text_.data();
     if (out.data() != source) out.resize(text_.size());
     char* const dest = out.data();
     size_t written = 0;
-    std::vector<uint32_t> chain;
     for (uint32_t s = 0;; s = link_[s] + 1) {
-      chain.clear();
-      for (uint32_t f = link_[s];; f = link_[f]) {
+      for (uint32_t f = s; f <= link_[s]; ++f) {
         ++work_;
-        chain.push_back(f);
-        if (f == s) break;
-      }
-      for (size_t i = chain.size(); i > 0; --i) {
-        const uint32_t f = chain[i - 1];
         if (f != s && Glue(f)) dest[written++] = ' ';
         std::memmove(dest + written, source + start_[f], Len(f));
         written += Len(f);
@@ -651,7 +663,7 @@ class TagRemover {
     uint32_t child;
   };
   static constexpr size_t kRecent = 4096;
-  std::vector<std::unique_ptr<Node[]>> blocks_;
+  std::vector<std::unique_ptr<NodeBlock>> blocks_;
   uint32_t node_count_ = 0;
   std::vector<uint32_t> buckets_;  // one or two nodes each
   std::vector<uint64_t> maybe_;    // a bit per (bucket) key hash, eight per bucket

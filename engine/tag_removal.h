@@ -21,7 +21,7 @@
 // changes of its segment. Hash matches are confirmed byte by byte: the
 // result is exactly the literal loop's.
 //
-// Working memory is about 40 bytes per '>' of the cell plus about 50 per
+// Working memory is about 40 bytes per '>' of the cell plus about 41 per
 // index node (at most one per step that a segment was filed deeper): a
 // cell dense with tags that do not alternate needs several times its own
 // size while it is worked on. Cells whose '<' and '>' alternate (nearly
