@@ -94,7 +94,7 @@ void CQuarryView::OnInitialUpdate() {
 
   CColourScheme scheme = frame_->ColourScheme();
   scheme.EnsureDerived();
-  caption_bar_->SetFont(FontFromSpec(FontSpec{"MS Sans Serif", 16, 700}));
+  caption_bar_->SetFont(FontFromChoice(FontChoice{"MS Sans Serif", 16, 700}));
   caption_bar_->SetColours(scheme);
   // The caption follows the scheme when the desktop's colours change.
   connect(frame_, &CZtFrameWnd::colourSchemeChanged, caption_bar_,

@@ -60,9 +60,9 @@ CCaptionBar::CCaptionBar(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
-  FontSpec font_spec = CColourScheme::DefaultCaptionFont();
-  font_spec.weight = 700;
-  QWidget::setFont(FontFromSpec(font_spec));
+  FontChoice font_choice = CColourScheme::DefaultCaptionFont();
+  font_choice.weight = 700;
+  QWidget::setFont(FontFromChoice(font_choice));
 
   CColourScheme scheme;
   scheme.EnsureDerived();

@@ -6,7 +6,7 @@ namespace quarry {
 
 namespace {
 
-std::vector<MenuItemSpec> MainFrameMenu() {
+std::vector<MenuItemEntry> MainFrameMenu() {
   return {
       MenuPopup("&Favorites", {MenuCommand(cmd::kFavoritesPlaceholder, "Links")}),
       MenuPopup("&View", {MenuCommand(cmd::kViewToolbar, "&Toolbar", true),
@@ -26,7 +26,7 @@ std::vector<MenuItemSpec> MainFrameMenu() {
   };
 }
 
-std::vector<MenuItemSpec> SystemMenu() {
+std::vector<MenuItemEntry> SystemMenu() {
   return {
       MenuCommand(cmd::kScRestore, "Restore"),
       MenuCommand(cmd::kScMinimize, "Minimize"),
@@ -38,7 +38,7 @@ std::vector<MenuItemSpec> SystemMenu() {
   };
 }
 
-std::vector<MenuItemSpec> TrayMenu() {
+std::vector<MenuItemEntry> TrayMenu() {
   return {
       MenuCommand(cmd::kAppAbout, "About Quarry..."),
       MenuCommand(cmd::kTrayRestore, "Restore"),
@@ -48,12 +48,12 @@ std::vector<MenuItemSpec> TrayMenu() {
 
 }  // namespace
 
-const std::vector<MenuItemSpec>& MenuResource(int id) {
+const std::vector<MenuItemEntry>& MenuResource(int id) {
   // Built on first use and kept: menus are rebuilt from these often.
-  static const std::vector<MenuItemSpec> main_frame = MainFrameMenu();
-  static const std::vector<MenuItemSpec> system = SystemMenu();
-  static const std::vector<MenuItemSpec> tray = TrayMenu();
-  static const std::vector<MenuItemSpec> none;
+  static const std::vector<MenuItemEntry> main_frame = MainFrameMenu();
+  static const std::vector<MenuItemEntry> system = SystemMenu();
+  static const std::vector<MenuItemEntry> tray = TrayMenu();
+  static const std::vector<MenuItemEntry> none;
   switch (id) {
     case cmd::kMenuMainFrame:
       return main_frame;

@@ -13,7 +13,7 @@ namespace quarry {
 // The table of menu `id`: for 950 the bar's pop-ups, for 953 and 954 the
 // entries of the pop-up that is shown. Empty for an unknown id. The tables
 // live for the whole process.
-const std::vector<MenuItemSpec>& MenuResource(int id);
+const std::vector<MenuItemEntry>& MenuResource(int id);
 
 }  // namespace quarry
 

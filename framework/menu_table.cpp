@@ -30,8 +30,8 @@ QAction* MakeCommandAction(int id, const QString& text, QObject* parent) {
   return action;
 }
 
-void AppendMenuItems(QMenu* menu, const std::vector<MenuItemSpec>& items) {
-  for (const MenuItemSpec& item : items) {
+void AppendMenuItems(QMenu* menu, const std::vector<MenuItemEntry>& items) {
+  for (const MenuItemEntry& item : items) {
     switch (item.kind) {
       case MenuItemKind::kSeparator:
         menu->addSeparator();
@@ -49,7 +49,7 @@ void AppendMenuItems(QMenu* menu, const std::vector<MenuItemSpec>& items) {
   }
 }
 
-QMenu* BuildMenu(const QString& title, const std::vector<MenuItemSpec>& items,
+QMenu* BuildMenu(const QString& title, const std::vector<MenuItemEntry>& items,
                  QWidget* parent) {
   auto* menu = new QMenu(title, parent);
   const QString name = StripMnemonic(title);
@@ -61,8 +61,8 @@ QMenu* BuildMenu(const QString& title, const std::vector<MenuItemSpec>& items,
   return menu;
 }
 
-void FillMenuBar(QMenuBar* bar, const std::vector<MenuItemSpec>& items) {
-  for (const MenuItemSpec& item : items) {
+void FillMenuBar(QMenuBar* bar, const std::vector<MenuItemEntry>& items) {
+  for (const MenuItemEntry& item : items) {
     switch (item.kind) {
       case MenuItemKind::kSeparator:
         bar->addSeparator();

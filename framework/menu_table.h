@@ -16,21 +16,21 @@ namespace quarry {
 enum class MenuItemKind { kCommand, kSeparator, kPopup };
 
 // One entry of a menu table. Texts carry "&" mnemonics.
-struct MenuItemSpec {
+struct MenuItemEntry {
   MenuItemKind kind = MenuItemKind::kSeparator;
   int id = 0;
   QString text;
-  std::vector<MenuItemSpec> items;  // a pop-up's entries
+  std::vector<MenuItemEntry> items;  // a pop-up's entries
   bool checkable = false;
 };
 
-inline MenuItemSpec MenuCommand(int id, const QString& text,
+inline MenuItemEntry MenuCommand(int id, const QString& text,
                                 bool checkable = false) {
   return {MenuItemKind::kCommand, id, text, {}, checkable};
 }
-inline MenuItemSpec MenuSeparator() { return {}; }
-inline MenuItemSpec MenuPopup(const QString& text,
-                              std::vector<MenuItemSpec> items) {
+inline MenuItemEntry MenuSeparator() { return {}; }
+inline MenuItemEntry MenuPopup(const QString& text,
+                              std::vector<MenuItemEntry> items) {
   return {MenuItemKind::kPopup, 0, text, std::move(items), false};
 }
 
@@ -43,15 +43,15 @@ int CommandIdOf(const QAction* action);
 QAction* MakeCommandAction(int id, const QString& text, QObject* parent);
 
 // Appends the entries to `menu`, which owns the actions and sub-menus.
-void AppendMenuItems(QMenu* menu, const std::vector<MenuItemSpec>& items);
+void AppendMenuItems(QMenu* menu, const std::vector<MenuItemEntry>& items);
 
 // A new menu titled `title` holding `items`; `parent` owns it.
-QMenu* BuildMenu(const QString& title, const std::vector<MenuItemSpec>& items,
+QMenu* BuildMenu(const QString& title, const std::vector<MenuItemEntry>& items,
                  QWidget* parent);
 
 // Appends a bar's entries: pop-ups become its menus, commands plain
 // entries. The bar owns what is made.
-void FillMenuBar(QMenuBar* bar, const std::vector<MenuItemSpec>& items);
+void FillMenuBar(QMenuBar* bar, const std::vector<MenuItemEntry>& items);
 
 // The first action with command `id` among the actions of `root` and,
 // depth first, of the menus they open; null when none.

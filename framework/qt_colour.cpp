@@ -46,17 +46,17 @@ void InstallDesktopSystemColours() {
   (void)colours;
 }
 
-QFont FontFromSpec(const FontSpec& font_spec) {
+QFont FontFromChoice(const FontChoice& font_choice) {
   QFont font;
-  const QString face = QString::fromStdString(font_spec.face);
+  const QString face = QString::fromStdString(font_choice.face);
   if (!face.isEmpty() && QFontDatabase::hasFamily(face)) {
     font.setFamily(face);
   } else {
     font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
   }
-  if (font_spec.pixel_height > 0) font.setPixelSize(font_spec.pixel_height);
+  if (font_choice.pixel_height > 0) font.setPixelSize(font_choice.pixel_height);
   // Weight 0 means "don't care" to stored fonts; Qt wants 1..1000.
-  const int weight = font_spec.weight <= 0 ? 400 : std::min(font_spec.weight, 1000);
+  const int weight = font_choice.weight <= 0 ? 400 : std::min(font_choice.weight, 1000);
   font.setWeight(static_cast<QFont::Weight>(weight));
   return font;
 }

@@ -33,10 +33,10 @@ class QtSystemColours final : public SystemColours {
 // the process ends.
 void InstallDesktopSystemColours();
 
-// The font that font_spec describes, with its pixel height and weight; a face
+// The font that font_choice describes, with its pixel height and weight; a face
 // the machine does not have becomes the desktop's general sans-serif face
 // instead of whatever fontconfig would substitute.
-QFont FontFromSpec(const FontSpec& font_spec);
+QFont FontFromChoice(const FontChoice& font_choice);
 
 }  // namespace quarry
 

@@ -34,15 +34,15 @@ TEST(QtColourTest, DesktopPaletteSuppliesFaceAndCaption) {
 }
 
 TEST(QtColourTest, MissingFaceFallsBackToTheDesktopSansSerif) {
-  const QFont font = FontFromSpec(FontSpec{"No Such Face 12345", 14, 700});
+  const QFont font = FontFromChoice(FontChoice{"No Such Face 12345", 14, 700});
   EXPECT_EQ(font.family(),
             QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
   EXPECT_EQ(font.pixelSize(), 14);
   EXPECT_EQ(font.weight(), QFont::Bold);
   // Weight 0 is "don't care": a normal face.
-  EXPECT_EQ(FontFromSpec(FontSpec{"", 12, 0}).weight(), QFont::Normal);
+  EXPECT_EQ(FontFromChoice(FontChoice{"", 12, 0}).weight(), QFont::Normal);
   if (QFontDatabase::hasFamily("DejaVu Serif")) {
-    EXPECT_EQ(FontFromSpec(FontSpec{"DejaVu Serif", 14, 400}).family(),
+    EXPECT_EQ(FontFromChoice(FontChoice{"DejaVu Serif", 14, 400}).family(),
               "DejaVu Serif");
   }
 }

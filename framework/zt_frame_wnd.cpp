@@ -154,7 +154,7 @@ void CZtFrameWnd::UpdateMenu(QMenu* menu) {
   }
 }
 
-void CZtFrameWnd::LoadMenuBar(const std::vector<MenuItemSpec>& table) {
+void CZtFrameWnd::LoadMenuBar(const std::vector<MenuItemEntry>& table) {
   QMenuBar* bar = menuBar();
   bar->clear();
   bar->setAccessibleName(QStringLiteral("Menu bar"));
@@ -186,7 +186,7 @@ QAction* CZtFrameWnd::FindCommand(int id) const {
 }
 
 QMenu* CZtFrameWnd::CreateSystemMenu(QWidget* parent) {
-  const std::vector<MenuItemSpec>& table = MenuResource(system_menu_id_);
+  const std::vector<MenuItemEntry>& table = MenuResource(system_menu_id_);
   if (table.empty()) return nullptr;
   QMenu* menu = BuildMenu(QString(), table, parent);
   menu->setObjectName(QStringLiteral("systemMenu"));

@@ -69,7 +69,7 @@ class CZtFrameWnd : public QMainWindow {
   void RouteCommandsFrom(QWidget* source);
 
   // Replaces the menu bar's contents with `table` and routes it.
-  void LoadMenuBar(const std::vector<MenuItemSpec>& table);
+  void LoadMenuBar(const std::vector<MenuItemEntry>& table);
 
   // Adds window-wide shortcuts that issue their commands. The actions
   // belong to the frame.

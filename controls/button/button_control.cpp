@@ -291,22 +291,22 @@ bool CKsButtonCtrl::EnsureFaces(QSize size) {
   if (faces_ && built_size_ == size) return true;
   faces_.reset();
   if (size.isEmpty()) return false;
-  FaceSpec spec;
-  spec.size = size;
-  spec.face_colour = colour_btn_face_;
-  spec.default_button = default_button_;
-  spec.alignment = alignment_;
-  spec.sides = button_sides_;
-  spec.background = transparent_ ? kWhite : (UseCustom() ? BackColor() : AmbientBackColor());
-  spec.picture = picture_image_;
-  spec.picture_alignment = picture_alignment_;
+  FaceDesign design;
+  design.size = size;
+  design.face_colour = colour_btn_face_;
+  design.default_button = default_button_;
+  design.alignment = alignment_;
+  design.sides = button_sides_;
+  design.background = transparent_ ? kWhite : (UseCustom() ? BackColor() : AmbientBackColor());
+  design.picture = picture_image_;
+  design.picture_alignment = picture_alignment_;
   if (!split_.caption.empty()) {
     const QFontMetrics metrics(ControlFont());
-    spec.caption_width = metrics.horizontalAdvance(QString::fromStdString(split_.caption));
+    design.caption_width = metrics.horizontalAdvance(QString::fromStdString(split_.caption));
   }
   const StripIds ids = StripsFor(style_, button_sides_);
   faces_ =
-      BuildFaces(spec, LoadArt(StripResource(ids.normal)), LoadArt(StripResource(ids.pressed)));
+      BuildFaces(design, LoadArt(StripResource(ids.normal)), LoadArt(StripResource(ids.pressed)));
   if (!faces_) return false;
   // White is the transparent colour of a transparent button's faces.
   if (transparent_) {

@@ -45,11 +45,11 @@ QImage KeyedByArt(const QImage& tinted, const QImage& art, QPoint corner) {
 // transparent colour, the middle tiled between them, and the picture. Also
 // where the shape lies: `mask` gets 255 inside it and 0 where an end piece
 // was left out.
-QImage Compose(const StripPieces& pieces, COLORREF colour, const FaceSpec& spec, int width,
+QImage Compose(const StripPieces& pieces, COLORREF colour, const FaceDesign& design, int width,
                const std::optional<QRect>& picture_at, QImage* mask) {
   const int h = pieces.left.height();
   QImage face(width, h, QImage::Format_RGB32);
-  face.fill(ToRgb(spec.background));
+  face.fill(ToRgb(design.background));
   *mask = QImage(width, h, QImage::Format_ARGB32_Premultiplied);
   mask->fill(Qt::white);
   QPainter painter(&face);
@@ -57,8 +57,8 @@ QImage Compose(const StripPieces& pieces, COLORREF colour, const FaceSpec& spec,
   const QImage left = TintImage(pieces.left, colour);
   const QImage middle = TintImage(pieces.middle, colour);
   const QImage right = TintImage(pieces.right, colour);
-  const int left_width = UsesLeftEnd(spec.alignment) ? left.width() : 0;
-  const int right_width = UsesRightEnd(spec.alignment) ? right.width() : 0;
+  const int left_width = UsesLeftEnd(design.alignment) ? left.width() : 0;
+  const int right_width = UsesRightEnd(design.alignment) ? right.width() : 0;
   painter.setClipRect(left_width, 0, width - left_width - right_width, h);
   for (int x = left_width; x < width - right_width; x += middle.width()) {
     painter.drawImage(x, 0, middle);
@@ -84,8 +84,8 @@ QImage Compose(const StripPieces& pieces, COLORREF colour, const FaceSpec& spec,
     painter.drawImage(width - right_width, 0, keyed);
     shape.drawImage(width - right_width, 0, end_mask(keyed));
   }
-  if (picture_at && !spec.picture.isNull()) {
-    QImage picture = spec.picture;
+  if (picture_at && !design.picture.isNull()) {
+    QImage picture = design.picture;
     if (!picture.hasAlphaChannel()) picture = Keyed(picture, QPoint(0, 0));
     painter.drawImage(picture_at->topLeft(), picture);
   }
@@ -109,18 +109,18 @@ QImage ScaleFace(const QImage& image, QSize size, int sides, int diameter, QRgb 
 }
 
 // Where the picture goes in a composition of `width` x `h`.
-QRect PicturePlace(const FaceSpec& spec, int width, int h, int left_width, int right_width,
+QRect PicturePlace(const FaceDesign& design, int width, int h, int left_width, int right_width,
                    double scale_x) {
-  const int pw = spec.picture.width();
-  const int ph = spec.picture.height();
+  const int pw = design.picture.width();
+  const int ph = design.picture.height();
   const int y = (h - ph) / 2;
-  const int caption = static_cast<int>(spec.caption_width / scale_x);
+  const int caption = static_cast<int>(design.caption_width / scale_x);
   const int together = pw + 2 + caption;
   int x = 0;
-  if (spec.caption_width <= 0) {
+  if (design.caption_width <= 0) {
     x = (width - pw) / 2;
   } else {
-    switch (spec.picture_alignment) {
+    switch (design.picture_alignment) {
       case 0:
       case 1:
         x = left_width / 2 + 2;
@@ -182,24 +182,24 @@ int RectangleCornerDiameter(int width, int height) {
   return std::min(std::max(height / 6, 3), std::max(static_cast<int>(width * 0.0643087), 3));
 }
 
-std::optional<BuiltFaces> BuildFaces(const FaceSpec& spec, const QImage& normal_strip,
+std::optional<BuiltFaces> BuildFaces(const FaceDesign& design, const QImage& normal_strip,
                                      const QImage& pressed_strip) {
-  if (spec.size.isEmpty()) return std::nullopt;
+  if (design.size.isEmpty()) return std::nullopt;
   std::optional<StripPieces> normal = SplitStrip(normal_strip);
   std::optional<StripPieces> pressed = SplitStrip(pressed_strip);
   if (!normal || !pressed || pressed->left.height() != normal->left.height()) return std::nullopt;
 
   const int h = normal->left.height();
-  const int width = CompositionWidth(spec.size.width(), spec.size.height(), h, spec.alignment);
-  const int left_width = UsesLeftEnd(spec.alignment) ? h : 0;
-  const int right_width = UsesRightEnd(spec.alignment) ? h : 0;
-  const double scale_x = static_cast<double>(spec.size.width()) / width;
-  const double scale_y = static_cast<double>(spec.size.height()) / h;
+  const int width = CompositionWidth(design.size.width(), design.size.height(), h, design.alignment);
+  const int left_width = UsesLeftEnd(design.alignment) ? h : 0;
+  const int right_width = UsesRightEnd(design.alignment) ? h : 0;
+  const double scale_x = static_cast<double>(design.size.width()) / width;
+  const double scale_y = static_cast<double>(design.size.height()) / h;
 
   BuiltFaces built;
   std::optional<QRect> picture_at;
-  if (!spec.picture.isNull()) {
-    picture_at = PicturePlace(spec, width, h, left_width, right_width, scale_x);
+  if (!design.picture.isNull()) {
+    picture_at = PicturePlace(design, width, h, left_width, right_width, scale_x);
     const QRect& p = *picture_at;
     built.picture_rect = QRect(static_cast<int>(p.x() * scale_x), static_cast<int>(p.y() * scale_y),
                                static_cast<int>(std::ceil(p.width() * scale_x)),
@@ -208,9 +208,9 @@ std::optional<BuiltFaces> BuildFaces(const FaceSpec& spec, const QImage& normal_
   const std::optional<QRect> pressed_at =
       picture_at ? std::optional<QRect>(picture_at->translated(1, 1)) : std::nullopt;
 
-  const COLORREF face = EffectiveFaceColour(spec.face_colour, spec.default_button);
+  const COLORREF face = EffectiveFaceColour(design.face_colour, design.default_button);
   const COLORREF hover = CColourScheme::Blend(face, kWhite, kHoverLightening);
-  const int diameter = RectangleCornerDiameter(spec.size.width(), spec.size.height());
+  const int diameter = RectangleCornerDiameter(design.size.width(), design.size.height());
   struct Recipe {
     FaceIndex index;
     const StripPieces* pieces;
@@ -225,9 +225,9 @@ std::optional<BuiltFaces> BuildFaces(const FaceSpec& spec, const QImage& normal_
   };
   for (const Recipe& r : recipes) {
     QImage mask;
-    const QImage composed = Compose(*r.pieces, r.colour, spec, width, *r.picture, &mask);
-    QImage scaled = ScaleFace(composed, spec.size, spec.sides, diameter, qRgb(255, 255, 255));
-    const QImage coverage = ScaleFace(mask, spec.size, spec.sides, diameter, qRgb(0, 0, 0));
+    const QImage composed = Compose(*r.pieces, r.colour, design, width, *r.picture, &mask);
+    QImage scaled = ScaleFace(composed, design.size, design.sides, diameter, qRgb(255, 255, 255));
+    const QImage coverage = ScaleFace(mask, design.size, design.sides, diameter, qRgb(0, 0, 0));
     CleanFringe(&scaled, &coverage);
     built.faces[r.index] = scaled;
   }

@@ -49,7 +49,7 @@ StripIds StripsFor(int style, int sides);
 QString StripResource(int id);
 
 // What a face build needs to know.
-struct FaceSpec {
+struct FaceDesign {
   QSize size;                // the button, in pixels
   COLORREF face_colour = 0;  // ColorBtnFace
   bool default_button = false;
@@ -84,7 +84,7 @@ int RectangleCornerDiameter(int width, int height);
 
 // Builds the five faces from the given strips; nullopt when the size is
 // empty or a strip is missing or malformed.
-std::optional<BuiltFaces> BuildFaces(const FaceSpec& spec, const QImage& normal_strip,
+std::optional<BuiltFaces> BuildFaces(const FaceDesign& design, const QImage& normal_strip,
                                      const QImage& pressed_strip);
 
 }  // namespace quarry::controls

@@ -64,10 +64,10 @@ TEST(ButtonFacesTest, FacesShowTheirStatesAndAWhiteFaceNeverTurnsTransparent) {
   const StripIds ids = StripsFor(0, 0);
   const QImage normal = LoadArt(StripResource(ids.normal));
   const QImage pressed = LoadArt(StripResource(ids.pressed));
-  FaceSpec spec;
-  spec.size = QSize(90, 23);
-  spec.face_colour = 0x0000C0;  // red
-  std::optional<BuiltFaces> faces = BuildFaces(spec, normal, pressed);
+  FaceDesign design;
+  design.size = QSize(90, 23);
+  design.face_colour = 0x0000C0;  // red
+  std::optional<BuiltFaces> faces = BuildFaces(design, normal, pressed);
   ASSERT_TRUE(faces);
   const QPoint middle(45, 17);
   const QRgb n = faces->faces[kFaceNormal].pixel(middle);
@@ -83,8 +83,8 @@ TEST(ButtonFacesTest, FacesShowTheirStatesAndAWhiteFaceNeverTurnsTransparent) {
   // Corners are cleaned to white: the transparent colour.
   EXPECT_EQ(faces->faces[kFaceNormal].pixel(0, 0), qRgb(255, 255, 255));
 
-  spec.face_colour = 0xFFFFFF;
-  faces = BuildFaces(spec, normal, pressed);
+  design.face_colour = 0xFFFFFF;
+  faces = BuildFaces(design, normal, pressed);
   ASSERT_TRUE(faces);
   const QImage& white_face = faces->faces[kFaceNormal];
   // Inside the shape (away from the cleaned ends) nothing is pure white.
@@ -93,8 +93,8 @@ TEST(ButtonFacesTest, FacesShowTheirStatesAndAWhiteFaceNeverTurnsTransparent) {
       EXPECT_NE(white_face.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
   }
 
-  EXPECT_FALSE(BuildFaces(FaceSpec{}, normal, pressed));                // empty size
-  EXPECT_FALSE(BuildFaces(spec, normal, LoadArt(StripResource(221))));  // heights differ
+  EXPECT_FALSE(BuildFaces(FaceDesign{}, normal, pressed));                // empty size
+  EXPECT_FALSE(BuildFaces(design, normal, LoadArt(StripResource(221))));  // heights differ
 }
 
 }  // namespace

@@ -262,15 +262,15 @@ int CKsCheckCtrl::IndicatorSide(const QRect& rect, const QFont& font) const {
 
 void CKsCheckCtrl::EnsureImages(const QRect& rect) {
   if (images_built_ && images_rect_ == rect) return;
-  CheckImageSpec spec;
-  spec.type = type_;
-  spec.on_colour = colour_check_face_;
-  spec.off_colour = colour_check_off_face_;
-  spec.keep_in_sync = keep_colors_in_sync_;
-  spec.auto_scale = auto_scale_;
-  spec.side = IndicatorSide(rect, DrawingFont());
-  spec.transparent = transparent_;
-  images_ = BuildCheckImages(spec);
+  CheckImageDesign design;
+  design.type = type_;
+  design.on_colour = colour_check_face_;
+  design.off_colour = colour_check_off_face_;
+  design.keep_in_sync = keep_colors_in_sync_;
+  design.auto_scale = auto_scale_;
+  design.side = IndicatorSide(rect, DrawingFont());
+  design.transparent = transparent_;
+  images_ = BuildCheckImages(design);
   images_rect_ = rect;
   images_built_ = true;
   text_offset_ = !auto_scale_;

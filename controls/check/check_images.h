@@ -27,7 +27,7 @@ enum CheckImage {
   kUncheckedDisabled = 3,
 };
 
-struct CheckImageSpec {
+struct CheckImageDesign {
   int type = kCheckRound;
   COLORREF on_colour = 0;   // ColorCheckFace
   COLORREF off_colour = 0;  // ColorCheckOffFace
@@ -39,20 +39,20 @@ struct CheckImageSpec {
 
 // The artwork number each slot uses: 203 lit lamp, 204 unlit lamp, 205
 // empty box, 206 check mark.
-int CheckArtFor(CheckImage slot, const CheckImageSpec& spec);
+int CheckArtFor(CheckImage slot, const CheckImageDesign& design);
 
 // The colour a slot is tinted with; nullopt for the untinted mark-type
 // enabled pictures.
-std::optional<COLORREF> CheckTintFor(CheckImage slot, const CheckImageSpec& spec);
+std::optional<COLORREF> CheckTintFor(CheckImage slot, const CheckImageDesign& design);
 
 // The ring drawn round a scaled round lamp: its width k (1-3) for a side,
 // and its colour.
 int LampRingWidth(int side);
-COLORREF LampRingColour(CheckImage slot, const CheckImageSpec& spec);
+COLORREF LampRingColour(CheckImage slot, const CheckImageDesign& design);
 
 // Builds the four pictures (ARGB, the transparent parts clear); a slot
 // whose artwork is missing stays null and is drawn without an indicator.
-std::array<QImage, 4> BuildCheckImages(const CheckImageSpec& spec);
+std::array<QImage, 4> BuildCheckImages(const CheckImageDesign& design);
 
 // The artwork resource of a number.
 QString CheckArtResource(int id);

@@ -135,8 +135,8 @@ COLORREF CColourScheme::CaptionTextColour(COLORREF background) {
   return GreyValue(background) >= kCaptionBlackFromGrey ? kBlack : kWhite;
 }
 
-FontSpec CColourScheme::DefaultCaptionFont() {
-  return FontSpec{"Microsoft Sans Serif", 14, 400};
+FontChoice CColourScheme::DefaultCaptionFont() {
+  return FontChoice{"Microsoft Sans Serif", 14, 400};
 }
 
 }  // namespace quarry

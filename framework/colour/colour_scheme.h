@@ -20,12 +20,12 @@ class SystemColours;
 
 // A font described without a toolkit: face name, height in pixels, weight
 // (400 normal, 700 bold).
-struct FontSpec {
+struct FontChoice {
   std::string face;
   int pixel_height = 0;
   int weight = 400;
 
-  bool operator==(const FontSpec&) const = default;
+  bool operator==(const FontChoice&) const = default;
 };
 
 // Where a colour scheme's Derive() without a base colour looks. A null
@@ -84,7 +84,7 @@ class CColourScheme {
 
   // The font a caption gets when it has none: "Microsoft Sans Serif",
   // 14 pixels, weight 400. Toolkits substitute a face that is missing.
-  static FontSpec DefaultCaptionFont();
+  static FontChoice DefaultCaptionFont();
 
   COLORREF Dark1() const { return dark1_; }
   COLORREF Dark2() const { return dark2_; }

@@ -172,8 +172,8 @@ TEST(ColourSchemeTest, CaptionTextIsBlackFromGreyNinety) {
   EXPECT_EQ(Derived(0x339ADF).CaptionTextColour(), kBlack);
   EXPECT_EQ(Derived(0x202020).CaptionTextColour(), kWhite);
 
-  const FontSpec font = CColourScheme::DefaultCaptionFont();
-  EXPECT_EQ(font, (FontSpec{"Microsoft Sans Serif", 14, 400}));
+  const FontChoice font = CColourScheme::DefaultCaptionFont();
+  EXPECT_EQ(font, (FontChoice{"Microsoft Sans Serif", 14, 400}));
 }
 
 // Derive() without a base reads the user's appearance settings.

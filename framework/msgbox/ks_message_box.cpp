@@ -228,11 +228,11 @@ bool CKsMessageBox::Initialise() {
   // The style's set after any buttons the caller added, then the
   // default-button field over all of them.
   const mb::ButtonSet set = mb::ButtonsForStyle(style_);
-  for (const mb::ButtonSpec& spec : set.buttons) {
-    if (spec.string_id == mb::kNone) {
-      AddButton(spec.id, QString::fromLatin1(mb::kEmailCaption));
+  for (const mb::ButtonChoice& button : set.buttons) {
+    if (button.string_id == mb::kNone) {
+      AddButton(button.id, QString::fromLatin1(mb::kEmailCaption));
     } else {
-      AddButton(spec.id, spec.string_id);
+      AddButton(button.id, button.string_id);
     }
   }
   default_id_ = set.default_id;

@@ -4,8 +4,8 @@ namespace quarry::mb {
 
 namespace {
 
-constexpr ButtonSpec kOkButton{kIdOk, kStrOk};
-constexpr ButtonSpec kCancelButton{kIdCancel, kStrCancel};
+constexpr ButtonChoice kOkButton{kIdOk, kStrOk};
+constexpr ButtonChoice kCancelButton{kIdCancel, kStrCancel};
 
 bool KeptInKey(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -16,7 +16,7 @@ bool KeptInKey(char c) {
 
 ButtonSet ButtonsForStyle(uint32_t style) {
   ButtonSet set;
-  auto add = [&set](ButtonSpec button, bool is_default = false, bool is_cancel = false) {
+  auto add = [&set](ButtonChoice button, bool is_default = false, bool is_cancel = false) {
     set.buttons.push_back(button);
     if (is_default) set.default_id = button.id;
     if (is_cancel) set.cancel_id = button.id;

@@ -39,18 +39,18 @@ inline constexpr char kEmailCaption[] = "eMail";
 
 // One button as a style asks for it: its id and its caption's string id
 // (kNone for the eMail button, whose caption is kEmailCaption).
-struct ButtonSpec {
+struct ButtonChoice {
   int id = 0;
   int string_id = kNone;
 
-  bool operator==(const ButtonSpec&) const = default;
+  bool operator==(const ButtonChoice&) const = default;
 };
 
 // A style's buttons, left to right, with the ids of the default button and
 // of the one Escape presses (kNone: Escape does nothing and the window
 // cannot be closed).
 struct ButtonSet {
-  std::vector<ButtonSpec> buttons;
+  std::vector<ButtonChoice> buttons;
   int default_id = kNone;
   int cancel_id = kNone;
 };

@@ -10,7 +10,7 @@ namespace {
 
 std::vector<int> Ids(const ButtonSet& set) {
   std::vector<int> ids;
-  for (const ButtonSpec& button : set.buttons) ids.push_back(button.id);
+  for (const ButtonChoice& button : set.buttons) ids.push_back(button.id);
   return ids;
 }
 
@@ -63,7 +63,7 @@ TEST(MessageBoxRulesTest, EachStyleAsksForItsButtonsInOrder) {
 
 TEST(MessageBoxRulesTest, CaptionsComeFromTheStringTableExceptEmail) {
   const ButtonSet set = ButtonsForStyle(kCancelTryContinue | kHelpButton | kDefButton3);
-  const std::vector<ButtonSpec> expected = {{kIdCancel, kStrCancel},
+  const std::vector<ButtonChoice> expected = {{kIdCancel, kStrCancel},
                                             {kIdTryAgain, kStrRetry},
                                             {kIdContinue, kStrContinue},
                                             {kIdHelp, kStrHelp},
