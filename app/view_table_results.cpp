@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <utility>
 
 #include "app/app_settings.h"
@@ -109,12 +110,15 @@ namespace {
 
 // The tables of a page's bytes, read the same way whichever road brought
 // them: named, each with its place in the page, spans laid out when asked.
-ParseOutcome ReadTables(const std::string& bytes, const std::atomic<bool>* cancel,
+// The page is handed over: the tables may keep it for their HTML.
+ParseOutcome ReadTables(std::string page, const std::atomic<bool>* cancel,
                         bool expand_merged_cells) {
   ParseOutcome outcome;
   const auto stopped = [&] { return cancel != nullptr && cancel->load(); };
   PageTextNotes notes;
-  outcome.tables = ParsePageText(bytes, &notes, cancel);
+  const auto shared_page = std::make_shared<const std::string>(std::move(page));
+  const std::string& bytes = *shared_page;
+  outcome.tables = ParsePageText(shared_page, &notes, cancel);
   if (!stopped()) NoteTablePositions(bytes, outcome.tables);
   if (!stopped() && expand_merged_cells) {
     outcome.too_large_to_expand = ExpandMergedCells(outcome.tables, cancel).too_large;
@@ -147,7 +151,7 @@ ParseOutcome ParsePage(const std::string& url, const PageFetchOptions& options,
     outcome.error = std::move(page.reason);
     return outcome;
   }
-  ParseOutcome outcome = ReadTables(page.bytes, options.cancel, expand_merged_cells);
+  ParseOutcome outcome = ReadTables(std::move(page.bytes), options.cancel, expand_merged_cells);
   outcome.limit = page.limit;
   outcome.truncated = outcome.ok && page.truncated;
   return outcome;
@@ -159,8 +163,8 @@ ParseOutcome ParseShownPage(const QString& document, const std::atomic<bool>* ca
   const int64_t limit = MaxPageSize();
   const QByteArray utf8 = document.toUtf8();
   const bool truncated = utf8.size() > limit;
-  const std::string bytes(utf8.constData(), static_cast<size_t>(truncated ? limit : utf8.size()));
-  ParseOutcome outcome = ReadTables(bytes, cancel, expand_merged_cells);
+  std::string bytes(utf8.constData(), static_cast<size_t>(truncated ? limit : utf8.size()));
+  ParseOutcome outcome = ReadTables(std::move(bytes), cancel, expand_merged_cells);
   outcome.as_shown = true;
   outcome.limit = limit;
   outcome.truncated = outcome.ok && truncated;
@@ -851,7 +855,7 @@ void CViewTableResults::ApplyMergedCells() {
   // A re-reading still running reads what is no longer wanted.
   if (spans_cancel_) *spans_cancel_ = true;
   if (spans_worker_.joinable()) spans_worker_.join();  // it stops at its next table
-  std::vector<std::pair<size_t, std::string>> sources;
+  std::vector<std::pair<size_t, TableHtml>> sources;
   int kept = 0;
   for (size_t i = 0; i < tables_.size(); ++i) {
     if (edited_[i]) {

@@ -1,8 +1,22 @@
 #include "engine/extracted_table.h"
 
 #include <algorithm>
+#include <ostream>
+#include <utility>
 
 namespace quarry {
+
+TableHtml::TableHtml(std::string_view html)
+    : text_(html.empty() ? nullptr : std::make_shared<const std::string>(html)),
+      offset_(0),
+      length_(static_cast<uint32_t>(html.size())) {}
+
+TableHtml::TableHtml(std::shared_ptr<const std::string> text, size_t offset, size_t length)
+    : text_(std::move(text)),
+      offset_(static_cast<uint32_t>(offset)),
+      length_(static_cast<uint32_t>(length)) {}
+
+std::ostream& operator<<(std::ostream& out, const TableHtml& html) { return out << html.view(); }
 
 const std::string& TableName(const ExtractedTable& table) { return table.id; }
 

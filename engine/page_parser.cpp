@@ -1,5 +1,6 @@
 #include "engine/page_parser.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,8 +10,12 @@
 
 namespace quarry {
 
-TableList ParsePageText(std::string_view page, PageTextNotes* notes,
-                        const std::atomic<bool>* cancel, TableSource source_kept) {
+namespace {
+
+// The parse; `owner`, when not null, holds `page` and may be kept by the
+// records for their HTML.
+TableList Parse(std::string_view page, const std::shared_ptr<const std::string>* owner,
+                PageTextNotes* notes, const std::atomic<bool>* cancel, TableSource source_kept) {
   const PreparedPage prepared = PreparePageText(page);
   if (notes != nullptr) *notes = prepared.notes();
 
@@ -22,6 +27,28 @@ TableList ParsePageText(std::string_view page, PageTextNotes* notes,
   tables.reserve(strings.Count());
   internal::TableScanner scanner;
   internal::TagIndex::Walker tags(strings.tags());
+
+  // The records' HTML is kept in one text that they share: the flattened
+  // copy of the page when the tables are most of it, else the table
+  // strings laid end to end as the tables are made (room for all of them
+  // taken once).
+  const bool keep_source = source_kept == TableSource::kSourceKept;
+  std::shared_ptr<const std::string> shared_text;
+  std::shared_ptr<std::string> sources;
+  if (keep_source) {
+    const auto& copy = strings.FlattenedCopy();
+    const bool mostly_tables = strings.TablesLength() >= strings.text().size() / 2;
+    if (copy != nullptr && mostly_tables) {
+      shared_text = copy;
+    } else if (copy == nullptr && mostly_tables && owner != nullptr &&
+               strings.text().data() == (*owner)->data()) {
+      shared_text = *owner;
+    } else {
+      sources = std::make_shared<std::string>();
+      sources->reserve(strings.TablesLength());
+      shared_text = sources;
+    }
+  }
   strings.ForEach([&](std::string_view source, size_t from) {
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return false;
     ExtractedTable table;
@@ -31,7 +58,12 @@ TableList ParsePageText(std::string_view page, PageTextNotes* notes,
       if (table.data.capacity() > table.data.size() + table.data.size() / 8) {
         table.data.shrink_to_fit();
       }
-      if (source_kept == TableSource::kSourceKept) table.source_html = source;
+      if (sources != nullptr) {
+        table.source_html = TableHtml(shared_text, sources->size(), source.size());
+        sources->append(source);
+      } else if (keep_source) {
+        table.source_html = TableHtml(shared_text, from, source.size());
+      }
       tables.push_back(std::move(table));
     }
     // The tags of the tables made are not needed again: their room goes
@@ -40,8 +72,26 @@ TableList ParsePageText(std::string_view page, PageTextNotes* notes,
     return true;
   });
   if (tables.capacity() > tables.size() + tables.size() / 8) tables.shrink_to_fit();
+  // Tables without data left room unused; the records hold ranges, not
+  // addresses, so the text may move.
+  if (sources != nullptr && sources->capacity() > sources->size() + sources->size() / 8) {
+    sources->shrink_to_fit();
+  }
   NameUnnamedTables(tables);
   return tables;
+}
+
+}  // namespace
+
+TableList ParsePageText(std::string_view page, PageTextNotes* notes,
+                        const std::atomic<bool>* cancel, TableSource source) {
+  return Parse(page, nullptr, notes, cancel, source);
+}
+
+TableList ParsePageText(const std::shared_ptr<const std::string>& page, PageTextNotes* notes,
+                        const std::atomic<bool>* cancel, TableSource source) {
+  if (page == nullptr) return {};
+  return Parse(*page, &page, notes, cancel, source);
 }
 
 }  // namespace quarry

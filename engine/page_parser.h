@@ -5,6 +5,8 @@
 #define QUARRY_ENGINE_PAGE_PARSER_H_
 
 #include <atomic>
+#include <memory>
+#include <string>
 #include <string_view>
 
 #include "engine/extracted_table.h"
@@ -18,7 +20,8 @@ namespace quarry {
 // &attributes, false, true, false) for each table string; tables that yield
 // no data text are dropped and the kept ones stay in page order without
 // gaps; finally NameUnnamedTables. Each record's source_html is its table
-// string. Returns an empty list when the page holds no complete table.
+// string, as a range of one text that all the records of the list share
+// (about as large as their tables together). Returns an empty list when the page holds no complete table.
 // When `notes` is given it receives what the preparation did, so that the
 // caller can say that the page was cut at a zero byte or was UTF-16.
 // Never fails; a text of 4 GiB or more (far beyond any page limit) yields
@@ -33,6 +36,14 @@ namespace quarry {
 // large as the page) and its memory; everything else is the same.
 enum class TableSource { kSourceKept, kSourceDropped };
 TableList ParsePageText(std::string_view page, PageTextNotes* notes = nullptr,
+                        const std::atomic<bool>* cancel = nullptr,
+                        TableSource source = TableSource::kSourceKept);
+
+// The same for a page held in a shared string: when the tables are most of
+// the page, the records' HTML are ranges of it and keep it alive, instead
+// of a copy of them. A null page yields no tables.
+TableList ParsePageText(const std::shared_ptr<const std::string>& page,
+                        PageTextNotes* notes = nullptr,
                         const std::atomic<bool>* cancel = nullptr,
                         TableSource source = TableSource::kSourceKept);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace quarry {
@@ -65,6 +66,39 @@ TEST(PageParserTest, AStoppedParseEndsBeforeTheNextTable) {
   EXPECT_TRUE(ParsePageText(page, nullptr, &cancel).empty());
   cancel = false;
   EXPECT_EQ(ParsePageText(page, nullptr, &cancel).size(), 100u);
+}
+
+// The records share one text for their HTML (the page, its flattened copy
+// or the table strings laid end to end); whichever it is, each record must
+// read its own table string, and go on reading it once every other holder
+// of the page is gone.
+TEST(PageParserTest, TablesHoldTheirOwnHtmlWhateverTextTheyShare) {
+  std::string many_small;
+  for (int i = 0; i < 300; ++i) many_small += "<table><tr><td>" + std::to_string(i) + "</td></tr></table>";
+  const std::string nested = "<table><tr><td>a<table><tr><td>b</td></tr></table></td></tr></table>";
+  const std::string mostly_prose = std::string(5000, 'p') + "<table><tr><td>c</td></tr></table>" +
+                                   "<table><tr></tr></table>" + std::string(5000, 'q');
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("<table><tr><td>u</td></tr></table>")) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  std::string nested_prose = std::string(5000, 'n') + nested;
+  for (const std::string& page : {many_small, nested, mostly_prose, utf16, nested_prose}) {
+    const TableList by_view = ParsePageText(page);
+    TableList shared = ParsePageText(std::make_shared<const std::string>(page));
+    ASSERT_EQ(shared, by_view) << page.substr(0, 80);
+    ASSERT_FALSE(shared.empty()) << page.substr(0, 80);
+    for (const ExtractedTable& table : shared) {
+      EXPECT_EQ(table.source_html.view().substr(0, 6), "<table");
+      EXPECT_EQ(table.source_html.view().substr(table.source_html.size() - 7), "/table>");
+    }
+    // A copy outlives the list it came from.
+    const ExtractedTable last = shared.back();
+    shared.clear();
+    shared.shrink_to_fit();
+    EXPECT_EQ(last, by_view.back());
+  }
 }
 
 }  // namespace

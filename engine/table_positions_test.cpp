@@ -133,9 +133,9 @@ TEST(TablePositionsTest, TagsSpeltAcrossALiftedTableNeverNameAnotherTag) {
     TableList tables = ParsePageText(page);
     NoteTablePositions(page, tables);
     for (const ExtractedTable& table : tables) {
-      const std::string& source = table.source_html;
-      if (source.compare(0, 11, "<table id=t") == 0) {
-        EXPECT_EQ(table.page_position, std::stoi(source.substr(11))) << page;
+      const std::string_view source = table.source_html;
+      if (source.substr(0, 11) == "<table id=t") {
+        EXPECT_EQ(table.page_position, std::stoi(std::string(source.substr(11)))) << page;
       } else if (table.page_position >= 0) {
         ASSERT_LT(static_cast<size_t>(table.page_position), starts.size()) << page;
         // Spelt in the page itself: a tag without a numbered id.

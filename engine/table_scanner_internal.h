@@ -62,6 +62,12 @@ class PageTables {
   }
 
   size_t Count() const { return tables_.size(); }
+  // The table strings' lengths added up.
+  size_t TablesLength() const { return tables_length_; }
+
+  // The flattened copy that text() is, shared, so that what is cut from it
+  // can keep it; null when text() is the page itself.
+  const std::shared_ptr<const std::string>& FlattenedCopy() const { return copy_; }
 
   // The text the tables are cut from (the page, or its flattened copy), and
   // its index, for the tables' rows and cells: the any-case table tags,
@@ -79,10 +85,11 @@ class PageTables {
     uint32_t length;
   };
 
-  std::string copy_;  // the flattened page, when it had nested tables
+  std::shared_ptr<const std::string> copy_;  // the flattened page, when it had nested tables
   std::string_view text_;
   TagIndex tags_;
   std::vector<Span> tables_;
+  size_t tables_length_ = 0;
 };
 
 // ParseTable for many tables in turn, keeping its working storage from one

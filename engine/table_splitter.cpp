@@ -28,7 +28,7 @@ constexpr std::string_view kTableClose = "/table>";
 // step. The text may change before the position last asked from.
 class Finder {
  public:
-  explicit Finder(const std::vector<uint32_t>& at) : at_(at) {}
+  explicit Finder(const internal::PositionList& at) : at_(at) {}
 
   size_t Next(size_t from) {
     if (from < from_) {
@@ -41,7 +41,7 @@ class Finder {
   }
 
  private:
-  const std::vector<uint32_t>& at_;
+  const internal::PositionList& at_;
   size_t next_ = 0;
   size_t from_ = 0;
 };
@@ -240,10 +240,11 @@ PageTables::PageTables(std::string_view page) : text_(page) {
   // flattened into a copy, whose index differs only where it was
   // rewritten.
   if (HoldsNestedTable(tags_)) {
-    copy_ = std::string(page);
+    auto copy = std::make_shared<std::string>(page);
     std::vector<std::pair<size_t, size_t>> rewritten;
-    Flatten(copy_, nullptr, tags_, &rewritten);
-    text_ = copy_;
+    Flatten(*copy, nullptr, tags_, &rewritten);
+    text_ = *copy;
+    copy_ = std::move(copy);
     tags_.Reindex(text_, rewritten);
   }
   // Each table runs from a "<table" through the first "/table>" after it;
@@ -254,6 +255,7 @@ PageTables::PageTables(std::string_view page) : text_(page) {
     if (close == kNpos) break;
     tables_.push_back({static_cast<uint32_t>(open),
                        static_cast<uint32_t>(close + kTableClose.size() - open)});
+    tables_length_ += tables_.back().length;
     open = close;
   }
   // The tables are cut: what remains is kept while every table is made

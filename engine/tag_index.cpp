@@ -44,7 +44,7 @@ const ThirdBytes kThird;
 }  // namespace
 
 void TagIndex::Scan(std::string_view text, size_t from, size_t to,
-                    std::vector<uint32_t> (&into)[kKinds]) {
+                    PositionList (&into)[kKinds]) {
   const char* const data = text.data();
   const size_t size = text.size();
   // By opening or closing, then by the third byte's code & 3 (0: none).
@@ -80,7 +80,7 @@ void TagIndex::Scan(std::string_view text, size_t from, size_t to,
 }
 
 bool TagIndex::Build(std::string_view text) {
-  for (std::vector<uint32_t>& at : at_) at.clear();
+  for (PositionList& at : at_) at.clear();
   if (text.size() > kMaxText) return false;
   if (!text.empty()) Scan(text, 0, text.size(), at_);
   NoteHalfway();
@@ -89,27 +89,27 @@ bool TagIndex::Build(std::string_view text) {
 
 void TagIndex::NoteHalfway() {
   forget_from_ = SIZE_MAX;
-  for (const std::vector<uint32_t>& at : at_) {
+  for (const PositionList& at : at_) {
     if (at.size() >= kForgetFrom) forget_from_ = std::min<size_t>(forget_from_, at[at.size() / 2]);
   }
 }
 
 bool TagIndex::ForgetBefore(size_t before) {
   if (before <= forget_from_) return false;
-  for (std::vector<uint32_t>& at : at_) {
+  for (PositionList& at : at_) {
     if (at.size() < kForgetFrom) continue;
     const auto passed = std::lower_bound(at.begin(), at.end(), before);
     const auto count = static_cast<size_t>(passed - at.begin());
     if (count < at.size() - count) continue;
     AddEngineWork(at.size());
-    std::vector<uint32_t>(passed, at.end()).swap(at);
+    PositionList(passed, at.end()).swap(at);
   }
   NoteHalfway();
   return true;
 }
 
 void TagIndex::ShrinkToFit() {
-  for (std::vector<uint32_t>& at : at_) {
+  for (PositionList& at : at_) {
     if (at.capacity() > at.size() + at.size() / 8) at.shrink_to_fit();
   }
 }
@@ -136,12 +136,12 @@ void TagIndex::Reindex(std::string_view text,
     // third merged from both.
     Build(text);
   } else {
-    std::vector<uint32_t> fresh[kKinds];
+    PositionList fresh[kKinds];
     for (const auto& [from, to] : ranges) Scan(text, from, to, fresh);
     // Each kind: the old positions outside the ranges and the fresh ones
     // inside, in order.
     for (int kind = 0; kind < kKinds; ++kind) {
-      std::vector<uint32_t> merged;
+      PositionList merged;
       merged.reserve(at_[kind].size() + fresh[kind].size());
       auto old = at_[kind].begin();
       auto add = fresh[kind].begin();
@@ -156,12 +156,12 @@ void TagIndex::Reindex(std::string_view text,
     NoteHalfway();
   }
   size_t work = 0;
-  for (const std::vector<uint32_t>& at : at_) work += at.size();
+  for (const PositionList& at : at_) work += at.size();
   AddEngineWork(work);
 }
 
 size_t TagIndex::Walker::Seek(Kind kind, size_t from) {
-  const std::vector<uint32_t>& at = index_.at_[kind];
+  const PositionList& at = index_.at_[kind];
   size_t& next = next_[kind];
   if (next > at.size() || (next > 0 && at[next - 1] >= from)) {
     // Asked from further back: search.
@@ -175,13 +175,13 @@ size_t TagIndex::Walker::Seek(Kind kind, size_t from) {
 }
 
 size_t TagIndex::Walker::Next(Kind kind, size_t from) {
-  const std::vector<uint32_t>& at = index_.at_[kind];
+  const PositionList& at = index_.at_[kind];
   const size_t i = Seek(kind, from);
   return i < at.size() ? at[i] : std::string_view::npos;
 }
 
 std::pair<const uint32_t*, const uint32_t*> TagIndex::Walker::Range(Kind kind, size_t from, size_t to) {
-  const std::vector<uint32_t>& at = index_.at_[kind];
+  const PositionList& at = index_.at_[kind];
   const uint32_t* const first = at.data() + Seek(kind, from);
   const uint32_t* last = first;
   while (last != at.data() + at.size() && *last < to) ++last;

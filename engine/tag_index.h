@@ -24,6 +24,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/mapped_allocator.h"
+
 namespace quarry::internal {
 
 class TagIndex {
@@ -55,12 +57,12 @@ class TagIndex {
   // ranges, in order and apart. Linear in the index and the ranges.
   void Reindex(std::string_view text, const std::vector<std::pair<size_t, size_t>>& changed);
 
-  const std::vector<uint32_t>& Of(Kind kind) const { return at_[kind]; }
+  const PositionList& Of(Kind kind) const { return at_[kind]; }
 
   // Drops the positions of `kind`, which no later lookup needs, and gives
   // their memory back.
   void Release(Kind kind) {
-    std::vector<uint32_t>().swap(at_[kind]);
+    PositionList().swap(at_[kind]);
     NoteHalfway();
   }
 
@@ -105,12 +107,12 @@ class TagIndex {
 
  private:
   // Adds the tags that start in [from, to) of `text` to `into`.
-  static void Scan(std::string_view text, size_t from, size_t to, std::vector<uint32_t> (&into)[kKinds]);
+  static void Scan(std::string_view text, size_t from, size_t to, PositionList (&into)[kKinds]);
 
   // Sets forget_from_ anew.
   void NoteHalfway();
 
-  std::vector<uint32_t> at_[kKinds];
+  PositionList at_[kKinds];
   // No list long enough to be worth forgetting from has half its entries
   // before this position.
   size_t forget_from_ = SIZE_MAX;

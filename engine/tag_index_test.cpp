@@ -16,7 +16,7 @@ namespace quarry::internal {
 namespace {
 
 // Each kind's positions found the slow way: every position tried.
-std::vector<uint32_t> Naive(std::string_view text, TagIndex::Kind kind) {
+PositionList Naive(std::string_view text, TagIndex::Kind kind) {
   struct Form {
     std::string_view tag;
     bool any_case;
@@ -37,7 +37,7 @@ std::vector<uint32_t> Naive(std::string_view text, TagIndex::Kind kind) {
   }();
   std::string upper(forms.tag);
   for (char& c : upper) c = scan::AsciiUpper(c);
-  std::vector<uint32_t> at;
+  PositionList at;
   for (size_t i = 0; i + forms.tag.size() <= text.size(); ++i) {
     const std::string_view here = text.substr(i, forms.tag.size());
     const bool hit = forms.any_case ? scan::MatchesNoCase(text, i, forms.tag)
@@ -124,8 +124,8 @@ TEST(TagIndexTest, ForgettingPassedTagsKeepsLaterAnswers) {
     if (forgetting.ForgetBefore(from)) walker.Restart();
     shrank = shrank || forgetting.Of(TagIndex::kTdOpen).size() < tds;
     // Nothing at or after `from` is ever forgotten.
-    const std::vector<uint32_t>& left = forgetting.Of(TagIndex::kTdOpen);
-    const std::vector<uint32_t>& all = whole.Of(TagIndex::kTdOpen);
+    const PositionList& left = forgetting.Of(TagIndex::kTdOpen);
+    const PositionList& all = whole.Of(TagIndex::kTdOpen);
     ASSERT_EQ(std::count_if(left.begin(), left.end(), [&](uint32_t at) { return at >= from; }),
               std::count_if(all.begin(), all.end(), [&](uint32_t at) { return at >= from; }));
   }
