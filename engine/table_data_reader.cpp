@@ -1,5 +1,6 @@
 #include "engine/table_data_reader.h"
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 
@@ -180,26 +181,35 @@ bool TableDataReader::ReadOwned(std::string&& text) {
 
 bool TableDataReader::Index() {
   begins_.clear();
-  ends_.clear();
+  ends_after_long_.clear();
   columns_ = 0;
   parser_ = DelimitedDataParser(initial_delimiter_);
   if (text_.size() > UINT32_MAX) {
     text_.clear();
     return false;
   }
-  bool counted = true;
-  ForEachLine(text_, [&](size_t begin, size_t end) {
-    if (begins_.size() == static_cast<size_t>(INT_MAX)) return counted = false;
-    begins_.push_back(static_cast<uint32_t>(begin));
-    ends_.push_back(static_cast<uint32_t>(end));
-    return true;
-  });
-  if (!counted) {
+  // Counted first, so that the index takes its room once, without the
+  // slack of doubling.
+  size_t lines = 0;
+  ForEachLine(text_, [&](size_t, size_t) { return ++lines <= static_cast<size_t>(INT_MAX); });
+  if (lines > static_cast<size_t>(INT_MAX)) {
     text_.clear();
-    begins_.clear();
-    ends_.clear();
     return false;
   }
+  begins_.reserve(lines);
+  ForEachLine(text_, [&](size_t begin, size_t end) {
+    begins_.push_back(static_cast<uint32_t>(begin));
+    // The breaks after the line; the last line's run ends the text.
+    size_t next = end;
+    while (next < text_.size() && next - end <= kShortBreak &&
+           (text_[next] == '\r' || text_[next] == '\n')) {
+      ++next;
+    }
+    if (next - end > kShortBreak) {
+      ends_after_long_.emplace_back(static_cast<uint32_t>(begins_.size() - 1), static_cast<uint32_t>(end));
+    }
+    return true;
+  });
   if (begins_.empty()) return true;
 
   std::string_view first = LineView(0);
@@ -227,7 +237,19 @@ bool TableDataReader::Index() {
 std::string_view TableDataReader::LineView(int index) const {
   if (index < 0 || index >= LineCount()) return {};
   const auto i = static_cast<size_t>(index);
-  return std::string_view(text_).substr(begins_[i], ends_[i] - begins_[i]);
+  return std::string_view(text_).substr(begins_[i], LineEnd(i) - begins_[i]);
+}
+
+size_t TableDataReader::LineEnd(size_t i) const {
+  size_t end = i + 1 < begins_.size() ? begins_[i + 1] : text_.size();
+  for (size_t stepped = 0; stepped <= kShortBreak; ++stepped) {
+    if (end == begins_[i] || (text_[end - 1] != '\r' && text_[end - 1] != '\n')) return end;
+    --end;
+  }
+  const auto long_break = std::lower_bound(
+      ends_after_long_.begin(), ends_after_long_.end(), std::pair<uint32_t, uint32_t>(static_cast<uint32_t>(i), 0));
+  // Every line followed by a longer run was noted while indexing.
+  return long_break != ends_after_long_.end() && long_break->first == i ? long_break->second : end;
 }
 
 std::string TableDataReader::Line(int index) const {
@@ -237,7 +259,7 @@ std::string TableDataReader::Line(int index) const {
 LineSpan TableDataReader::LinePosition(int index) const {
   if (index < 0 || index >= LineCount()) return {};
   const auto i = static_cast<size_t>(index);
-  return {begins_[i], ends_[i]};
+  return {begins_[i], LineEnd(i)};
 }
 
 std::string TableDataReader::Field(std::string_view line, int column,

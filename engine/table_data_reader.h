@@ -137,7 +137,9 @@ class TableDataReader {
   // A text without lines gives zero lines and zero columns.
   // Returns false only for a text too large to count its lines in an int
   // or to index in 32 bits; the reader is then empty. Lines are indexed in
-  // eight bytes each.
+  // four bytes each (where each begins; it ends at the line break before
+  // the next), plus eight for each line followed by a long run of breaks,
+  // so that a table of short rows costs little beside its text.
   bool Read(std::string_view text);
   bool ReadOwned(std::string&& text);
 
@@ -166,8 +168,16 @@ class TableDataReader {
   DelimitedDataParser parser_;
   bool Index();
 
+  // Where line `i` ends: before the run of line breaks that follows it.
+  size_t LineEnd(size_t i) const;
+
+  // Runs of line breaks up to this long are stepped back over; after a
+  // longer one, the line's end is looked up.
+  static constexpr size_t kShortBreak = 8;
+
   std::string text_;
-  std::vector<uint32_t> begins_, ends_;  // of each line
+  std::vector<uint32_t> begins_;                               // of each line
+  std::vector<std::pair<uint32_t, uint32_t>> ends_after_long_;  // line, end
   int columns_ = 0;
 };
 

@@ -46,6 +46,35 @@ TEST(TableDataReaderTest, LineEndsNeverMakeEmptyLines) {
   }
 }
 
+// A line's end is found from where the next line begins, stepping back
+// over the breaks between them, or looked up after a long run of them:
+// every run length on both sides of that bound must give the same lines.
+TEST(TableDataReaderTest, LinesEndBeforeBreakRunsOfAnyLength) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    std::string text;
+    std::vector<std::pair<size_t, size_t>> want;  // begin, end
+    const int lines = 1 + static_cast<int>(random() % 6);
+    text.append(random() % 3, '\n');
+    for (int i = 0; i < lines; ++i) {
+      const size_t begin = text.size();
+      text.append(1 + random() % 4, static_cast<char>('a' + i));
+      want.emplace_back(begin, text.size());
+      const size_t breaks = (i + 1 < lines ? 1 : 0) + random() % 20;
+      for (size_t k = 0; k < breaks; ++k) text += random() % 2 ? '\r' : '\n';
+    }
+    TableDataReader reader;
+    ASSERT_TRUE(reader.Read(text));
+    ASSERT_EQ(reader.LineCount(), lines);
+    for (int i = 0; i < lines; ++i) {
+      const LineSpan span = reader.LinePosition(i);
+      EXPECT_EQ(span.begin, want[static_cast<size_t>(i)].first) << round << " line " << i;
+      EXPECT_EQ(span.end, want[static_cast<size_t>(i)].second) << round << " line " << i;
+      EXPECT_EQ(reader.LineView(i), std::string_view(text).substr(span.begin, span.end - span.begin));
+    }
+  }
+}
+
 TEST(TableDataReaderTest, ColumnCountComesFromFirstLineIgnoringQuotes) {
   TableDataReader reader;
   reader.Read("a,b,\r\nc\r\n");
