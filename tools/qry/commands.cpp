@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -72,7 +73,9 @@ LoadedSource LoadSource(const Invocation& inv, const std::string& source,
   // The tables' HTML is kept only where it is used: the JSON records show
   // it and laying out merged cells reads it.
   const bool sources_used = inv.list_format != ListFormat::kText || inv.spans;
-  loaded.tables = ParsePageText(page.bytes, &notes, nullptr,
+  // Handed over: the tables may keep the page for their HTML.
+  loaded.tables = ParsePageText(std::make_shared<const std::string>(std::move(page.bytes)), &notes,
+                                nullptr,
                                 sources_used ? TableSource::kSourceKept : TableSource::kSourceDropped);
   // The rest of the page was not read: say so, as for a cut download.
   if (notes.zero_byte_offset) loaded.warnings.push_back(ZeroByteWarning(notes));
