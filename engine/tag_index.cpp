@@ -83,14 +83,14 @@ bool TagIndex::Build(std::string_view text) {
   for (PositionList& at : at_) at.clear();
   if (text.size() > kMaxText) return false;
   if (!text.empty()) Scan(text, 0, text.size(), at_);
-  NoteHalfway();
+  NoteQuarterWay();
   return true;
 }
 
-void TagIndex::NoteHalfway() {
+void TagIndex::NoteQuarterWay() {
   forget_from_ = SIZE_MAX;
   for (const PositionList& at : at_) {
-    if (at.size() >= kForgetFrom) forget_from_ = std::min<size_t>(forget_from_, at[at.size() / 2]);
+    if (at.size() >= kForgetFrom) forget_from_ = std::min<size_t>(forget_from_, at[at.size() / 4]);
   }
 }
 
@@ -100,11 +100,11 @@ bool TagIndex::ForgetBefore(size_t before) {
     if (at.size() < kForgetFrom) continue;
     const auto passed = std::lower_bound(at.begin(), at.end(), before);
     const auto count = static_cast<size_t>(passed - at.begin());
-    if (count < at.size() - count) continue;
+    if (count * 4 < at.size()) continue;
     AddEngineWork(at.size());
     PositionList(passed, at.end()).swap(at);
   }
-  NoteHalfway();
+  NoteQuarterWay();
   return true;
 }
 
@@ -153,7 +153,7 @@ void TagIndex::Reindex(std::string_view text,
       merged.insert(merged.end(), old, at_[kind].end());
       at_[kind].swap(merged);
     }
-    NoteHalfway();
+    NoteQuarterWay();
   }
   size_t work = 0;
   for (const PositionList& at : at_) work += at.size();

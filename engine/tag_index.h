@@ -63,7 +63,7 @@ class TagIndex {
   // their memory back.
   void Release(Kind kind) {
     PositionList().swap(at_[kind]);
-    NoteHalfway();
+    NoteQuarterWay();
   }
 
   // Gives back the room the lists grew into beyond an eighth of their size
@@ -72,10 +72,12 @@ class TagIndex {
   void ShrinkToFit();
 
   // Forgets the positions before `before`, which no lookup will ask for
-  // again (tables are made in text order), once half or more of a kind's
-  // list lies before it: the rest is moved down and the room given back,
-  // so that what a page's tags hold shrinks while its tables are made,
-  // at a copy of each entry at most once on average. Returns true when
+  // again (tables are made in text order), once a quarter or more of a
+  // kind's list lies before it: the rest is moved down and the room given
+  // back, so that what a page's tags hold shrinks while its tables are
+  // made, at a copy of each entry at most three times on average. (Half
+  // would copy less, but a page whose second half of tags all sit in its
+  // last tables would keep its whole index to the end.) Returns true when
   // positions were dropped: every walker must then Restart().
   bool ForgetBefore(size_t before);
 
@@ -110,11 +112,11 @@ class TagIndex {
   static void Scan(std::string_view text, size_t from, size_t to, PositionList (&into)[kKinds]);
 
   // Sets forget_from_ anew.
-  void NoteHalfway();
+  void NoteQuarterWay();
 
   PositionList at_[kKinds];
-  // No list long enough to be worth forgetting from has half its entries
-  // before this position.
+  // No list long enough to be worth forgetting from has a quarter of its
+  // entries before this position.
   size_t forget_from_ = SIZE_MAX;
 };
 
