@@ -22,7 +22,19 @@
 
 namespace quarry::internal {
 
+// Under AddressSanitizer every block comes from the heap, whose blocks it
+// guards: overflows of a mapping of our own would go unseen.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr size_t kMappedFrom = SIZE_MAX;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr size_t kMappedFrom = SIZE_MAX;
+#else
 inline constexpr size_t kMappedFrom = size_t{256} << 10;
+#endif
+#else
+inline constexpr size_t kMappedFrom = size_t{256} << 10;
+#endif
 
 template <typename T>
 class MappedAllocator {

@@ -84,6 +84,14 @@ CURL* curl_easy_init(void) {
   return f != nullptr ? f() : nullptr;
 }
 
+// The two variadic entry points keep libcurl's own prototypes, which put
+// an enum before the "..."; clang warns that an enum is promoted there, but
+// these enums are int-sized and passed as int on every ABI we build for.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
+
 // Every option takes exactly one argument, whose type the option's number
 // range says; each is passed on as the type libcurl reads it as.
 CURLcode curl_easy_setopt(CURL* curl, CURLoption option, ...) {
@@ -123,6 +131,10 @@ CURLcode curl_easy_getinfo(CURL* curl, CURLINFO info, ...) {
   va_end(args);
   return f(curl, info, into);
 }
+
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
 
 void curl_easy_cleanup(CURL* curl) {
   if (const auto f = Curl().curl_easy_cleanup) f(curl);
