@@ -76,6 +76,14 @@ const ChunkHasher& Hasher() {
 class TagRemover {
  public:
   TagRemover(std::string_view text, size_t index_from) : text_(text) {
+    // Counted first, so that the arrays take exactly their room: grown by
+    // doubling, they would take up to twice that, for the whole run.
+    const size_t count = static_cast<size_t>(std::count(text.begin(), text.end(), '>')) + 1;
+    work_ += text.size();
+    start_.reserve(count);
+    len_.reserve(count);
+    link_.reserve(count);
+    lt_.reserve(count);
     size_t begin = 0;
     while (true) {
       const void* hit = begin < text.size()
@@ -95,17 +103,16 @@ class TagRemover {
     }
     work_ += text.size();
     last_ = static_cast<uint32_t>(start_.size() - 1);
-    head_.assign(start_.size(), 1);
-    marks_.assign(start_.size() / 64 + 1, 0);
-    indexed_ = start_.size() > index_from;
+    marks_.assign(count / 64 + 1, 0);
+    indexed_ = count > index_from;
     if (indexed_) {
-      const size_t count = start_.size();
-      node_.assign(count, 0);
+      node_.assign(count, kNone);
+      lone_bits_.assign(count / 64 + 1, 0);
+      rejoined_.assign(count / 64 + 1, 0);
       cur_frag_.resize(count);
       cur_off_.resize(count);
       prev_.assign(count, kNone);
       next_.assign(count, kNone);
-      list_.assign(count, 0);
       NewNode(kNone, 0);  // the root: no byte matched yet
       for (uint32_t s = 0; s < last_; ++s) {
         cur_frag_[s] = s;
@@ -143,6 +150,10 @@ class TagRemover {
 
  private:
   // ---- Fragments and segments ---------------------------------------------
+
+  // A head's link is its last fragment, any other fragment's the one
+  // before it.
+  bool IsHead(uint32_t f) const { return link_[f] >= f; }
 
   uint32_t Len(uint32_t f) const { return len_[f] & ~kGlueBit; }
   bool Glue(uint32_t f) const { return (len_[f] & kGlueBit) != 0; }
@@ -283,7 +294,7 @@ class TagRemover {
         if (indexed_) Unpark(s);
       }
       for (uint32_t s : hits) {
-        if (head_[s]) JoinRun(s, ending.size(), lt_in_ending, glue_is_blank);
+        if (IsHead(s)) JoinRun(s, ending.size(), lt_in_ending, glue_is_blank);
       }
       for (uint32_t s : hits) marks_[s / 64] = 0;
       lt_total_ -= static_cast<uint64_t>(hits.size()) * lt_in_ending;
@@ -303,6 +314,19 @@ class TagRemover {
       const uint32_t n = link_[s] + 1;
       const bool hit = (marks_[n / 64] >> (n % 64)) & 1;
       uint32_t end_of_n = kNone;
+      // A lone segment joined into for the first time stays lone; the
+      // second time it gets its own node (see the lone segments below).
+      uint32_t n_node = indexed_ ? node_[n] : kNone;
+      bool relone = false;
+      uint64_t lone_label = 0;
+      if (!hit && n_node != kNone && IsLone(n)) {
+        if (Bit(rejoined_, n)) {
+          n_node = Promote(n);
+        } else {
+          lone_label = DropLone(n);
+          relone = true;
+        }
+      }
       if (hit) {
         end_of_n = Cut(n, ending_size);
         lt_[n] -= lt_in_ending;
@@ -310,7 +334,6 @@ class TagRemover {
         Unpark(n);
       }
       const uint32_t n_last = link_[n];
-      head_[n] = 0;
       link_[n] = end_of_a;
       SetGlue(n, glue_is_blank);
       link_[s] = n_last;
@@ -322,7 +345,11 @@ class TagRemover {
       if (indexed_ && n_last != last_) {
         cur_frag_[s] = cur_frag_[n];
         cur_off_[s] = cur_off_[n];
-        Park(s, node_[n]);
+        if (relone) {
+          MakeLone(s, n_node, lone_label, true);
+        } else {
+          Park(s, n_node);
+        }
       }
       return;
     }
@@ -346,7 +373,7 @@ class TagRemover {
     uint32_t lt_depth;  // '<' bytes on the node's path
     uint32_t parent;
     uint32_t bucket_next;  // the next node in its bucket of the child index
-    uint32_t child_count;  // live children in its list
+    uint32_t child_count;  // live children in its list, and lone segments
     uint32_t open_head;
     uint32_t done_head;
     uint32_t first_child;
@@ -437,27 +464,42 @@ class TagRemover {
     return !AtStart(s, {cur_frag_[s], cur_off_[s]});
   }
 
+  // Whether a filed segment waits in its node's open list: fixed while it
+  // is filed, since neither its cursor nor its '<' count change then.
+  uint32_t& ListHead(uint32_t s, uint32_t v) {
+    return !IsLone(s) && Open(s, v) ? N(v).open_head : N(v).done_head;
+  }
+
   void Park(uint32_t s, uint32_t v) {
     node_[s] = v;
-    list_[s] = Open(s, v) ? 1 : 2;
-    uint32_t& head = list_[s] == 1 ? N(v).open_head : N(v).done_head;
+    uint32_t& head = ListHead(s, v);
     prev_[s] = kNone;
     next_[s] = head;
     if (head != kNone) prev_[head] = s;
     head = s;
   }
 
+  // Takes segment `s` out of the index, if it is filed. A lone one leaves
+  // its cursor in front of its step: it then stands where its node is.
   void Unpark(uint32_t s) {
-    if (list_[s] == 0) return;
+    if (node_[s] == kNone) return;
+    if (IsLone(s)) {
+      DropLone(s);
+    } else {
+      Unlist(s);
+    }
+  }
+
+  void Unlist(uint32_t s) {
     const uint32_t v = node_[s];
-    uint32_t& head = list_[s] == 1 ? N(v).open_head : N(v).done_head;
+    uint32_t& head = ListHead(s, v);
     if (prev_[s] != kNone) {
       next_[prev_[s]] = next_[s];
     } else {
       head = next_[s];
     }
     if (next_[s] != kNone) prev_[next_[s]] = prev_[s];
-    list_[s] = 0;
+    node_[s] = kNone;
   }
 
   // The child of `v` under `label`, made (or brought back) when `create`.
@@ -489,12 +531,18 @@ class TagRemover {
     return child;
   }
 
-  // Reads the next label of parked segment `s` and moves its cursor.
-  uint64_t NextLabel(uint32_t s) {
-    Cursor c{cur_frag_[s], cur_off_[s]};
+  Cursor CursorOf(uint32_t s) const { return {cur_frag_[s], cur_off_[s]}; }
+  void SetCursor(uint32_t s, Cursor c) {
+    cur_frag_[s] = c.frag;
+    cur_off_[s] = c.off;
+  }
+
+  // Reads the label that follows node `v` for segment `s` from cursor `c`,
+  // which it moves past it.
+  uint64_t LabelAt(uint32_t s, uint32_t v, Cursor& c) {
     unsigned char byte = 0;
     uint64_t label;
-    if (N(node_[s]).lt_depth == 0) {
+    if (N(v).lt_depth == 0) {
       Prev(s, c, byte);
       label = byte;
     } else {
@@ -508,19 +556,171 @@ class TagRemover {
       } while (byte != '<');
       label = ChunkHasher::Label(hash, length);
     }
-    cur_frag_[s] = c.frag;
-    cur_off_[s] = c.off;
     return label;
   }
 
+  // Moves every open segment of `v` one step down. A segment that would be
+  // alone under its label stays at `v` as a lone one (see below) until a
+  // second one comes along.
   void PushAll(uint32_t v) {
+    // When the lone table must grow while most segments of this push turn
+    // lone, it grows at once to room for all those still to come, rather
+    // than step by step through copies of itself.
+    size_t open = 0, made_lone = 0, pushed = 0;
+    for (uint32_t s = N(v).open_head; s != kNone; s = next_[s]) ++open;
+    work_ += open;
     while (N(v).open_head != kNone) {
       const uint32_t s = N(v).open_head;
       ++work_;
+      --open;
+      ++pushed;
       Unpark(s);
-      const uint64_t label = NextLabel(s);
-      Park(s, Child(v, label, true));
+      Cursor c = CursorOf(s);
+      const uint64_t label = LabelAt(s, v, c);
+      uint32_t child = Child(v, label, false);
+      if (child == kNone) {
+        const uint32_t lone = FindLone(v, label);
+        if (lone == kNone) {
+          ++made_lone;
+          ReserveLone(pushed >= 64 && 2 * made_lone >= pushed ? open : 0);
+          MakeLone(s, v, label, false);
+          continue;
+        }
+        child = Promote(lone);
+      }
+      SetCursor(s, c);
+      Park(s, child);
     }
+  }
+
+  // ---- Lone segments ------------------------------------------------------
+  //
+  // A hostile cell can make nearly every segment the only one under its
+  // last step, and a node for each would cost several times the cell. Such
+  // a segment stays at the parent instead, in its done list (so that no
+  // push reads it again) and counted among its children (so that queries
+  // and pruning treat it as one), its cursor in front of the step, and is
+  // found through a table keyed by (parent, label). The table holds its id
+  // and 32 bits of the key's hash, which is all it needs to grow; the
+  // label itself is read again, from the segment, only to confirm a match
+  // or to leave the table, at the cost of the push that made it lone. A
+  // join takes a lone segment's place as lone, once: the second time it
+  // gets its own node, so that a long run of joins into one segment reads
+  // its step a bounded number of times.
+
+  struct LoneSlot {
+    uint32_t seg;  // kNone: empty
+    uint32_t hash;
+  };
+
+  static uint32_t LoneHash(uint32_t v, uint64_t label) {
+    return static_cast<uint32_t>(Bucket(v, label) >> 32);
+  }
+  size_t LoneHome(uint32_t hash) const {
+    return static_cast<size_t>((static_cast<uint64_t>(hash) * lone_.size()) >> 32);
+  }
+  size_t LoneNext(size_t i) const { return i + 1 == lone_.size() ? 0 : i + 1; }
+
+  static bool Bit(const std::vector<uint64_t>& bits, uint32_t s) { return (bits[s / 64] >> (s % 64)) & 1; }
+  static void SetBit(std::vector<uint64_t>& bits, uint32_t s, bool on) {
+    const uint64_t bit = uint64_t{1} << (s % 64);
+    bits[s / 64] = on ? (bits[s / 64] | bit) : (bits[s / 64] & ~bit);
+  }
+  bool IsLone(uint32_t s) const { return Bit(lone_bits_, s); }
+  void SetLone(uint32_t s, bool on) { SetBit(lone_bits_, s, on); }
+
+  // The lone segment at `v` under `label`, or kNone.
+  uint32_t FindLone(uint32_t v, uint64_t label) {
+    if (lone_count_ == 0) return kNone;
+    const uint32_t hash = LoneHash(v, label);
+    for (size_t i = LoneHome(hash);; i = LoneNext(i)) {
+      ++work_;
+      const LoneSlot slot = lone_[i];
+      if (slot.seg == kNone) return kNone;
+      if (slot.hash != hash || node_[slot.seg] != v) continue;
+      Cursor c = CursorOf(slot.seg);
+      if (LabelAt(slot.seg, v, c) == label) return slot.seg;
+    }
+  }
+
+  // Files `s`, its cursor in front of `label`, as lone at `v`; `rejoined`
+  // when it is a join's, which took over a lone segment.
+  void MakeLone(uint32_t s, uint32_t v, uint64_t label, bool rejoined) {
+    ReserveLone(0);
+    const uint32_t hash = LoneHash(v, label);
+    size_t i = LoneHome(hash);
+    while (lone_[i].seg != kNone) {
+      ++work_;
+      i = LoneNext(i);
+    }
+    lone_[i] = {s, hash};
+    ++lone_count_;
+    SetLone(s, true);
+    SetBit(rejoined_, s, rejoined);
+    Park(s, v);
+    ++N(v).child_count;
+  }
+
+  // Makes room for `more` lone segments beyond one more: the table is at
+  // most 70% full, and grows by at least half (11 to 17 bytes per lone
+  // segment).
+  void ReserveLone(size_t more) {
+    const size_t need = lone_count_ + 1 + more;
+    if (10 * need > 7 * lone_.size()) ResizeLone(std::max(lone_.size() + lone_.size() / 2, need * 10 / 7 + 1));
+  }
+
+  void ResizeLone(size_t size) {
+    std::vector<LoneSlot> old = std::move(lone_);
+    lone_.assign(std::max<size_t>(64, size), LoneSlot{kNone, 0});
+    work_ += old.size();
+    for (const LoneSlot& slot : old) {
+      if (slot.seg == kNone) continue;
+      size_t i = LoneHome(slot.hash);
+      while (lone_[i].seg != kNone) i = LoneNext(i);
+      lone_[i] = slot;
+    }
+  }
+
+  // Takes lone segment `s` out of the table and of its node's lists; its
+  // cursor is left in front of its step. Returns its label.
+  uint64_t DropLone(uint32_t s) {
+    const uint32_t v = node_[s];
+    Cursor c = CursorOf(s);
+    const uint64_t label = LabelAt(s, v, c);
+    Unlist(s);
+    SetLone(s, false);
+    --N(v).child_count;
+    --lone_count_;
+    size_t i = LoneHome(LoneHash(v, label));
+    while (lone_[i].seg != s) {
+      ++work_;
+      i = LoneNext(i);
+    }
+    // Later slots of the probe run move up into the gap unless their home
+    // lies after it.
+    for (size_t j = LoneNext(i); lone_[j].seg != kNone; j = LoneNext(j)) {
+      ++work_;
+      const size_t home = LoneHome(lone_[j].hash);
+      const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+      if (stays) continue;
+      lone_[i] = lone_[j];
+      i = j;
+    }
+    lone_[i].seg = kNone;
+    return label;
+  }
+
+  // Gives lone segment `s` a node of its own under its label, and returns
+  // that node.
+  uint32_t Promote(uint32_t s) {
+    const uint32_t v = node_[s];
+    const uint64_t label = DropLone(s);
+    Cursor c = CursorOf(s);
+    LabelAt(s, v, c);
+    SetCursor(s, c);
+    const uint32_t child = Child(v, label, true);
+    Park(s, child);
+    return child;
   }
 
   // The labels of `ending`, in the order the trie reads them.
@@ -579,8 +779,14 @@ class TagRemover {
         }
       }
       PushAll(v);
-      v = Child(v, label, false);
-      if (v == kNone) return;
+      const uint32_t child = Child(v, label, false);
+      if (child == kNone) {
+        // A lone segment is the only one that can end so.
+        const uint32_t lone = FindLone(v, label);
+        if (lone != kNone) hits.push_back(lone);
+        return;
+      }
+      v = child;
     }
     visited_.clear();
     visited_.push_back(v);
@@ -647,14 +853,17 @@ class TagRemover {
   std::vector<uint32_t> len_;   // with kGlueBit
   std::vector<uint32_t> link_;  // head: its last fragment; others: the fragment before
   std::vector<uint32_t> lt_;    // head: '<' bytes in its segment
-  std::vector<uint8_t> head_;
   std::vector<uint64_t> marks_;  // the hits of the current pass, a bit each
   uint64_t lt_total_ = 0;
   bool indexed_ = false;
 
   // Filing of the segments (indexed by head fragment).
-  std::vector<uint32_t> node_, cur_frag_, cur_off_, prev_, next_;
-  std::vector<uint8_t> list_;  // 0 not filed, 1 open, 2 done
+  std::vector<uint32_t> node_;  // kNone: not filed
+  std::vector<uint64_t> lone_bits_;
+  std::vector<uint64_t> rejoined_;  // lone and taken over by a join once
+  std::vector<LoneSlot> lone_;
+  size_t lone_count_ = 0;
+  std::vector<uint32_t> cur_frag_, cur_off_, prev_, next_;
 
   // The trie.
   struct Recent {

@@ -86,10 +86,19 @@ TEST(TagRemovalTest, HostileShapesMatchTheLiteralRounds) {
     }
     return t;
   };
+  // Each round joins one more piece into a segment that is alone under
+  // its last steps, which are long.
+  const auto into_lone = [](int n) {
+    std::string t = "<<";
+    for (int i = 0; i < n; ++i) t += "<" + std::to_string(i) + ">";
+    for (int i = n; i-- > 0;) t += "<" + std::to_string(i) + ">";
+    return t + "<" + std::string(static_cast<size_t>(3 * n), 'y') + "<q" + std::string(static_cast<size_t>(n), 'z') + ">x";
+  };
   for (int n : {1, 2, 5, 40, 200}) {
     ExpectLikeTheRounds(unclosed(n));
     ExpectLikeTheRounds(tails(n));
     ExpectLikeTheRounds(cascade(n));
+    ExpectLikeTheRounds(into_lone(n));
   }
   for (int m : {1, 3, 8}) ExpectLikeTheRounds(breadth(m));
 }
@@ -108,6 +117,12 @@ TEST(TagRemovalTest, LargeCellsTakeBoundedWorkPerByte) {
     tails += std::to_string(1000000 + i) + "AAAAAAAA>";
     mixed += "<a href=" + std::to_string(i) + ">w</a> ";
   }
+  // Tags closed in reverse, each round joining one more piece into the
+  // last segment, alone under long last steps.
+  std::string into_lone = "<<";
+  for (int i = 0; i < 50000; ++i) into_lone += "<" + std::to_string(i) + ">";
+  for (int i = 50000; i-- > 0;) into_lone += "<" + std::to_string(i) + ">";
+  into_lone += "<" + std::string(300000, 'y') + "<q" + std::string(100000, 'z') + ">x";
   unclosed += "</td>";
   tails += "<</td>";
   mixed += "x &gt; y";
@@ -118,6 +133,7 @@ TEST(TagRemovalTest, LargeCellsTakeBoundedWorkPerByte) {
       {"unclosed tags", unclosed, std::string(100002, ' ')},
       {"repeated tails", tails, " "},
       {"a stray '>' after many tags", mixed + ">", mixed_expected + "x &gt; y>"},
+      {"joins into a lone segment", into_lone, std::string(100001, ' ') + "x"},
   };
   for (const Case& c : cases) {
     const uint64_t before = EngineWorkSteps();
