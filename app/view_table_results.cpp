@@ -241,6 +241,7 @@ CViewTableResults::CViewTableResults()
   table_list_->InsertColumn(kColumnId, QStringLiteral("Table ID"), kIdColumnWidth);
   table_list_->InsertColumn(kColumnSize, QStringLiteral("Size"), 90);
   table_list_->InsertColumn(kColumnPreview, QStringLiteral("Preview"), 260);
+  table_list_->SetItemToolTipSource([this](int row) { return TableToolTip(row); });
   // A click on a column's title orders the list by it.
   QHeaderView* list_header = table_list_->horizontalHeader();
   list_header->setSectionsClickable(true);
@@ -508,16 +509,41 @@ void CViewTableResults::FinishParse(const std::shared_ptr<ParseOutcome>& outcome
   emit parseFinished(found);
 }
 
+namespace {
+
+// What the list's Size and Preview columns say of a table.
+QString SizeText(const TableSummary& summary) {
+  return QStringLiteral("%1 \u00d7 %2").arg(summary.lines).arg(summary.columns);
+}
+
+// The first cells that say something, so tables can be told apart before
+// they are opened.
+QString PreviewText(const TableSummary& summary) {
+  QStringList preview;
+  for (const std::vector<std::string>& line : summary.first_lines) {
+    for (const std::string& cell : line) {
+      const QString text = TextFromBytes(cell).simplified();
+      if (!text.isEmpty()) preview << text;
+    }
+  }
+  return preview.join(QStringLiteral(" \u00b7 "));
+}
+
+}  // namespace
+
 void CViewTableResults::ListTables() {
   NameUnnamedTables(tables_);
   summaries_.resize(tables_.size());
   edited_.resize(tables_.size(), 0);
   table_list_->DeleteAllItems();
   table_list_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  // Every row in one insertion; tool tips are made when one shows.
+  std::vector<std::vector<std::string>> rows(tables_.size());
   for (size_t i = 0; i < tables_.size(); ++i) {
-    table_list_->InsertItemBytes(static_cast<int>(i), TableName(tables_[i]));
-    ListTable(static_cast<int>(i));
+    rows[i] = {TableName(tables_[i]), BytesFromText(SizeText(summaries_[i])),
+               BytesFromText(PreviewText(summaries_[i]))};
   }
+  table_list_->AppendItemsBytes(std::move(rows));
   // Names and sizes are short: they take what they need (names no more
   // than the template gives them), and the preview gets the rest.
   if (!tables_.empty()) {
@@ -530,19 +556,17 @@ void CViewTableResults::ListTables() {
 
 void CViewTableResults::ListTable(int row) {
   const TableSummary& summary = summaries_[row];
-  table_list_->SetItemText(row, kColumnSize,
-                           QStringLiteral("%1 \u00d7 %2").arg(summary.lines).arg(summary.columns));
-  // The first cells that say something, so tables can be told apart before
-  // they are opened.
-  QStringList preview;
-  for (const std::vector<std::string>& line : summary.first_lines) {
-    for (const std::string& cell : line) {
-      const QString text = TextFromBytes(cell).simplified();
-      if (!text.isEmpty()) preview << text;
-    }
+  table_list_->SetItemText(row, kColumnSize, SizeText(summary));
+  table_list_->SetItemText(row, kColumnPreview, PreviewText(summary));
+}
+
+// The first lines as a small table, under the table's name and size.
+QString CViewTableResults::TableToolTip(int row) const {
+  if (row < 0 || static_cast<size_t>(row) >= tables_.size() ||
+      static_cast<size_t>(row) >= summaries_.size()) {
+    return {};
   }
-  table_list_->SetItemText(row, kColumnPreview, preview.join(QStringLiteral(" \u00b7 ")));
-  // The tool tip shows the first lines as a small table.
+  const TableSummary& summary = summaries_[row];
   QString tip = QStringLiteral("<b>%1</b> \u2014 %2 rows \u00d7 %3 columns<table>")
                     .arg(TextFromBytes(TableName(tables_[row])).toHtmlEscaped())
                     .arg(summary.lines)
@@ -554,7 +578,7 @@ void CViewTableResults::ListTable(int row) {
     }
     tip += QStringLiteral("</tr>");
   }
-  table_list_->SetItemToolTip(row, tip + QStringLiteral("</table>"));
+  return tip + QStringLiteral("</table>");
 }
 
 void CViewTableResults::SortTables(int column, Qt::SortOrder order) {

@@ -273,6 +273,7 @@ class CViewTableResults : public CSubViewPage {
   void FinishExport(bool written, const QString& path, const QString& reason);
   void ApplyGrid(int row, TableGrid grid);
   void ListTable(int row);
+  QString TableToolTip(int row) const;
   void CopyToClipboard(const std::vector<std::string>& titles,
                        const std::vector<std::vector<std::string>>& rows);
   void EnsureProgress();

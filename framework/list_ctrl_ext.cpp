@@ -203,6 +203,14 @@ bool CListCtrlExt::SetItemToolTip(int row, const QString& text) {
   return model_->SetRowToolTip(row, text);
 }
 
+void CListCtrlExt::SetItemToolTipSource(std::function<QString(int row)> source) {
+  model_->SetToolTipSource(std::move(source));
+}
+
+void CListCtrlExt::AppendItemsBytes(std::vector<std::vector<std::string>> rows) {
+  model_->AppendRowsBytes(std::move(rows));
+}
+
 void CListCtrlExt::SetTableBytes(int columns, std::vector<std::string> titles,
                                  std::vector<std::vector<std::string>> rows, int width) {
   QHeaderView* header = horizontalHeader();

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTableView>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -98,6 +99,9 @@ class CListCtrlExt : public QTableView, public ExportGrid {
 
   // The tool tip over every cell of `row` ("" for none).
   bool SetItemToolTip(int row, const QString& text);
+  // Asked for the tool tip of a row without one of its own, when it is
+  // about to show (CListModel::SetToolTipSource).
+  void SetItemToolTipSource(std::function<QString(int row)> source);
 
   int InsertItem(int row, const QString& text);
   // Cells outside the rows or columns are refused (false).
@@ -109,6 +113,8 @@ class CListCtrlExt : public QTableView, public ExportGrid {
   // TextFromBytes(bytes) and exports `bytes` exactly. A later SetItemText
   // replaces both.
   int InsertItemBytes(int row, std::string bytes);
+  // Appends rows of page bytes in one insertion (CListModel::AppendRowsBytes).
+  void AppendItemsBytes(std::vector<std::vector<std::string>> rows);
   bool SetItemBytes(int row, int column, std::string bytes);
   // The bytes a cell was set from; nullopt for a cell set as a QString, an
   // empty cell or one out of range.

@@ -312,6 +312,38 @@ TEST_F(ListTest, ScreenReadersSeeRowsCellsAndHeaders) {
   EXPECT_EQ(table->columnDescription(1), QStringLiteral("T1"));
 }
 
+// Rows appended whole behave as rows filled cell by cell: they show their
+// bytes decoded, export them unchanged and take typed text later; a row
+// without a tool tip of its own asks the source, one with it does not.
+TEST(ListBytesTest, RowsAppendedWholeShowExportAndAskForTheirToolTips) {
+  CListCtrlExt list;
+  list.InsertColumn(0, QStringLiteral("A"));
+  list.InsertColumn(1, QStringLiteral("B"));
+  list.InsertItem(0, QStringLiteral("first"));
+  list.AppendItemsBytes({{"\xE9", "x"}, {"y"}});
+  ASSERT_EQ(list.GetItemCount(), 3);
+  EXPECT_EQ(list.GetItemText(1, 0), QStringLiteral("\u00e9"));
+  EXPECT_EQ(list.GetItemBytes(1, 0), "\xE9");
+  EXPECT_EQ(list.GetItemText(2, 1), QString());
+  EXPECT_EQ(BuildDelimitedText(list, nullptr, kFileTypeCsv), "A,B\r\nfirst\r\n\xE9,x\r\ny\r\n");
+  list.SetItemText(2, 1, QStringLiteral("typed"));
+  EXPECT_EQ(list.GetItemText(2, 1), QStringLiteral("typed"));
+  EXPECT_EQ(list.GetItemBytes(2, 0), "y");
+
+  int asked = 0;
+  list.SetItemToolTipSource([&asked](int row) {
+    ++asked;
+    return row == 2 ? QString() : QStringLiteral("tip %1").arg(row);
+  });
+  list.SetItemToolTip(0, QStringLiteral("own"));
+  const auto tip = [&](int row) { return list.model()->index(row, 1).data(Qt::ToolTipRole); };
+  EXPECT_EQ(tip(0).toString(), QStringLiteral("own"));
+  EXPECT_EQ(asked, 0);
+  EXPECT_EQ(tip(1).toString(), QStringLiteral("tip 1"));
+  EXPECT_FALSE(tip(2).isValid());
+  EXPECT_EQ(asked, 2);
+}
+
 TEST(ListLargeTest, TenThousandRowsFill) {
   CListCtrlExt list;
   list.resize(400, 300);

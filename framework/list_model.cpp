@@ -116,8 +116,12 @@ QVariant CListModel::data(const QModelIndex& index, int role) const {
       }
       return {};
     case Qt::ToolTipRole:
-      if (rows_[row].tool_tip.isEmpty()) return {};
-      return rows_[row].tool_tip;
+      if (!rows_[row].tool_tip.isEmpty()) return rows_[row].tool_tip;
+      if (tool_tip_source_) {
+        QString tip = tool_tip_source_(row);
+        if (!tip.isEmpty()) return tip;
+      }
+      return {};
     case kPercentRole:
       if (extra == nullptr || !extra->format.is_percent) return {};
       return extra->format.percent;
@@ -256,6 +260,19 @@ int CListModel::InsertRowBytes(int row, std::string bytes) {
   return InsertRowCell(row, std::move(bytes), CellKind::kBytes);
 }
 
+void CListModel::AppendRowsBytes(std::vector<std::vector<std::string>> rows) {
+  if (rows.empty()) return;
+  const int first = Rows();
+  beginInsertRows(QModelIndex(), first, first + static_cast<int>(rows.size()) - 1);
+  rows_.reserve(rows_.size() + rows.size());
+  for (std::vector<std::string>& cells : rows) {
+    Row fresh;
+    fresh.cells = std::move(cells);  // no kinds: every cell holds bytes
+    rows_.push_back(std::move(fresh));
+  }
+  endInsertRows();
+}
+
 int CListModel::InsertRowCell(int row, std::string first, CellKind kind) {
   row = std::clamp(row, 0, Rows());
   beginInsertRows(QModelIndex(), row, row);
@@ -314,6 +331,10 @@ bool CListModel::SetRowToolTip(int row, const QString& text) {
   if (row < 0 || row >= Rows()) return false;
   rows_[row].tool_tip = text;
   return true;
+}
+
+void CListModel::SetToolTipSource(std::function<QString(int row)> source) {
+  tool_tip_source_ = std::move(source);
 }
 
 bool CListModel::SetFormat(int row, int column, const CellFormat& format) {

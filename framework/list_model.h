@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,6 +66,10 @@ class CListModel : public QAbstractTableModel {
   void SetTableBytes(int columns, std::vector<std::string> titles,
                      std::vector<std::vector<std::string>> rows);
 
+  // Appends `rows` in one insertion, every cell kept as SetBytes keeps it:
+  // a list of many rows costs one pass instead of a change per row.
+  void AppendRowsBytes(std::vector<std::vector<std::string>> rows);
+
   int InsertRow(int row, const QString& text);
   // As InsertRow, the first cell set as SetBytes sets it (kept also while
   // the list has no columns).
@@ -83,6 +88,10 @@ class CListModel : public QAbstractTableModel {
 
   // The tool tip shown over every cell of `row` ("" for none).
   bool SetRowToolTip(int row, const QString& text);
+  // Asked for the tool tip of a row that has none of its own, when one is
+  // about to show (an empty function: none). A list of many rows then
+  // keeps no text per row that is seldom read.
+  void SetToolTipSource(std::function<QString(int row)> source);
 
   bool SetFormat(int row, int column, const CellFormat& format);
   CellFormat Format(int row, int column) const;
@@ -135,6 +144,7 @@ class CListModel : public QAbstractTableModel {
 
   std::vector<Column> columns_;
   std::vector<Row> rows_;
+  std::function<QString(int row)> tool_tip_source_;
 };
 
 }  // namespace quarry
