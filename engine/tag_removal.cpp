@@ -19,6 +19,7 @@ constexpr uint32_t kNone = UINT32_MAX;
 // before the fragment's bytes. In a cursor's offset: the cursor stands in
 // front of that blank.
 constexpr uint32_t kGlueBit = 1u << 31;
+constexpr size_t kNoSlot = SIZE_MAX;
 
 // Up to this many segments, looking at each costs less than indexing them.
 constexpr size_t kIndexFrom = 32;
@@ -291,7 +292,7 @@ class TagRemover {
       std::sort(hits.begin(), hits.end());
       for (uint32_t s : hits) {
         marks_[s / 64] |= uint64_t{1} << (s % 64);
-        if (indexed_) Unpark(s);
+        if (indexed_) UnparkHit(s);
       }
       for (uint32_t s : hits) {
         if (IsHead(s)) JoinRun(s, ending.size(), lt_in_ending, glue_is_blank);
@@ -314,24 +315,36 @@ class TagRemover {
       const uint32_t n = link_[s] + 1;
       const bool hit = (marks_[n / 64] >> (n % 64)) & 1;
       uint32_t end_of_n = kNone;
-      // A lone segment joined into for the first time stays lone; the
-      // second time it gets its own node (see the lone segments below).
-      uint32_t n_node = indexed_ ? node_[n] : kNone;
-      bool relone = false;
-      uint64_t lone_label = 0;
-      if (!hit && n_node != kNone && IsLone(n)) {
-        if (Bit(rejoined_, n)) {
-          n_node = Promote(n);
-        } else {
-          lone_label = DropLone(n);
-          relone = true;
-        }
-      }
+      // The filing that the joined segment takes over from `n`.
+      uint32_t n_node = kNone;
+      Cursor cursor{};
+      size_t relone_slot = kNoSlot;
       if (hit) {
         end_of_n = Cut(n, ending_size);
         lt_[n] -= lt_in_ending;
-      } else if (indexed_) {
-        Unpark(n);
+      } else if (indexed_ && node_[n] != kNone) {
+        n_node = node_[n];
+        cursor = CursorOf(n);
+        if (IsLone(n)) {
+          // A lone segment joined into for the first time stays lone, in
+          // its very slot (its step, and so its key, are the same); the
+          // second time it gets its own node (see the lone segments below).
+          Cursor past = cursor;
+          const uint64_t label = LabelAt(n, n_node, past);
+          const size_t slot = LoneSlotOf(n, LoneHash(n_node, label));
+          if (Bit(rejoined_, n)) {
+            DropLoneAt(n, slot);
+            n_node = Child(n_node, label, true);
+            cursor = past;
+          } else {
+            Unlist(n);
+            SetLone(n, false);
+            lone_[slot].seg = s;
+            relone_slot = slot;
+          }
+        } else {
+          Unlist(n);
+        }
       }
       const uint32_t n_last = link_[n];
       link_[n] = end_of_a;
@@ -342,14 +355,13 @@ class TagRemover {
         end_of_a = end_of_n;
         continue;
       }
-      if (indexed_ && n_last != last_) {
-        cur_frag_[s] = cur_frag_[n];
-        cur_off_[s] = cur_off_[n];
-        if (relone) {
-          MakeLone(s, n_node, lone_label, true);
-        } else {
-          Park(s, n_node);
+      if (n_node != kNone) {
+        SetCursor(s, cursor);
+        if (relone_slot != kNoSlot) {
+          SetLone(s, true);
+          SetBit(rejoined_, s, true);
         }
+        Park(s, n_node);
       }
       return;
     }
@@ -479,15 +491,22 @@ class TagRemover {
     head = s;
   }
 
-  // Takes segment `s` out of the index, if it is filed. A lone one leaves
-  // its cursor in front of its step: it then stands where its node is.
-  void Unpark(uint32_t s) {
-    if (node_[s] == kNone) return;
-    if (IsLone(s)) {
-      DropLone(s);
-    } else {
+  // Takes hit `s` out of the index. A lone hit that the last query found
+  // in the lone table has the query's step as its own: its slot is found
+  // without reading its step again.
+  void UnparkHit(uint32_t s) {
+    if (!IsLone(s)) {
       Unlist(s);
+      return;
     }
+    uint32_t hash;
+    if (node_[s] == query_lone_node_) {
+      hash = query_lone_hash_;
+    } else {
+      Cursor c = CursorOf(s);
+      hash = LoneHash(node_[s], LabelAt(s, node_[s], c));
+    }
+    DropLoneAt(s, LoneSlotOf(s, hash));
   }
 
   void Unlist(uint32_t s) {
@@ -574,19 +593,27 @@ class TagRemover {
       ++work_;
       --open;
       ++pushed;
-      Unpark(s);
+      Unlist(s);
       Cursor c = CursorOf(s);
       const uint64_t label = LabelAt(s, v, c);
       uint32_t child = Child(v, label, false);
       if (child == kNone) {
-        const uint32_t lone = FindLone(v, label);
-        if (lone == kNone) {
+        const uint32_t hash = LoneHash(v, label);
+        Cursor past{};
+        const size_t slot = FindLone(v, label, hash, past);
+        if (slot == kNoSlot) {
           ++made_lone;
           ReserveLone(pushed >= 64 && 2 * made_lone >= pushed ? open : 0);
-          MakeLone(s, v, label, false);
+          MakeLone(s, v, hash, false);
           continue;
         }
-        child = Promote(lone);
+        // Its step is this one's: the lone segment gets a node, which
+        // this one joins.
+        const uint32_t lone = lone_[slot].seg;
+        DropLoneAt(lone, slot);
+        child = Child(v, label, true);
+        SetCursor(lone, past);
+        Park(lone, child);
       }
       SetCursor(s, c);
       Park(s, child);
@@ -629,25 +656,52 @@ class TagRemover {
   bool IsLone(uint32_t s) const { return Bit(lone_bits_, s); }
   void SetLone(uint32_t s, bool on) { SetBit(lone_bits_, s, on); }
 
-  // The lone segment at `v` under `label`, or kNone.
-  uint32_t FindLone(uint32_t v, uint64_t label) {
-    if (lone_count_ == 0) return kNone;
-    const uint32_t hash = LoneHash(v, label);
+  // The slot of the lone segment at `v` under `label` (whose key hashes
+  // to `hash`), and in `past` its cursor moved past its step; kNoSlot when
+  // there is none. Reads the step of a segment whose key hash matches.
+  size_t FindLone(uint32_t v, uint64_t label, uint32_t hash, Cursor& past) {
+    if (lone_count_ == 0) return kNoSlot;
     for (size_t i = LoneHome(hash);; i = LoneNext(i)) {
       ++work_;
       const LoneSlot slot = lone_[i];
-      if (slot.seg == kNone) return kNone;
+      if (slot.seg == kNone) return kNoSlot;
       if (slot.hash != hash || node_[slot.seg] != v) continue;
-      Cursor c = CursorOf(slot.seg);
-      if (LabelAt(slot.seg, v, c) == label) return slot.seg;
+      past = CursorOf(slot.seg);
+      if (LabelAt(slot.seg, v, past) == label) return i;
     }
   }
 
-  // Files `s`, its cursor in front of `label`, as lone at `v`; `rejoined`
-  // when it is a join's, which took over a lone segment.
-  void MakeLone(uint32_t s, uint32_t v, uint64_t label, bool rejoined) {
-    ReserveLone(0);
+  // Adds the lone segments at `v` whose key hash is that of `label` to
+  // `hits`: candidates, which the query's caller confirms, so no step is
+  // read here. A hit among them then leaves the table by this hash.
+  void AddLoneCandidates(uint32_t v, uint64_t label, std::vector<uint32_t>& hits) {
+    if (lone_count_ == 0) return;
     const uint32_t hash = LoneHash(v, label);
+    query_lone_node_ = v;
+    query_lone_hash_ = hash;
+    for (size_t i = LoneHome(hash);; i = LoneNext(i)) {
+      ++work_;
+      const LoneSlot slot = lone_[i];
+      if (slot.seg == kNone) return;
+      if (slot.hash == hash && node_[slot.seg] == v) hits.push_back(slot.seg);
+    }
+  }
+
+  // The slot that holds lone segment `s`, whose key hashes to `hash`.
+  size_t LoneSlotOf(uint32_t s, uint32_t hash) {
+    size_t i = LoneHome(hash);
+    while (lone_[i].seg != s) {
+      ++work_;
+      i = LoneNext(i);
+    }
+    return i;
+  }
+
+  // Files `s`, its cursor in front of its step, whose key hashes to
+  // `hash`, as lone at `v`; `rejoined` when it is a join's, which took
+  // over a lone segment.
+  void MakeLone(uint32_t s, uint32_t v, uint32_t hash, bool rejoined) {
+    ReserveLone(0);
     size_t i = LoneHome(hash);
     while (lone_[i].seg != kNone) {
       ++work_;
@@ -681,21 +735,15 @@ class TagRemover {
     }
   }
 
-  // Takes lone segment `s` out of the table and of its node's lists; its
-  // cursor is left in front of its step. Returns its label.
-  uint64_t DropLone(uint32_t s) {
+  // Takes lone segment `s`, held in `slot`, out of the table and of its
+  // node's lists; its cursor is left in front of its step.
+  void DropLoneAt(uint32_t s, size_t slot) {
     const uint32_t v = node_[s];
-    Cursor c = CursorOf(s);
-    const uint64_t label = LabelAt(s, v, c);
     Unlist(s);
     SetLone(s, false);
     --N(v).child_count;
     --lone_count_;
-    size_t i = LoneHome(LoneHash(v, label));
-    while (lone_[i].seg != s) {
-      ++work_;
-      i = LoneNext(i);
-    }
+    size_t i = slot;
     // Later slots of the probe run move up into the gap unless their home
     // lies after it.
     for (size_t j = LoneNext(i); lone_[j].seg != kNone; j = LoneNext(j)) {
@@ -707,20 +755,6 @@ class TagRemover {
       i = j;
     }
     lone_[i].seg = kNone;
-    return label;
-  }
-
-  // Gives lone segment `s` a node of its own under its label, and returns
-  // that node.
-  uint32_t Promote(uint32_t s) {
-    const uint32_t v = node_[s];
-    const uint64_t label = DropLone(s);
-    Cursor c = CursorOf(s);
-    LabelAt(s, v, c);
-    SetCursor(s, c);
-    const uint32_t child = Child(v, label, true);
-    Park(s, child);
-    return child;
   }
 
   // The labels of `ending`, in the order the trie reads them.
@@ -758,6 +792,7 @@ class TagRemover {
   void Query(const std::string& ending, bool head_ends_with_it, std::vector<uint32_t>& hits) {
     Labels(ending, labels_);
     work_ += ending.size();
+    query_lone_node_ = kNone;
     uint32_t v = 0;
     size_t next_label = 0;
     if (head_ends_with_it) {
@@ -782,8 +817,7 @@ class TagRemover {
       const uint32_t child = Child(v, label, false);
       if (child == kNone) {
         // A lone segment is the only one that can end so.
-        const uint32_t lone = FindLone(v, label);
-        if (lone != kNone) hits.push_back(lone);
+        AddLoneCandidates(v, label, hits);
         return;
       }
       v = child;
@@ -863,6 +897,9 @@ class TagRemover {
   std::vector<uint64_t> rejoined_;  // lone and taken over by a join once
   std::vector<LoneSlot> lone_;
   size_t lone_count_ = 0;
+  // Where the last query looked in the lone table: node and key hash.
+  uint32_t query_lone_node_ = kNone;
+  uint32_t query_lone_hash_ = 0;
   std::vector<uint32_t> cur_frag_, cur_off_, prev_, next_;
 
   // The trie.
