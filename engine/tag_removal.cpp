@@ -69,6 +69,85 @@ const ChunkHasher& Hasher() {
   return hasher;
 }
 
+// Positions in segments by segment id: the cursors that no segment's
+// filing implies (see TagRemover::CursorOf). Open addressing, at most 70%
+// full, growing by doubling; 12 bytes an entry.
+class CursorTable {
+ public:
+  struct Entry {
+    uint32_t seg;  // kNone: empty
+    uint32_t frag;
+    uint32_t off;
+  };
+
+  explicit CursorTable(uint64_t& work) : work_(work) {}
+
+  // The entry of `seg`, which must be there.
+  const Entry& Get(uint32_t seg) const {
+    size_t i = Home(seg);
+    while (slots_[i].seg != seg) {
+      ++work_;
+      i = Next(i);
+    }
+    return slots_[i];
+  }
+
+  void Put(uint32_t seg, uint32_t frag, uint32_t off) {
+    if (10 * (count_ + 1) > 7 * slots_.size()) Grow();
+    size_t i = Home(seg);
+    while (slots_[i].seg != kNone && slots_[i].seg != seg) {
+      ++work_;
+      i = Next(i);
+    }
+    if (slots_[i].seg == kNone) ++count_;
+    slots_[i] = {seg, frag, off};
+  }
+
+  // Removes the entry of `seg`, which must be there.
+  void Erase(uint32_t seg) {
+    size_t i = Home(seg);
+    while (slots_[i].seg != seg) {
+      ++work_;
+      i = Next(i);
+    }
+    --count_;
+    // Later entries of the probe run move up into the gap unless their
+    // home lies after it.
+    for (size_t j = Next(i); slots_[j].seg != kNone; j = Next(j)) {
+      ++work_;
+      const size_t home = Home(slots_[j].seg);
+      const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+      if (stays) continue;
+      slots_[i] = slots_[j];
+      i = j;
+    }
+    slots_[i].seg = kNone;
+  }
+
+ private:
+  size_t Home(uint32_t seg) const {
+    const auto hash = static_cast<uint32_t>((seg * 0x9E3779B97F4A7C15ull) >> 32);
+    return static_cast<size_t>((static_cast<uint64_t>(hash) * slots_.size()) >> 32);
+  }
+  size_t Next(size_t i) const { return i + 1 == slots_.size() ? 0 : i + 1; }
+
+  void Grow() {
+    std::vector<Entry> old = std::move(slots_);
+    slots_.assign(std::max<size_t>(16, 2 * old.size()), Entry{kNone, 0, 0});
+    work_ += old.size();
+    for (const Entry& entry : old) {
+      if (entry.seg == kNone) continue;
+      size_t i = Home(entry.seg);
+      while (slots_[i].seg != kNone) i = Next(i);
+      slots_[i] = entry;
+    }
+  }
+
+  std::vector<Entry> slots_;
+  size_t count_ = 0;
+  uint64_t& work_;
+};
+
 // The text is held as its fragments: fragment f is a prefix of the f-th
 // piece between '>' of the original text (cuts only ever shorten a segment
 // from its end). A live segment is a run of consecutive fragments [s, last]
@@ -110,16 +189,12 @@ class TagRemover {
       node_.assign(count, kNone);
       lone_bits_.assign(count / 64 + 1, 0);
       rejoined_.assign(count / 64 + 1, 0);
-      cur_frag_.resize(count);
-      cur_off_.resize(count);
+      open_bits_.assign(count / 64 + 1, 0);
+      deep_bits_.assign(count / 64 + 1, 0);
       prev_.assign(count, kNone);
       next_.assign(count, kNone);
-      NewNode(kNone, 0);  // the root: no byte matched yet
-      for (uint32_t s = 0; s < last_; ++s) {
-        cur_frag_[s] = s;
-        cur_off_[s] = Len(s);
-        Park(s, 0);
-      }
+      NewNode(kNone, 0, 0);  // the root: no byte matched yet
+      for (uint32_t s = 0; s < last_; ++s) Park(s, 0);
     }
   }
 
@@ -325,16 +400,18 @@ class TagRemover {
       } else if (indexed_ && node_[n] != kNone) {
         n_node = node_[n];
         cursor = CursorOf(n);
+        ForgetCursor(n);
         if (IsLone(n)) {
           // A lone segment joined into for the first time stays lone, in
           // its very slot (its step, and so its key, are the same); the
           // second time it gets its own node (see the lone segments below).
           Cursor past = cursor;
-          const uint64_t label = LabelAt(n, n_node, past);
+          uint32_t step = 0;
+          const uint64_t label = LabelAt(n, n_node, past, &step);
           const size_t slot = LoneSlotOf(n, LoneHash(n_node, label));
           if (Bit(rejoined_, n)) {
             DropLoneAt(n, slot);
-            n_node = Child(n_node, label, true);
+            n_node = Child(n_node, label, true, step);
             cursor = past;
           } else {
             Unlist(n);
@@ -399,9 +476,11 @@ class TagRemover {
   struct NodeBlock {
     Node nodes[size_t{1} << kBlockBits];
     uint8_t flags[size_t{1} << kBlockBits];
+    uint32_t bytes[size_t{1} << kBlockBits];  // the path's length
   };
 
   Node& N(uint32_t id) { return blocks_[id >> kBlockBits]->nodes[id & kBlockMask]; }
+  uint32_t Bytes(uint32_t id) const { return blocks_[id >> kBlockBits]->bytes[id & kBlockMask]; }
   bool Is(uint32_t id, uint8_t flag) const {
     return (blocks_[id >> kBlockBits]->flags[id & kBlockMask] & flag) != 0;
   }
@@ -410,11 +489,12 @@ class TagRemover {
     flags = on ? (flags | flag) : (flags & ~flag);
   }
 
-  uint32_t NewNode(uint32_t parent, uint32_t lt_depth) {
+  uint32_t NewNode(uint32_t parent, uint32_t lt_depth, uint32_t bytes) {
     const uint32_t id = node_count_++;
     if ((id >> kBlockBits) == blocks_.size()) blocks_.push_back(std::make_unique<NodeBlock>());
     N(id) = Node{0, lt_depth, parent, kNone, 0, kNone, kNone, kNone, kNone};
     blocks_[id >> kBlockBits]->flags[id & kBlockMask] = kAlive;
+    blocks_[id >> kBlockBits]->bytes[id & kBlockMask] = bytes;
     return id;
   }
 
@@ -473,17 +553,20 @@ class TagRemover {
   bool Open(uint32_t s, uint32_t v) {
     const uint32_t lt_depth = N(v).lt_depth;
     if (lt_depth > 0) return lt_depth < lt_[s];
-    return !AtStart(s, {cur_frag_[s], cur_off_[s]});
+    return !AtStart(s, CursorOf(s));
   }
 
-  // Whether a filed segment waits in its node's open list: fixed while it
-  // is filed, since neither its cursor nor its '<' count change then.
+  // Whether a filed segment waits in its node's open list is fixed while
+  // it is filed, since neither its cursor nor its '<' count change then:
+  // it is kept as a bit.
   uint32_t& ListHead(uint32_t s, uint32_t v) {
-    return !IsLone(s) && Open(s, v) ? N(v).open_head : N(v).done_head;
+    return Bit(open_bits_, s) ? N(v).open_head : N(v).done_head;
   }
 
+  // Files `s` at `v`; its cursor must stand where `v`'s path ends.
   void Park(uint32_t s, uint32_t v) {
     node_[s] = v;
+    SetBit(open_bits_, s, !IsLone(s) && Open(s, v));
     uint32_t& head = ListHead(s, v);
     prev_[s] = kNone;
     next_[s] = head;
@@ -496,6 +579,7 @@ class TagRemover {
   // without reading its step again.
   void UnparkHit(uint32_t s) {
     if (!IsLone(s)) {
+      ForgetCursor(s);
       Unlist(s);
       return;
     }
@@ -506,6 +590,7 @@ class TagRemover {
       Cursor c = CursorOf(s);
       hash = LoneHash(node_[s], LabelAt(s, node_[s], c));
     }
+    ForgetCursor(s);
     DropLoneAt(s, LoneSlotOf(s, hash));
   }
 
@@ -524,13 +609,14 @@ class TagRemover {
   // The child of `v` under `label`, made (or brought back) when `create`.
   // A pruned node stays in its parent's child list until the parent itself
   // is pruned.
-  uint32_t Child(uint32_t v, uint64_t label, bool create) {
+  // `step` is the label's length in bytes.
+  uint32_t Child(uint32_t v, uint64_t label, bool create, uint32_t step = 0) {
     uint32_t child = FindChild(v, label);
     if (child != kNone && Is(child, kAlive)) return child;
     if (!create) return kNone;
     if (child == kNone) {
       const bool piece_step = N(v).lt_depth > 0 || label == '<';
-      child = NewNode(v, N(v).lt_depth + (piece_step ? 1 : 0));
+      child = NewNode(v, N(v).lt_depth + (piece_step ? 1 : 0), Bytes(v) + step);
       IndexChild(child, label);
     } else {
       // A pruned node comes back empty.
@@ -550,20 +636,48 @@ class TagRemover {
     return child;
   }
 
-  Cursor CursorOf(uint32_t s) const { return {cur_frag_[s], cur_off_[s]}; }
+  // A filed segment's cursor stands where its node's path ends, that
+  // node's byte depth before its end. Nearly always that lies in its last
+  // fragment, and the cursor is implied; only a segment whose path reaches
+  // further back (which takes a join, so at most every other fragment)
+  // keeps its cursor in the table of deep cursors.
+  Cursor CursorOf(uint32_t s) const {
+    if (Bit(deep_bits_, s)) {
+      const CursorTable::Entry& entry = deep_.Get(s);
+      return {entry.frag, entry.off};
+    }
+    const uint32_t last = link_[s];
+    return {last, Len(last) - Bytes(node_[s])};
+  }
+
+  // Sets the cursor of `s`, which is about to be filed where it ends.
   void SetCursor(uint32_t s, Cursor c) {
-    cur_frag_[s] = c.frag;
-    cur_off_[s] = c.off;
+    const bool deep = c.frag != link_[s] || c.off == kGlueBit;
+    if (deep) {
+      deep_.Put(s, c.frag, c.off);
+    } else if (Bit(deep_bits_, s)) {
+      deep_.Erase(s);
+    }
+    SetBit(deep_bits_, s, deep);
+  }
+
+  // Drops the kept cursor of `s`, which leaves the index or stops being a
+  // segment's head.
+  void ForgetCursor(uint32_t s) {
+    if (!Bit(deep_bits_, s)) return;
+    deep_.Erase(s);
+    SetBit(deep_bits_, s, false);
   }
 
   // Reads the label that follows node `v` for segment `s` from cursor `c`,
   // which it moves past it.
-  uint64_t LabelAt(uint32_t s, uint32_t v, Cursor& c) {
+  uint64_t LabelAt(uint32_t s, uint32_t v, Cursor& c, uint32_t* bytes = nullptr) {
     unsigned char byte = 0;
     uint64_t label;
     if (N(v).lt_depth == 0) {
       Prev(s, c, byte);
       label = byte;
+      if (bytes != nullptr) *bytes = 1;
     } else {
       const ChunkHasher& hasher = Hasher();
       uint64_t hash = 0;
@@ -574,6 +688,7 @@ class TagRemover {
         ++length;
       } while (byte != '<');
       label = ChunkHasher::Label(hash, length);
+      if (bytes != nullptr) *bytes = static_cast<uint32_t>(length);
     }
     return label;
   }
@@ -593,9 +708,10 @@ class TagRemover {
       ++work_;
       --open;
       ++pushed;
-      Unlist(s);
       Cursor c = CursorOf(s);
-      const uint64_t label = LabelAt(s, v, c);
+      Unlist(s);
+      uint32_t step = 0;
+      const uint64_t label = LabelAt(s, v, c, &step);
       uint32_t child = Child(v, label, false);
       if (child == kNone) {
         const uint32_t hash = LoneHash(v, label);
@@ -611,7 +727,7 @@ class TagRemover {
         // this one joins.
         const uint32_t lone = lone_[slot].seg;
         DropLoneAt(lone, slot);
-        child = Child(v, label, true);
+        child = Child(v, label, true, step);
         SetCursor(lone, past);
         Park(lone, child);
       }
@@ -900,7 +1016,9 @@ class TagRemover {
   // Where the last query looked in the lone table: node and key hash.
   uint32_t query_lone_node_ = kNone;
   uint32_t query_lone_hash_ = 0;
-  std::vector<uint32_t> cur_frag_, cur_off_, prev_, next_;
+  std::vector<uint32_t> prev_, next_;
+  std::vector<uint64_t> open_bits_;  // filed in its node's open list
+  std::vector<uint64_t> deep_bits_;  // its cursor is kept in deep_
 
   // The trie.
   struct Recent {
@@ -920,6 +1038,7 @@ class TagRemover {
   std::vector<uint32_t> hits_;
 
   uint64_t work_ = 0;
+  CursorTable deep_{work_};
 };
 
 // ---------------------------------------------------------------------------
