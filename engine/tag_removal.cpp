@@ -183,6 +183,7 @@ class TagRemover {
     }
     work_ += text.size();
     last_ = static_cast<uint32_t>(start_.size() - 1);
+    live_ = count;
     marks_.assign(count / 64 + 1, 0);
     indexed_ = count > index_from;
     if (indexed_) {
@@ -423,6 +424,7 @@ class TagRemover {
           Unlist(n);
         }
       }
+      --live_;
       const uint32_t n_last = link_[n];
       link_[n] = end_of_a;
       SetGlue(n, glue_is_blank);
@@ -833,10 +835,15 @@ class TagRemover {
 
   // Makes room for `more` lone segments beyond one more: the table is at
   // most 70% full, and grows by at least half (11 to 17 bytes per lone
-  // segment).
+  // segment). Once an eighth of the live segments are lone, it grows at
+  // once to room for all of them (11 bytes per segment) and never again:
+  // growing step by step, two large copies of it would exist at a time.
   void ReserveLone(size_t more) {
     const size_t need = lone_count_ + 1 + more;
-    if (10 * need > 7 * lone_.size()) ResizeLone(std::max(lone_.size() + lone_.size() / 2, need * 10 / 7 + 1));
+    if (10 * need <= 7 * lone_.size()) return;
+    const size_t all = live_ * 10 / 7 + 1;  // no more can be lone
+    ResizeLone(8 * need >= live_ ? all
+                                 : std::min(all, std::max(lone_.size() + lone_.size() / 2, need * 10 / 7 + 1)));
   }
 
   void ResizeLone(size_t size) {
@@ -1005,6 +1012,7 @@ class TagRemover {
   std::vector<uint32_t> lt_;    // head: '<' bytes in its segment
   std::vector<uint64_t> marks_;  // the hits of the current pass, a bit each
   uint64_t lt_total_ = 0;
+  size_t live_ = 0;  // segments
   bool indexed_ = false;
 
   // Filing of the segments (indexed by head fragment).

@@ -94,7 +94,16 @@ TEST(TagRemovalTest, HostileShapesMatchTheLiteralRounds) {
     for (int i = n; i-- > 0;) t += "<" + std::to_string(i) + ">";
     return t + "<" + std::string(static_cast<size_t>(3 * n), 'y') + "<q" + std::string(static_cast<size_t>(n), 'z') + ">x";
   };
+  // The first round cuts every "<z" and joins what is left to the short
+  // "<b" after it: pairs of segments then share steps that reach back past
+  // their last piece, so each keeps a cursor of its own.
+  const auto deep = [](int n) {
+    std::string t = "<z>";
+    for (int i = 0; i < n; ++i) t += "<k" + std::to_string(i / 2) + "<z><b>";
+    return t + "x";
+  };
   for (int n : {1, 2, 5, 40, 200}) {
+    ExpectLikeTheRounds(deep(n));
     ExpectLikeTheRounds(unclosed(n));
     ExpectLikeTheRounds(tails(n));
     ExpectLikeTheRounds(cascade(n));
@@ -123,6 +132,10 @@ TEST(TagRemovalTest, LargeCellsTakeBoundedWorkPerByte) {
   for (int i = 0; i < 50000; ++i) into_lone += "<" + std::to_string(i) + ">";
   for (int i = 50000; i-- > 0;) into_lone += "<" + std::to_string(i) + ">";
   into_lone += "<" + std::string(300000, 'y') + "<q" + std::string(100000, 'z') + ">x";
+  // Every segment keeps a cursor of its own (see HostileShapes above).
+  std::string deep = "<z>";
+  for (int i = 0; i < 100000; ++i) deep += "<k" + std::to_string(i / 2) + "<z><b>";
+  deep += "x";
   unclosed += "</td>";
   tails += "<</td>";
   mixed += "x &gt; y";
@@ -134,6 +147,7 @@ TEST(TagRemovalTest, LargeCellsTakeBoundedWorkPerByte) {
       {"repeated tails", tails, " "},
       {"a stray '>' after many tags", mixed + ">", mixed_expected + "x &gt; y>"},
       {"joins into a lone segment", into_lone, std::string(100001, ' ') + "x"},
+      {"cursors behind the last piece", deep, std::string(100001, ' ') + "x"},
   };
   for (const Case& c : cases) {
     const uint64_t before = EngineWorkSteps();
