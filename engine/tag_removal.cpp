@@ -181,7 +181,8 @@ class TagRemover {
       if (hit == nullptr) break;
       begin = end + 1;
     }
-    work_ += text.size();
+    slash_total_ = static_cast<uint64_t>(std::count(text.begin(), text.end(), '/'));
+    work_ += 2 * text.size();
     last_ = static_cast<uint32_t>(start_.size() - 1);
     live_ = count;
     marks_.assign(count / 64 + 1, 0);
@@ -349,6 +350,11 @@ class TagRemover {
 
   void Replace(const std::string& ending, bool glue_is_blank, bool head_ends_with_it) {
     const auto lt_in_ending = static_cast<uint32_t>(std::count(ending.begin(), ending.end(), '<'));
+    // A round's closing form hits nothing once the text holds fewer '/'
+    // than it: a cell of tags without closing ones is spared its lookups.
+    const auto slashes_in_ending = static_cast<uint64_t>(std::count(ending.begin(), ending.end(), '/'));
+    work_ += ending.size();
+    if (slashes_in_ending > slash_total_) return;
     std::vector<uint32_t>& hits = hits_;
     hits.clear();
     if (indexed_) {
@@ -375,6 +381,7 @@ class TagRemover {
       }
       for (uint32_t s : hits) marks_[s / 64] = 0;
       lt_total_ -= static_cast<uint64_t>(hits.size()) * lt_in_ending;
+      slash_total_ -= hits.size() * slashes_in_ending;
     }
     if (indexed_) Prune();
   }
@@ -1012,6 +1019,7 @@ class TagRemover {
   std::vector<uint32_t> lt_;    // head: '<' bytes in its segment
   std::vector<uint64_t> marks_;  // the hits of the current pass, a bit each
   uint64_t lt_total_ = 0;
+  uint64_t slash_total_ = 0;  // '/' bytes in the text
   size_t live_ = 0;  // segments
   bool indexed_ = false;
 
