@@ -702,6 +702,23 @@ class TagRemover {
     return label;
   }
 
+  // A segment's step below the node it is filed at, and its cursor past it.
+  struct StepRead {
+    Cursor past{};
+    uint64_t label = 0;
+    uint32_t step = 0;
+  };
+
+  // Reads the step of `s`, filed at `v`, and starts fetching the lone
+  // slot its key leads to.
+  StepRead ReadStep(uint32_t s, uint32_t v) {
+    StepRead read;
+    read.past = CursorOf(s);
+    read.label = LabelAt(s, v, read.past, &read.step);
+    if (!lone_.empty()) __builtin_prefetch(lone_.data() + LoneHome(LoneHash(v, read.label)));
+    return read;
+  }
+
   // Moves every open segment of `v` one step down. A segment that would be
   // alone under its label stays at `v` as a lone one (see below) until a
   // second one comes along.
@@ -712,15 +729,23 @@ class TagRemover {
     size_t open = 0, made_lone = 0, pushed = 0;
     for (uint32_t s = N(v).open_head; s != kNone; s = next_[s]) ++open;
     work_ += open;
+    // Each segment's step is read one segment ahead, and the lone slot it
+    // may need is fetched meanwhile: those slots are spread over a table
+    // far larger than the cache. Pushing a segment changes the open list
+    // only at its head, so the next one is known in advance.
+    StepRead next_step;
+    if (N(v).open_head != kNone) next_step = ReadStep(N(v).open_head, v);
     while (N(v).open_head != kNone) {
       const uint32_t s = N(v).open_head;
       ++work_;
       --open;
       ++pushed;
-      Cursor c = CursorOf(s);
+      const StepRead read = next_step;
+      if (next_[s] != kNone) next_step = ReadStep(next_[s], v);
       Unlist(s);
-      uint32_t step = 0;
-      const uint64_t label = LabelAt(s, v, c, &step);
+      Cursor c = read.past;
+      const uint32_t step = read.step;
+      const uint64_t label = read.label;
       uint32_t child = Child(v, label, false);
       if (child == kNone) {
         const uint32_t hash = LoneHash(v, label);
