@@ -725,10 +725,10 @@ class TagRemover {
   void PushAll(uint32_t v) {
     // When the lone table must grow while most segments of this push turn
     // lone, it grows at once to room for all those still to come, rather
-    // than step by step through copies of itself.
-    size_t open = 0, made_lone = 0, pushed = 0;
-    for (uint32_t s = N(v).open_head; s != kNone; s = next_[s]) ++open;
-    work_ += open;
+    // than step by step through copies of itself: they are counted then,
+    // once.
+    size_t made_lone = 0, pushed = 0;
+    bool counted = false;
     // Each segment's step is read one segment ahead, and the lone slot it
     // may need is fetched meanwhile: those slots are spread over a table
     // far larger than the cache. Pushing a segment changes the open list
@@ -738,7 +738,6 @@ class TagRemover {
     while (N(v).open_head != kNone) {
       const uint32_t s = N(v).open_head;
       ++work_;
-      --open;
       ++pushed;
       const StepRead read = next_step;
       if (next_[s] != kNone) next_step = ReadStep(next_[s], v);
@@ -753,7 +752,13 @@ class TagRemover {
         const size_t slot = FindLone(v, label, hash, past);
         if (slot == kNoSlot) {
           ++made_lone;
-          ReserveLone(pushed >= 64 && 2 * made_lone >= pushed ? open : 0);
+          size_t more = 0;
+          if (!counted && pushed >= 64 && 2 * made_lone >= pushed && LoneFull()) {
+            counted = true;
+            for (uint32_t t = N(v).open_head; t != kNone; t = next_[t]) ++more;
+            work_ += more;
+          }
+          ReserveLone(more);
           MakeLone(s, v, hash, false);
           continue;
         }
@@ -870,6 +875,8 @@ class TagRemover {
   // segment). Once an eighth of the live segments are lone, it grows at
   // once to room for all of them (11 bytes per segment) and never again:
   // growing step by step, two large copies of it would exist at a time.
+  bool LoneFull() const { return 10 * (lone_count_ + 1) > 7 * lone_.size(); }
+
   void ReserveLone(size_t more) {
     const size_t need = lone_count_ + 1 + more;
     if (10 * need <= 7 * lone_.size()) return;
