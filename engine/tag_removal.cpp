@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/work_meter.h"
@@ -176,7 +177,8 @@ class TagRemover {
       start_.push_back(static_cast<uint32_t>(begin));
       len_.push_back(static_cast<uint32_t>(end - begin));
       link_.push_back(static_cast<uint32_t>(start_.size() - 1));
-      lt_.push_back(lt);
+      lt_.push_back(0);
+      SetLt(static_cast<uint32_t>(lt_.size() - 1), lt);
       lt_total_ += lt;
       if (hit == nullptr) break;
       begin = end + 1;
@@ -213,7 +215,7 @@ class TagRemover {
         out.erase(std::remove(out.begin(), out.end(), '<'), out.end());
         return;
       }
-      if (lt_[0] > 0) {
+      if (Lt(0) > 0) {
         ending = HeadFromFirstLt();  // "<" + tag text without its '>'
         Replace(ending, true, true);
         ending.insert(1, 1, '/');
@@ -237,6 +239,20 @@ class TagRemover {
   bool Glue(uint32_t f) const { return (len_[f] & kGlueBit) != 0; }
   void SetLen(uint32_t f, uint32_t length) { len_[f] = (len_[f] & kGlueBit) | length; }
   void SetGlue(uint32_t f, bool glue) { len_[f] = (len_[f] & ~kGlueBit) | (glue ? kGlueBit : 0); }
+
+  // A head's count of '<' bytes takes 16 bits; the few segments that hold
+  // more (one per 65535 '<' of the cell at most) keep theirs aside.
+  static constexpr uint16_t kLtAside = UINT16_MAX;
+  uint32_t Lt(uint32_t s) const { return lt_[s] != kLtAside ? lt_[s] : lt_aside_.at(s); }
+  void SetLt(uint32_t s, uint32_t count) {
+    if (count >= kLtAside) {
+      lt_[s] = kLtAside;
+      lt_aside_[s] = count;
+      return;
+    }
+    if (lt_[s] == kLtAside) lt_aside_.erase(s);
+    lt_[s] = static_cast<uint16_t>(count);
+  }
 
   // A position inside segment `seg`, read backwards.
   struct Cursor {
@@ -287,7 +303,7 @@ class TagRemover {
     std::string out;
     Cursor c = End(0);
     unsigned char byte;
-    uint32_t lts = lt_[0];
+    uint32_t lts = Lt(0);
     while (lts > 0 && Prev(0, c, byte)) {
       out += static_cast<char>(byte);
       if (byte == '<') --lts;
@@ -392,7 +408,7 @@ class TagRemover {
   // segment's place in the index.
   void JoinRun(uint32_t s, size_t ending_size, uint32_t lt_in_ending, bool glue_is_blank) {
     uint32_t end_of_a = Cut(s, ending_size);
-    lt_[s] -= lt_in_ending;
+    SetLt(s, Lt(s) - lt_in_ending);
     while (true) {
       ++work_;
       const uint32_t n = link_[s] + 1;
@@ -404,7 +420,7 @@ class TagRemover {
       size_t relone_slot = kNoSlot;
       if (hit) {
         end_of_n = Cut(n, ending_size);
-        lt_[n] -= lt_in_ending;
+        SetLt(n, Lt(n) - lt_in_ending);
       } else if (indexed_ && node_[n] != kNone) {
         n_node = node_[n];
         cursor = CursorOf(n);
@@ -436,7 +452,8 @@ class TagRemover {
       link_[n] = end_of_a;
       SetGlue(n, glue_is_blank);
       link_[s] = n_last;
-      lt_[s] += lt_[n];
+      SetLt(s, Lt(s) + Lt(n));
+      SetLt(n, 0);  // no longer a head
       if (hit) {
         end_of_a = end_of_n;
         continue;
@@ -561,7 +578,7 @@ class TagRemover {
 
   bool Open(uint32_t s, uint32_t v) {
     const uint32_t lt_depth = N(v).lt_depth;
-    if (lt_depth > 0) return lt_depth < lt_[s];
+    if (lt_depth > 0) return lt_depth < Lt(s);
     return !AtStart(s, CursorOf(s));
   }
 
@@ -1048,7 +1065,8 @@ class TagRemover {
   std::vector<uint32_t> start_;
   std::vector<uint32_t> len_;   // with kGlueBit
   std::vector<uint32_t> link_;  // head: its last fragment; others: the fragment before
-  std::vector<uint32_t> lt_;    // head: '<' bytes in its segment
+  std::vector<uint16_t> lt_;    // head: '<' bytes in its segment, or kLtAside
+  std::unordered_map<uint32_t, uint32_t> lt_aside_;
   std::vector<uint64_t> marks_;  // the hits of the current pass, a bit each
   uint64_t lt_total_ = 0;
   uint64_t slash_total_ = 0;  // '/' bytes in the text

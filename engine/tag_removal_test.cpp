@@ -112,6 +112,15 @@ TEST(TagRemovalTest, HostileShapesMatchTheLiteralRounds) {
   for (int m : {1, 3, 8}) ExpectLikeTheRounds(breadth(m));
 }
 
+// Segments holding more '<' than a 16-bit count, joined and cut.
+TEST(TagRemovalTest, SegmentsWithManyLtMatchTheLiteralRounds) {
+  const std::string many(70000, '<');
+  std::string text;
+  for (int k = 0; k < 4; ++k) text += "<x" + std::to_string(k % 2) + ">" + many + "q>" + many + "<x>";
+  ExpectLikeTheRounds(text);
+  ExpectLikeTheRounds(many + "a>" + many + "a>b");
+}
+
 // Large cells, checked for their results, with the work meter bounding
 // the work per byte.
 TEST(TagRemovalTest, LargeCellsTakeBoundedWorkPerByte) {
