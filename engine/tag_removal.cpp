@@ -175,7 +175,8 @@ class TagRemover {
       const auto lt = static_cast<uint32_t>(
           std::count(text.begin() + static_cast<ptrdiff_t>(begin), text.begin() + static_cast<ptrdiff_t>(end), '<'));
       start_.push_back(static_cast<uint32_t>(begin));
-      len_.push_back(static_cast<uint32_t>(end - begin));
+      len_.push_back(0);
+      SetLen(static_cast<uint32_t>(len_.size() - 1), static_cast<uint32_t>(end - begin));
       link_.push_back(static_cast<uint32_t>(start_.size() - 1));
       lt_.push_back(0);
       SetLt(static_cast<uint32_t>(lt_.size() - 1), lt);
@@ -235,10 +236,27 @@ class TagRemover {
   // before it.
   bool IsHead(uint32_t f) const { return link_[f] >= f; }
 
-  uint32_t Len(uint32_t f) const { return len_[f] & ~kGlueBit; }
-  bool Glue(uint32_t f) const { return (len_[f] & kGlueBit) != 0; }
-  void SetLen(uint32_t f, uint32_t length) { len_[f] = (len_[f] & kGlueBit) | length; }
-  void SetGlue(uint32_t f, bool glue) { len_[f] = (len_[f] & ~kGlueBit) | (glue ? kGlueBit : 0); }
+  // A fragment's length takes 15 bits beside its glue bit; the few longer
+  // fragments (one per 32 KiB of the cell at most) keep theirs aside.
+  static constexpr uint16_t kLenGlue = 0x8000, kLenAside = 0x7FFF;
+  uint32_t Len(uint32_t f) const {
+    const uint32_t length = len_[f] & kLenAside;
+    return length != kLenAside ? length : len_aside_.at(f);
+  }
+  bool Glue(uint32_t f) const { return (len_[f] & kLenGlue) != 0; }
+  void SetLen(uint32_t f, uint32_t length) {
+    const uint16_t glue = len_[f] & kLenGlue;
+    if (length >= kLenAside) {
+      len_[f] = glue | kLenAside;
+      len_aside_[f] = length;
+      return;
+    }
+    if ((len_[f] & kLenAside) == kLenAside) len_aside_.erase(f);
+    len_[f] = static_cast<uint16_t>(glue | length);
+  }
+  void SetGlue(uint32_t f, bool glue) {
+    len_[f] = static_cast<uint16_t>((len_[f] & kLenAside) | (glue ? kLenGlue : 0));
+  }
 
   // A head's count of '<' bytes takes 16 bits; the few segments that hold
   // more (one per 65535 '<' of the cell at most) keep theirs aside.
@@ -1063,7 +1081,8 @@ class TagRemover {
   std::string_view text_;
   uint32_t last_ = 0;  // the last fragment; no '>' follows it
   std::vector<uint32_t> start_;
-  std::vector<uint32_t> len_;   // with kGlueBit
+  std::vector<uint16_t> len_;   // with kLenGlue, or kLenAside
+  std::unordered_map<uint32_t, uint32_t> len_aside_;
   std::vector<uint32_t> link_;  // head: its last fragment; others: the fragment before
   std::vector<uint16_t> lt_;    // head: '<' bytes in its segment, or kLtAside
   std::unordered_map<uint32_t, uint32_t> lt_aside_;
