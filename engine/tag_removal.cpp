@@ -818,12 +818,15 @@ class TagRemover {
   // push reads it again) and counted among its children (so that queries
   // and pruning treat it as one), its cursor in front of the step, and is
   // found through a table keyed by (parent, label). The table holds its id
-  // and 32 bits of the key's hash, which is all it needs to grow; the
-  // label itself is read again, from the segment, only to confirm a match
-  // or to leave the table, at the cost of the push that made it lone. A
-  // join takes a lone segment's place as lone, once: the second time it
-  // gets its own node, so that a long run of joins into one segment reads
-  // its step a bounded number of times.
+  // and 32 bits of the key's hash, which is all it needs to grow. A query
+  // takes the lone segments whose hash matches as candidates, which its
+  // caller confirms anyway, and a hit leaves the table by the query's own
+  // hash; the label itself is read again, from the segment, only where a
+  // push confirms a match or a join takes the segment over, at the cost
+  // of the push that made it lone. A join takes a lone segment's place as
+  // lone, in its very slot, once: the second time it gets its own node, so
+  // that a long run of joins into one segment reads its step a bounded
+  // number of times.
 
   struct LoneSlot {
     uint32_t seg;  // kNone: empty

@@ -21,7 +21,7 @@
 // changes of its segment. Hash matches are confirmed byte by byte: the
 // result is exactly the literal loop's.
 //
-// Working memory is about 29 bytes per '>' of the cell, plus about 45 per
+// Working memory is about 25 bytes per '>' of the cell, plus about 45 per
 // index node (made only where two segments share a step), 11 to 17 per
 // segment alone under its last step (11 per segment of the cell once an
 // eighth of them are), and 17 to 34 per segment whose steps reach back
