@@ -187,7 +187,6 @@ class TagRemover {
     slash_total_ = static_cast<uint64_t>(std::count(text.begin(), text.end(), '/'));
     work_ += 2 * text.size();
     last_ = static_cast<uint32_t>(start_.size() - 1);
-    live_ = count;
     marks_.assign(count / 64 + 1, 0);
     indexed_ = count > index_from;
     if (indexed_) {
@@ -458,14 +457,13 @@ class TagRemover {
           } else {
             Unlist(n);
             SetLone(n, false);
-            lone_[slot].seg = s;
+            LoneAt(slot).seg = s;
             relone_slot = slot;
           }
         } else {
           Unlist(n);
         }
       }
-      --live_;
       const uint32_t n_last = link_[n];
       link_[n] = end_of_a;
       SetGlue(n, glue_is_blank);
@@ -750,7 +748,8 @@ class TagRemover {
     StepRead read;
     read.past = CursorOf(s);
     read.label = LabelAt(s, v, read.past, &read.step);
-    if (!lone_.empty()) __builtin_prefetch(lone_.data() + LoneHome(LoneHash(v, read.label)));
+    const uint32_t hash = LoneHash(v, read.label);
+    if (LoneRoom(hash)) __builtin_prefetch(&LoneAt(LoneHome(hash)));
     return read;
   }
 
@@ -788,18 +787,18 @@ class TagRemover {
         if (slot == kNoSlot) {
           ++made_lone;
           size_t more = 0;
-          if (!counted && pushed >= 64 && 2 * made_lone >= pushed && LoneFull()) {
+          if (!counted && pushed >= 64 && 2 * made_lone >= pushed && LoneFull(hash)) {
             counted = true;
             for (uint32_t t = N(v).open_head; t != kNone; t = next_[t]) ++more;
             work_ += more;
           }
-          ReserveLone(more);
+          ReserveLone(hash, more);
           MakeLone(s, v, hash, false);
           continue;
         }
         // Its step is this one's: the lone segment gets a node, which
         // this one joins.
-        const uint32_t lone = lone_[slot].seg;
+        const uint32_t lone = LoneAt(slot).seg;
         DropLoneAt(lone, slot);
         child = Child(v, label, true, step);
         SetCursor(lone, past);
@@ -836,10 +835,23 @@ class TagRemover {
   static uint32_t LoneHash(uint32_t v, uint64_t label) {
     return static_cast<uint32_t>(Bucket(v, label) >> 32);
   }
+  // The table is cut into shards by the hash's top bits, each grown on its
+  // own: a growing shard and its copy coexist, never the whole table and
+  // its copy. A slot is named by its shard (high word) and place in it.
+  static constexpr unsigned kShardBits = 6;
+  static size_t ShardOf(uint32_t hash) { return hash >> (32 - kShardBits); }
+  bool LoneRoom(uint32_t hash) const { return !lone_[ShardOf(hash)].empty(); }
+  LoneSlot& LoneAt(size_t slot) { return lone_[slot >> 32][slot & UINT32_MAX]; }
+  // Only where LoneRoom(hash).
   size_t LoneHome(uint32_t hash) const {
-    return static_cast<size_t>((static_cast<uint64_t>(hash) * lone_.size()) >> 32);
+    const size_t shard = ShardOf(hash);
+    const uint64_t low = static_cast<uint32_t>(hash << kShardBits);
+    return (shard << 32) | static_cast<size_t>((low * lone_[shard].size()) >> 32);
   }
-  size_t LoneNext(size_t i) const { return i + 1 == lone_.size() ? 0 : i + 1; }
+  size_t LoneNext(size_t slot) const {
+    const size_t shard = slot >> 32;
+    return (slot & UINT32_MAX) + 1 == lone_[shard].size() ? shard << 32 : slot + 1;
+  }
 
   static bool Bit(const std::vector<uint64_t>& bits, uint32_t s) { return (bits[s / 64] >> (s % 64)) & 1; }
   static void SetBit(std::vector<uint64_t>& bits, uint32_t s, bool on) {
@@ -853,10 +865,10 @@ class TagRemover {
   // to `hash`), and in `past` its cursor moved past its step; kNoSlot when
   // there is none. Reads the step of a segment whose key hash matches.
   size_t FindLone(uint32_t v, uint64_t label, uint32_t hash, Cursor& past) {
-    if (lone_count_ == 0) return kNoSlot;
+    if (lone_count_ == 0 || !LoneRoom(hash)) return kNoSlot;
     for (size_t i = LoneHome(hash);; i = LoneNext(i)) {
       ++work_;
-      const LoneSlot slot = lone_[i];
+      const LoneSlot slot = LoneAt(i);
       if (slot.seg == kNone) return kNoSlot;
       if (slot.hash != hash || node_[slot.seg] != v) continue;
       past = CursorOf(slot.seg);
@@ -868,13 +880,13 @@ class TagRemover {
   // `hits`: candidates, which the query's caller confirms, so no step is
   // read here. A hit among them then leaves the table by this hash.
   void AddLoneCandidates(uint32_t v, uint64_t label, std::vector<uint32_t>& hits) {
-    if (lone_count_ == 0) return;
     const uint32_t hash = LoneHash(v, label);
+    if (lone_count_ == 0 || !LoneRoom(hash)) return;
     query_lone_node_ = v;
     query_lone_hash_ = hash;
     for (size_t i = LoneHome(hash);; i = LoneNext(i)) {
       ++work_;
-      const LoneSlot slot = lone_[i];
+      const LoneSlot slot = LoneAt(i);
       if (slot.seg == kNone) return;
       if (slot.hash == hash && node_[slot.seg] == v) hits.push_back(slot.seg);
     }
@@ -883,7 +895,7 @@ class TagRemover {
   // The slot that holds lone segment `s`, whose key hashes to `hash`.
   size_t LoneSlotOf(uint32_t s, uint32_t hash) {
     size_t i = LoneHome(hash);
-    while (lone_[i].seg != s) {
+    while (LoneAt(i).seg != s) {
       ++work_;
       i = LoneNext(i);
     }
@@ -894,44 +906,58 @@ class TagRemover {
   // `hash`, as lone at `v`; `rejoined` when it is a join's, which took
   // over a lone segment.
   void MakeLone(uint32_t s, uint32_t v, uint32_t hash, bool rejoined) {
-    ReserveLone(0);
+    ReserveLone(hash, 0);
     size_t i = LoneHome(hash);
-    while (lone_[i].seg != kNone) {
+    while (LoneAt(i).seg != kNone) {
       ++work_;
       i = LoneNext(i);
     }
-    lone_[i] = {s, hash};
+    LoneAt(i) = {s, hash};
     ++lone_count_;
+    ++shard_counts_[ShardOf(hash)];
     SetLone(s, true);
     SetBit(rejoined_, s, rejoined);
     Park(s, v);
     ++N(v).child_count;
   }
 
-  // Makes room for `more` lone segments beyond one more: the table is at
-  // most 70% full, and grows by at least half (11 to 17 bytes per lone
-  // segment). Once an eighth of the live segments are lone, it grows at
-  // once to room for all of them (11 bytes per segment) and never again:
-  // growing step by step, two large copies of it would exist at a time.
-  bool LoneFull() const { return 10 * (lone_count_ + 1) > 7 * lone_.size(); }
-
-  void ReserveLone(size_t more) {
-    const size_t need = lone_count_ + 1 + more;
-    if (10 * need <= 7 * lone_.size()) return;
-    const size_t all = live_ * 10 / 7 + 1;  // no more can be lone
-    ResizeLone(8 * need >= live_ ? all
-                                 : std::min(all, std::max(lone_.size() + lone_.size() / 2, need * 10 / 7 + 1)));
+  // Makes room for one more lone segment whose key hashes to `hash`, and
+  // when `more` are about to come, for about as many more in each shard as
+  // their share. A shard is at most 70% full and grows by at least half:
+  // 11 to 17 bytes per lone segment.
+  bool LoneFull(uint32_t hash) const {
+    const size_t shard = ShardOf(hash);
+    return 10 * (shard_counts_[shard] + 1) > 7 * lone_[shard].size();
   }
 
-  void ResizeLone(size_t size) {
-    std::vector<LoneSlot> old = std::move(lone_);
-    lone_.assign(std::max<size_t>(64, size), LoneSlot{kNone, 0});
+  void ReserveLone(uint32_t hash, size_t more) {
+    if (more > 0) {
+      // Each shard's share, and room for its chance excess (four standard
+      // deviations).
+      const size_t share = more >> kShardBits;
+      size_t margin = 4;
+      while (margin * margin < 16 * share) ++margin;
+      for (size_t shard = 0; shard < lone_.size(); ++shard) ReserveShard(shard, share + margin);
+    }
+    ReserveShard(ShardOf(hash), 1);
+  }
+
+  void ReserveShard(size_t shard, size_t more) {
+    const size_t size = lone_[shard].size();
+    const size_t need = shard_counts_[shard] + more;
+    if (10 * need <= 7 * size) return;
+    ResizeShard(shard, std::max(size + size / 2, need * 10 / 7 + 1));
+  }
+
+  void ResizeShard(size_t shard, size_t size) {
+    std::vector<LoneSlot> old = std::move(lone_[shard]);
+    lone_[shard].assign(std::max<size_t>(16, size), LoneSlot{kNone, 0});
     work_ += old.size();
     for (const LoneSlot& slot : old) {
       if (slot.seg == kNone) continue;
       size_t i = LoneHome(slot.hash);
-      while (lone_[i].seg != kNone) i = LoneNext(i);
-      lone_[i] = slot;
+      while (LoneAt(i).seg != kNone) i = LoneNext(i);
+      LoneAt(i) = slot;
     }
   }
 
@@ -943,18 +969,19 @@ class TagRemover {
     SetLone(s, false);
     --N(v).child_count;
     --lone_count_;
+    --shard_counts_[slot >> 32];
     size_t i = slot;
     // Later slots of the probe run move up into the gap unless their home
     // lies after it.
-    for (size_t j = LoneNext(i); lone_[j].seg != kNone; j = LoneNext(j)) {
+    for (size_t j = LoneNext(i); LoneAt(j).seg != kNone; j = LoneNext(j)) {
       ++work_;
-      const size_t home = LoneHome(lone_[j].hash);
+      const size_t home = LoneHome(LoneAt(j).hash);
       const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
       if (stays) continue;
-      lone_[i] = lone_[j];
+      LoneAt(i) = LoneAt(j);
       i = j;
     }
-    lone_[i].seg = kNone;
+    LoneAt(i).seg = kNone;
   }
 
   // The labels of `ending`, in the order the trie reads them.
@@ -1092,14 +1119,14 @@ class TagRemover {
   std::vector<uint64_t> marks_;  // the hits of the current pass, a bit each
   uint64_t lt_total_ = 0;
   uint64_t slash_total_ = 0;  // '/' bytes in the text
-  size_t live_ = 0;  // segments
   bool indexed_ = false;
 
   // Filing of the segments (indexed by head fragment).
   std::vector<uint32_t> node_;  // kNone: not filed
   std::vector<uint64_t> lone_bits_;
   std::vector<uint64_t> rejoined_;  // lone and taken over by a join once
-  std::vector<LoneSlot> lone_;
+  std::array<std::vector<LoneSlot>, size_t{1} << kShardBits> lone_;
+  std::array<size_t, size_t{1} << kShardBits> shard_counts_{};
   size_t lone_count_ = 0;
   // Where the last query looked in the lone table: node and key hash.
   uint32_t query_lone_node_ = kNone;
