@@ -215,6 +215,7 @@ class TagRemover {
         out.erase(std::remove(out.begin(), out.end(), '<'), out.end());
         return;
       }
+      if (indexed_) LookAhead();
       if (Lt(0) > 0) {
         ending = HeadFromFirstLt();  // "<" + tag text without its '>'
         Replace(ending, true, true);
@@ -446,9 +447,10 @@ class TagRemover {
           // A lone segment joined into for the first time stays lone, in
           // its very slot (its step, and so its key, are the same); the
           // second time it gets its own node (see the lone segments below).
-          Cursor past = cursor;
-          uint32_t step = 0;
-          const uint64_t label = LabelAt(n, n_node, past, &step);
+          const StepRead read = TakeStep(n, n_node, cursor);
+          const Cursor past = read.past;
+          const uint32_t step = read.step;
+          const uint64_t label = read.label;
           const size_t slot = LoneSlotOf(n, LoneHash(n_node, label));
           if (Bit(rejoined_, n)) {
             DropLoneAt(n, slot);
@@ -620,6 +622,7 @@ class TagRemover {
   // in the lone table has the query's step as its own: its slot is found
   // without reading its step again.
   void UnparkHit(uint32_t s) {
+    ForgetAhead(s);
     if (!IsLone(s)) {
       ForgetCursor(s);
       Unlist(s);
@@ -750,6 +753,57 @@ class TagRemover {
     read.label = LabelAt(s, v, read.past, &read.step);
     const uint32_t hash = LoneHash(v, read.label);
     if (LoneRoom(hash)) __builtin_prefetch(&LoneAt(LoneHome(hash)));
+    return read;
+  }
+
+  // ---- Reading ahead ------------------------------------------------------
+  //
+  // Each round's first replacement hits the head and joins it to the
+  // segment after it. When that one is lone, the join reads its step to
+  // find its slot, far off in the lone table: so the steps of the head's
+  // next two segments are read as the round begins (the second is the
+  // next round's), and their slots fetched meanwhile. The segment read
+  // moves forward every round, so each is read ahead at most once.
+
+  struct Ahead {
+    uint32_t seg = kNone;
+    uint32_t node = kNone;
+    StepRead read;
+  };
+
+  void LookAhead() {
+    uint32_t n = link_[0] + 1;
+    for (int i = 0; i < 2; ++i) {
+      if (n >= last_ || node_[n] == kNone) return;
+      if (IsLone(n) && ahead_[0].seg != n && ahead_[1].seg != n) {
+        Ahead& slot = ahead_[ahead_[0].seg == kNone || ahead_[0].seg < ahead_[1].seg ? 0 : 1];
+        slot = {n, node_[n], ReadStep(n, node_[n])};
+      }
+      if (link_[n] == last_) return;
+      n = link_[n] + 1;
+    }
+  }
+
+  // Forgets what was read ahead of segment `s`, whose text changes.
+  void ForgetAhead(uint32_t s) {
+    for (Ahead& ahead : ahead_) {
+      if (ahead.seg == s) ahead.seg = kNone;
+    }
+  }
+
+  // The step of lone segment `s` at `v`, read ahead or now from its
+  // cursor `c`.
+  StepRead TakeStep(uint32_t s, uint32_t v, Cursor c) {
+    for (Ahead& ahead : ahead_) {
+      if (ahead.seg == s && ahead.node == v) {
+        ahead.seg = kNone;
+        return ahead.read;
+      }
+    }
+    ForgetAhead(s);
+    StepRead read;
+    read.past = c;
+    read.label = LabelAt(s, v, read.past, &read.step);
     return read;
   }
 
@@ -1151,6 +1205,7 @@ class TagRemover {
   std::vector<uint32_t> path_;
   std::vector<uint32_t> visited_;
   std::vector<uint32_t> hits_;
+  std::array<Ahead, 2> ahead_;
 
   uint64_t work_ = 0;
   CursorTable deep_{work_};
