@@ -145,6 +145,10 @@ TEST(TagRemovalTest, LargeCellsTakeBoundedWorkPerByte) {
   std::string deep = "<z>";
   for (int i = 0; i < 100000; ++i) deep += "<k" + std::to_string(i / 2) + "<z><b>";
   deep += "x";
+  // Distinct tags with long names: every step that a round reads ahead of
+  // its join is long.
+  std::string long_names;
+  for (int i = 0; i < 4000; ++i) long_names += "<" + std::string(500, 't') + std::to_string(i) + "<b>";
   unclosed += "</td>";
   tails += "<</td>";
   mixed += "x &gt; y";
@@ -157,6 +161,7 @@ TEST(TagRemovalTest, LargeCellsTakeBoundedWorkPerByte) {
       {"a stray '>' after many tags", mixed + ">", mixed_expected + "x &gt; y>"},
       {"joins into a lone segment", into_lone, std::string(100001, ' ') + "x"},
       {"cursors behind the last piece", deep, std::string(100001, ' ') + "x"},
+      {"long distinct tags", long_names, std::string(4000, ' ')},
   };
   for (const Case& c : cases) {
     const uint64_t before = EngineWorkSteps();
