@@ -23,11 +23,10 @@
 //
 // Working memory is about 25 bytes per '>' of the cell, plus about 45 per
 // index node (made only where two segments share a step), 11 to 17 per
-// segment alone under its last step (11 per segment of the cell once an
-// eighth of them are), and 17 to 34 per segment whose steps reach back
-// past its last piece (at most every other one): a cell dense with tags
-// that do not alternate needs several times its own size while it is
-// worked on. Cells whose '<' and '>' alternate (nearly all) never get
+// segment alone under its last step, and 17 to 34 per segment whose steps
+// reach back past its last piece (at most every other one): a cell dense
+// with tags that do not alternate needs several times its own size while
+// it is worked on. Cells whose '<' and '>' alternate (nearly all) never get
 // here: CellHtmlToText replaces their tags in one pass.
 // Thread-safe: no state is kept between calls. Work is reported to the
 // engine's work meter.
