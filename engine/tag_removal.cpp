@@ -500,10 +500,13 @@ class TagRemover {
   // A trie node. Nodes live in fixed blocks, so that the trie grows
   // without copying and without unused room beyond its last block. Its
   // two flags live beside it in the block: in the node they would pad it
-  // from 40 bytes to 48, and a hostile cell makes about one node per '>'.
+  // from 44 bytes to 48, and a hostile cell makes about one node per '>'.
+  // Its label is two words, so that nothing pads it; the two depths that
+  // reading a step below it needs come first, together.
   struct Node {
-    uint64_t label;     // of the step from its parent
     uint32_t lt_depth;  // '<' bytes on the node's path
+    uint32_t bytes;     // the path's length
+    uint32_t label_low, label_high;  // of the step from its parent
     uint32_t parent;
     uint32_t bucket_next;  // the next node in its bucket of the child index
     uint32_t child_count;  // live children in its list, and lone segments
@@ -511,7 +514,10 @@ class TagRemover {
     uint32_t done_head;
     uint32_t first_child;
     uint32_t next_sibling;
+
+    uint64_t Label() const { return label_low | (uint64_t{label_high} << 32); }
   };
+  static_assert(sizeof(Node) == 44);
   static constexpr uint32_t kBlockBits = 12;
   static constexpr uint32_t kBlockMask = (1u << kBlockBits) - 1;
   // Pruned nodes are dead until a push brings them back; a linked node is
@@ -520,11 +526,10 @@ class TagRemover {
   struct NodeBlock {
     Node nodes[size_t{1} << kBlockBits];
     uint8_t flags[size_t{1} << kBlockBits];
-    uint32_t bytes[size_t{1} << kBlockBits];  // the path's length
   };
 
   Node& N(uint32_t id) { return blocks_[id >> kBlockBits]->nodes[id & kBlockMask]; }
-  uint32_t Bytes(uint32_t id) const { return blocks_[id >> kBlockBits]->bytes[id & kBlockMask]; }
+  uint32_t Bytes(uint32_t id) const { return blocks_[id >> kBlockBits]->nodes[id & kBlockMask].bytes; }
   bool Is(uint32_t id, uint8_t flag) const {
     return (blocks_[id >> kBlockBits]->flags[id & kBlockMask] & flag) != 0;
   }
@@ -536,9 +541,8 @@ class TagRemover {
   uint32_t NewNode(uint32_t parent, uint32_t lt_depth, uint32_t bytes) {
     const uint32_t id = node_count_++;
     if ((id >> kBlockBits) == blocks_.size()) blocks_.push_back(std::make_unique<NodeBlock>());
-    N(id) = Node{0, lt_depth, parent, kNone, 0, kNone, kNone, kNone, kNone};
+    N(id) = Node{lt_depth, bytes, 0, 0, parent, kNone, 0, kNone, kNone, kNone, kNone};
     blocks_[id >> kBlockBits]->flags[id & kBlockMask] = kAlive;
-    blocks_[id >> kBlockBits]->bytes[id & kBlockMask] = bytes;
     return id;
   }
 
@@ -565,7 +569,7 @@ class TagRemover {
     if ((maybe_[bit / 64] & (uint64_t{1} << (bit % 64))) == 0) return kNone;
     for (uint32_t id = buckets_[bucket & (buckets_.size() - 1)]; id != kNone; id = N(id).bucket_next) {
       const Node& node = N(id);
-      if (node.parent == parent && node.label == label) {
+      if (node.parent == parent && node.Label() == label) {
         recent = {label, parent, id};
         return id;
       }
@@ -574,7 +578,8 @@ class TagRemover {
   }
 
   void IndexChild(uint32_t id, uint64_t label) {
-    N(id).label = label;
+    N(id).label_low = static_cast<uint32_t>(label);
+    N(id).label_high = static_cast<uint32_t>(label >> 32);
     if (node_count_ > buckets_.size()) {
       buckets_.assign(std::max<size_t>(64, buckets_.size() * 2), kNone);
       maybe_.assign(buckets_.size() / 8, 0);
@@ -586,7 +591,7 @@ class TagRemover {
 
   void Link(uint32_t id) {
     Node& node = N(id);
-    const size_t bucket = Bucket(node.parent, node.label);
+    const size_t bucket = Bucket(node.parent, node.Label());
     const size_t bit = (bucket >> 32) & (maybe_.size() * 64 - 1);
     maybe_[bit / 64] |= uint64_t{1} << (bit % 64);
     uint32_t& head = buckets_[bucket & (buckets_.size() - 1)];
