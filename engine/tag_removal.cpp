@@ -191,10 +191,7 @@ class TagRemover {
     indexed_ = count > index_from;
     if (indexed_) {
       node_.assign(count, kNone);
-      lone_bits_.assign(count / 64 + 1, 0);
-      rejoined_.assign(count / 64 + 1, 0);
-      open_bits_.assign(count / 64 + 1, 0);
-      deep_bits_.assign(count / 64 + 1, 0);
+      seg_flags_.assign(count / 16 + 1, 0);
       prev_.assign(count, kNone);
       next_.assign(count, kNone);
       NewNode(kNone, 0, 0);  // the root: no byte matched yet
@@ -452,7 +449,7 @@ class TagRemover {
           const uint32_t step = read.step;
           const uint64_t label = read.label;
           const size_t slot = LoneSlotOf(n, LoneHash(n_node, label));
-          if (Bit(rejoined_, n)) {
+          if (Flag(n, kRejoined)) {
             DropLoneAt(n, slot);
             n_node = Child(n_node, label, true, step);
             cursor = past;
@@ -480,7 +477,7 @@ class TagRemover {
         SetCursor(s, cursor);
         if (relone_slot != kNoSlot) {
           SetLone(s, true);
-          SetBit(rejoined_, s, true);
+          SetFlag(s, kRejoined, true);
         }
         Park(s, n_node);
       }
@@ -609,13 +606,13 @@ class TagRemover {
   // it is filed, since neither its cursor nor its '<' count change then:
   // it is kept as a bit.
   uint32_t& ListHead(uint32_t s, uint32_t v) {
-    return Bit(open_bits_, s) ? N(v).open_head : N(v).done_head;
+    return Flag(s, kOpen) ? N(v).open_head : N(v).done_head;
   }
 
   // Files `s` at `v`; its cursor must stand where `v`'s path ends.
   void Park(uint32_t s, uint32_t v) {
     node_[s] = v;
-    SetBit(open_bits_, s, !IsLone(s) && Open(s, v));
+    SetFlag(s, kOpen, !IsLone(s) && Open(s, v));
     uint32_t& head = ListHead(s, v);
     prev_[s] = kNone;
     next_[s] = head;
@@ -692,7 +689,7 @@ class TagRemover {
   // further back (which takes a join, so at most every other fragment)
   // keeps its cursor in the table of deep cursors.
   Cursor CursorOf(uint32_t s) const {
-    if (Bit(deep_bits_, s)) {
+    if (Flag(s, kDeep)) {
       const CursorTable::Entry& entry = deep_.Get(s);
       return {entry.frag, entry.off};
     }
@@ -705,18 +702,18 @@ class TagRemover {
     const bool deep = c.frag != link_[s] || c.off == kGlueBit;
     if (deep) {
       deep_.Put(s, c.frag, c.off);
-    } else if (Bit(deep_bits_, s)) {
+    } else if (Flag(s, kDeep)) {
       deep_.Erase(s);
     }
-    SetBit(deep_bits_, s, deep);
+    SetFlag(s, kDeep, deep);
   }
 
   // Drops the kept cursor of `s`, which leaves the index or stops being a
   // segment's head.
   void ForgetCursor(uint32_t s) {
-    if (!Bit(deep_bits_, s)) return;
+    if (!Flag(s, kDeep)) return;
     deep_.Erase(s);
-    SetBit(deep_bits_, s, false);
+    SetFlag(s, kDeep, false);
   }
 
   // Reads the label that follows node `v` for segment `s` from cursor `c`,
@@ -912,13 +909,16 @@ class TagRemover {
     return (slot & UINT32_MAX) + 1 == lone_[shard].size() ? shard << 32 : slot + 1;
   }
 
-  static bool Bit(const std::vector<uint64_t>& bits, uint32_t s) { return (bits[s / 64] >> (s % 64)) & 1; }
-  static void SetBit(std::vector<uint64_t>& bits, uint32_t s, bool on) {
-    const uint64_t bit = uint64_t{1} << (s % 64);
-    bits[s / 64] = on ? (bits[s / 64] | bit) : (bits[s / 64] & ~bit);
+  // A filed segment's flags, four bits each, side by side so that one
+  // cache line holds them all.
+  static constexpr uint64_t kLone = 1, kRejoined = 2, kOpen = 4, kDeep = 8;
+  bool Flag(uint32_t s, uint64_t flag) const { return ((seg_flags_[s / 16] >> (s % 16 * 4)) & flag) != 0; }
+  void SetFlag(uint32_t s, uint64_t flag, bool on) {
+    const uint64_t bit = flag << (s % 16 * 4);
+    seg_flags_[s / 16] = on ? (seg_flags_[s / 16] | bit) : (seg_flags_[s / 16] & ~bit);
   }
-  bool IsLone(uint32_t s) const { return Bit(lone_bits_, s); }
-  void SetLone(uint32_t s, bool on) { SetBit(lone_bits_, s, on); }
+  bool IsLone(uint32_t s) const { return Flag(s, kLone); }
+  void SetLone(uint32_t s, bool on) { SetFlag(s, kLone, on); }
 
   // The slot of the lone segment at `v` under `label` (whose key hashes
   // to `hash`), and in `past` its cursor moved past its step; kNoSlot when
@@ -975,7 +975,7 @@ class TagRemover {
     ++lone_count_;
     ++shard_counts_[ShardOf(hash)];
     SetLone(s, true);
-    SetBit(rejoined_, s, rejoined);
+    SetFlag(s, kRejoined, rejoined);
     Park(s, v);
     ++N(v).child_count;
   }
@@ -1182,8 +1182,9 @@ class TagRemover {
 
   // Filing of the segments (indexed by head fragment).
   std::vector<uint32_t> node_;  // kNone: not filed
-  std::vector<uint64_t> lone_bits_;
-  std::vector<uint64_t> rejoined_;  // lone and taken over by a join once
+  // Lone; lone and taken over by a join once; filed in its node's open
+  // list; its cursor kept in deep_.
+  std::vector<uint64_t> seg_flags_;
   std::array<std::vector<LoneSlot>, size_t{1} << kShardBits> lone_;
   std::array<size_t, size_t{1} << kShardBits> shard_counts_{};
   size_t lone_count_ = 0;
@@ -1191,8 +1192,6 @@ class TagRemover {
   uint32_t query_lone_node_ = kNone;
   uint32_t query_lone_hash_ = 0;
   std::vector<uint32_t> prev_, next_;
-  std::vector<uint64_t> open_bits_;  // filed in its node's open list
-  std::vector<uint64_t> deep_bits_;  // its cursor is kept in deep_
 
   // The trie.
   struct Recent {
