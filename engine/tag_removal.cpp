@@ -72,7 +72,8 @@ const ChunkHasher& Hasher() {
 
 // Positions in segments by segment id: the cursors that no segment's
 // filing implies (see TagRemover::CursorOf). Open addressing, at most 70%
-// full, growing by doubling; 12 bytes an entry.
+// full, growing by doubling; 12 bytes an entry. Rarely used, so kept out
+// of line: inlined, it would weigh on every cursor that does not need it.
 class CursorTable {
  public:
   struct Entry {
@@ -84,7 +85,7 @@ class CursorTable {
   explicit CursorTable(uint64_t& work) : work_(work) {}
 
   // The entry of `seg`, which must be there.
-  const Entry& Get(uint32_t seg) const {
+  [[gnu::noinline]] const Entry& Get(uint32_t seg) const {
     size_t i = Home(seg);
     while (slots_[i].seg != seg) {
       ++work_;
@@ -93,7 +94,7 @@ class CursorTable {
     return slots_[i];
   }
 
-  void Put(uint32_t seg, uint32_t frag, uint32_t off) {
+  [[gnu::noinline]] void Put(uint32_t seg, uint32_t frag, uint32_t off) {
     if (10 * (count_ + 1) > 7 * slots_.size()) Grow();
     size_t i = Home(seg);
     while (slots_[i].seg != kNone && slots_[i].seg != seg) {
@@ -105,7 +106,7 @@ class CursorTable {
   }
 
   // Removes the entry of `seg`, which must be there.
-  void Erase(uint32_t seg) {
+  [[gnu::noinline]] void Erase(uint32_t seg) {
     size_t i = Home(seg);
     while (slots_[i].seg != seg) {
       ++work_;
@@ -747,14 +748,16 @@ class TagRemover {
     uint32_t step = 0;
   };
 
-  // Reads the step of `s`, filed at `v`, and starts fetching the lone
-  // slot its key leads to.
-  StepRead ReadStep(uint32_t s, uint32_t v) {
+  // Reads the step of `s`, filed at `v`, and with `fetch_lone` starts
+  // fetching the lone slot its key leads to.
+  StepRead ReadStep(uint32_t s, uint32_t v, bool fetch_lone = true) {
     StepRead read;
     read.past = CursorOf(s);
     read.label = LabelAt(s, v, read.past, &read.step);
-    const uint32_t hash = LoneHash(v, read.label);
-    if (LoneRoom(hash)) __builtin_prefetch(&LoneAt(LoneHome(hash)));
+    if (fetch_lone) {
+      const uint32_t hash = LoneHash(v, read.label);
+      if (LoneRoom(hash)) __builtin_prefetch(&LoneAt(LoneHome(hash)));
+    }
     return read;
   }
 
@@ -830,7 +833,9 @@ class TagRemover {
       ++work_;
       ++pushed;
       const StepRead read = next_step;
-      if (next_[s] != kNone) next_step = ReadStep(next_[s], v);
+      // The slot is fetched while most segments of the push turn lone;
+      // otherwise it would rarely be needed and only crowd the cache.
+      if (next_[s] != kNone) next_step = ReadStep(next_[s], v, 2 * made_lone >= pushed);
       Unlist(s);
       Cursor c = read.past;
       const uint32_t step = read.step;
