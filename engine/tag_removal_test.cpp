@@ -112,13 +112,23 @@ TEST(TagRemovalTest, HostileShapesMatchTheLiteralRounds) {
   for (int m : {1, 3, 8}) ExpectLikeTheRounds(breadth(m));
 }
 
-// Segments holding more '<' than a 16-bit count, joined and cut.
-TEST(TagRemovalTest, SegmentsWithManyLtMatchTheLiteralRounds) {
+// Pieces and segments around the widths that their compact counts hold
+// (a piece's length in 15 bits, a segment's '<' count in 16): cut below
+// them, and joined past them.
+TEST(TagRemovalTest, WideSegmentsMatchTheLiteralRounds) {
   const std::string many(70000, '<');
   std::string text;
   for (int k = 0; k < 4; ++k) text += "<x" + std::to_string(k % 2) + ">" + many + "q>" + many + "<x>";
   ExpectLikeTheRounds(text);
   ExpectLikeTheRounds(many + "a>" + many + "a>b");
+  for (size_t width : {32760u, 32766u, 32767u, 32768u, 32775u}) {
+    const std::string piece(width, 'a');
+    ExpectLikeTheRounds("<q>" + piece + "<q>" + piece + "<q>x");
+    ExpectLikeTheRounds(piece + "<qqqqqqqqqq>" + piece + "<qqqqqqqqqq>x<");
+    // Halves joined into one segment of more than 65535 '<'.
+    const std::string lts(width, '<');
+    ExpectLikeTheRounds("<z>" + lts + "<z>" + lts + "a>b");
+  }
 }
 
 // Large cells, checked for their results, with the work meter bounding
