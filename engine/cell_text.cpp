@@ -581,6 +581,13 @@ void CellTextFrom(std::string_view html, bool join_lines, std::string& out) {
     }
   } else if (found & kEscapeByte) {
     DecodeHtmlEntitiesFrom(html, out);
+  } else if (html.size() >= kHugeCell && (found & kLtByte) && !(found & kE2Byte) &&
+             !HoldsParagraphEnd(html) && !BracketsAlternate(html)) {
+    // FinishCellText would go straight to the rounds: they read the cell
+    // where it stands, without a copy of it as large as the cell.
+    RemoveTagsInRounds(html, out);
+    if (found & kCrByte) DropBlanksAfterLineBreaks(out);
+    return;
   } else {
     out.assign(html);
     FinishCellText(out, found);

@@ -281,9 +281,16 @@ TEST(TableScannerEquivalenceTest, RowsOfLongCells) {
 TEST(TableScannerEquivalenceTest, HugeCellsWhoseBracketsDoNotAlternate) {
   std::string words;
   while (words.size() < (70 << 10)) words += "a run of words, ";
+  std::string unclosed, tails;
+  for (int i = 0; i < 2500; ++i) {  // past 16 KiB each
+    unclosed += "<" + std::to_string(i) + "<b>";
+    tails += std::to_string(i % 97) + "AAAA>";
+  }
   for (const std::string& cell : {"x > y " + words + "<b>bold</b> end",
                                   "<i>" + words + "<b unclosed " + words,
-                                  words + "</p><p>" + words + "<<a>> &amp; &gt;"}) {
+                                  words + "</p><p>" + words + "<<a>> &amp; &gt;", unclosed,
+                                  tails + "<", "<<" + words + "\r \r  <b>" + words,
+                                  "\xE2\x80\x99<<" + words + "<i>"}) {
     const std::string row = "<tr><td>" + cell + "</td><td>next</td></tr>";
     int count = -1, ref_count = -2;
     ASSERT_EQ(Row(row, &count), RefParseRow(row, &ref_count)) << cell.substr(0, 40);

@@ -1155,7 +1155,24 @@ class TagRemover {
   // writes nothing, and no list of the links is needed.
   void Assemble(std::string& out) {
     const char* const source = text_.data();
-    if (out.data() != source) out.resize(text_.size());
+    if (out.data() != source) {
+      // Room for the whole text is taken but only what is written of it
+      // is touched (a resize would write it all): the rounds often leave a
+      // small part of a large cell.
+      out.clear();
+      out.reserve(text_.size());
+      for (uint32_t s = 0;; s = link_[s] + 1) {
+        for (uint32_t f = s; f <= link_[s]; ++f) {
+          ++work_;
+          if (f != s && Glue(f)) out += ' ';
+          out.append(source + start_[f], Len(f));
+        }
+        if (link_[s] == last_) break;
+        out += '>';
+      }
+      work_ += out.size();
+      return;
+    }
     char* const dest = out.data();
     size_t written = 0;
     for (uint32_t s = 0;; s = link_[s] + 1) {
@@ -1367,6 +1384,15 @@ void RemoveTagsInRounds(std::string& text) {
     if (rounds.fits() && rounds.Run(16 * text.size() + 256)) return;
   }
   TagRemover(text, kIndexFrom).Run(text);
+}
+
+void RemoveTagsInRounds(std::string_view text, std::string& out) {
+  if (text.size() <= kLiteralMostBytes || text.find('<') == std::string_view::npos) {
+    out.assign(text);
+    RemoveTagsInRounds(out);
+    return;
+  }
+  TagRemover(text, kIndexFrom).Run(out);
 }
 
 namespace internal {

@@ -43,6 +43,12 @@ namespace quarry {
 // Removes the tags of `text` as described above, in place.
 void RemoveTagsInRounds(std::string& text);
 
+// The same, reading `text` where it stands and writing the result to
+// `out` (replacing what it held; `text` must not lie inside it): a large
+// cell then needs no working copy of itself, only room for what the rounds
+// leave.
+void RemoveTagsInRounds(std::string_view text, std::string& out);
+
 namespace internal {
 
 // The same, choosing how each round's hits are found: texts cut by '>'
